@@ -1,0 +1,168 @@
+// The file container: the 512-byte header, pages in 59 size classes, the one
+// B+-tree of all records, page allocation in packed regions, the page cache and
+// the write-ahead commit with recovery.
+//
+// Invariants kept across every committed state:
+//  - every region is packed (no holes) and the regions lie in class order;
+//  - every page's stored size rounds up to its region's class;
+//  - records are in unsigned byte-wise key order, keys are unique, and every
+//    separator is a copy of the first key of its child's subtree.
+//
+// Errors: structural faults throw InternalError (numbered as the file format
+// defines them); OS failures throw OsFailure. Neither leaves the engine: the
+// record layer's guarded entry point turns them into error codes.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "datafile/os_file.h"
+
+namespace glimra::datafile {
+
+using Bytes = std::vector<std::uint8_t>;
+using ByteView = std::span<const std::uint8_t>;
+
+// A structural fault of the file, numbered as the format's internal errors.
+struct InternalError {
+  int number;
+};
+
+// The OS refused a read, write, flush or lock. code is the OS error (errno);
+// a short write counts as 5.
+struct OsFailure {
+  int code;
+};
+
+// One record of the tree: its first keyLength bytes are its sort key.
+struct TreeRecord {
+  Bytes bytes;
+  std::uint16_t keyLength = 0;
+
+  ByteView key() const { return ByteView(bytes.data(), keyLength); }
+  ByteView payload() const { return ByteView(bytes.data() + keyLength, bytes.size() - keyLength); }
+};
+
+// Unsigned byte-wise order over the shorter length; the shorter key first when
+// that prefix is equal.
+int compareKeys(ByteView a, ByteView b);
+
+// The header as it is held in memory (all fields decoded).
+struct FileHeader {
+  std::uint32_t headerOffset = 0;
+  std::uint16_t headerSize = 512;
+  std::uint32_t dataEnd = 0;
+  std::uint32_t pendingEnd = 0;
+  std::uint16_t reserved = 0;
+  std::uint32_t lastRecordNumber = 0;  // decoded from its big-endian bytes
+  std::uint32_t changeCount = 0;
+  std::int32_t rootPage = -1;
+  std::uint32_t regionStart[60] = {};
+  std::uint32_t regionEnd[60] = {};
+};
+
+// Hooks through which locking and transactions (a higher layer) take part in
+// the container's protocol. The defaults do nothing and roll forward.
+class ContainerHooks {
+ public:
+  virtual ~ContainerHooks() = default;
+  // Around the writing part of a commit: keep readers out.
+  virtual void lockReadersForCommit() {}
+  virtual void unlockReadersAfterCommit() {}
+  // Recovery found a pending area. The pending copies are readable through the
+  // container while this runs (find() etc. see the pending state). Return
+  // true to roll the write forward, false to roll it back.
+  virtual bool allowRollForward(class Container&) { return true; }
+  // Every block written to or read from the file passes through these
+  // (in place, whole 64-byte blocks); used by the file cipher.
+  virtual void encipher(std::uint8_t*, std::size_t) {}
+  virtual void decipher(std::uint8_t*, std::size_t) {}
+};
+
+class Container {
+ public:
+  // The container does not own the file; the caller keeps it open while the
+  // container lives. hooks may be null.
+  Container(OsFile& file, ContainerHooks* hooks = nullptr);
+  ~Container();
+  Container(const Container&) = delete;
+  Container& operator=(const Container&) = delete;
+
+  // Reads the header. A zero-length file opens as new and empty; 1..511 bytes
+  // or a wrong magic throw InternalError{36}-style failure: see openError().
+  // Returns 0 on success or 36 ("Invalid Data File").
+  int open();
+
+  // At the start of every operation: reload the header when changeCount moved
+  // (dropping cached pages), and find a pending area. When forWrite is set an
+  // unfinished write is completed (rolled forward or back) first.
+  void refresh(bool forWrite);
+
+  // Lookups. Each returns false when there is no such record.
+  bool find(ByteView key, TreeRecord* out);                 // exact key
+  bool findFirstGreater(ByteView probe, TreeRecord* out);   // first key > probe
+  bool findLastLessOrEqual(ByteView probe, TreeRecord* out);
+  bool findLastLess(ByteView probe, TreeRecord* out);        // last key < probe
+  bool findFirst(TreeRecord* out);
+  bool findLast(TreeRecord* out);
+
+  // Changes, kept in memory until commit(). insert() of a present key throws
+  // InternalError{706}; erase() returns false when the key is absent.
+  void insert(const TreeRecord& record);
+  bool erase(ByteView key);
+  void replace(const TreeRecord& record);  // erase (if present) then insert
+
+  // Issues the next record number (big-endian counter in the header).
+  std::uint32_t newRecordNumber();
+  std::uint32_t lastRecordNumber() const;
+  void setLastRecordNumber(std::uint32_t number);
+
+  // True when there are uncommitted changes.
+  bool dirty() const;
+  // Pages currently waiting to be written (for build checkpoints).
+  std::size_t dirtyPageCount() const;
+
+  // The whole write-ahead commit. Does nothing when nothing is dirty.
+  void commit();
+  // The commit in two halves, for multi-file transactions: the first writes
+  // the pending area and announces it in the header (steps 1-4), the second
+  // writes the pages home and finalizes the header (step 5).
+  void commitFirstHalf();
+  void commitSecondHalf();
+  // Throws away the announced pending area of a first half that will not be
+  // finished (header gets dataEnd = pendingEnd = end of data).
+  void discardPendingArea();
+  // Drops every uncommitted change (transaction rollback, failed operation).
+  void discardChanges();
+
+  // Truncates the file right after the end of its data.
+  void truncateToDataEnd();
+
+  const FileHeader& header() const;
+  std::uint64_t endOfData() const;
+
+  // For integrity checking: visits every page reachable from the root with its
+  // reference, level, class and records; throws InternalError on damage.
+  struct PageInfo {
+    std::int32_t reference;
+    int level;
+    int sizeClass;
+    std::uint16_t storedSize;
+    std::uint16_t expandedSize;
+    std::uint16_t sizeBound;
+    bool compressed;
+    std::vector<TreeRecord> records;
+    std::vector<std::int32_t> children;
+  };
+  void walkPages(const std::function<void(const PageInfo&)>& visit);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace glimra::datafile
