@@ -93,8 +93,8 @@ class Container {
   Container& operator=(const Container&) = delete;
 
   // Reads the header. A zero-length file opens as new and empty; 1..511 bytes
-  // or a wrong magic throw InternalError{36}-style failure: see openError().
-  // Returns 0 on success or 36 ("Invalid Data File").
+  // or a wrong magic (or a region table out of order) return 36 ("Invalid
+  // Data File"). Returns 0 on success.
   int open();
 
   // At the start of every operation: reload the header when changeCount moved
@@ -125,12 +125,14 @@ class Container {
   bool dirty() const;
   // Pages currently waiting to be written (for build checkpoints).
   std::size_t dirtyPageCount() const;
+  // Pages held in memory, dirty or clean.
+  std::size_t cachedPageCount() const;
 
   // The whole write-ahead commit. Does nothing when nothing is dirty.
   void commit();
   // The commit in two halves, for multi-file transactions: the first writes
-  // the pending area and announces it in the header (steps 1-4), the second
-  // writes the pages home and finalizes the header (step 5).
+  // the pending area and announces it in the header, the second writes the
+  // pages home and finalizes the header. Both do nothing when nothing is dirty.
   void commitFirstHalf();
   void commitSecondHalf();
   // Throws away the announced pending area of a first half that will not be

@@ -1,0 +1,480 @@
+// The container's public face, the page cache and the tree operations.
+#include "datafile/container.h"
+
+#include <algorithm>
+
+#include "datafile/container_impl.h"
+
+namespace glimra::datafile {
+
+namespace {
+constexpr std::size_t kCacheHigh = 100;
+constexpr std::size_t kCacheLow = 20;
+
+TreeRecord separatorOf(const CachedPage& child) {
+  TreeRecord s;
+  const ByteView key = child.firstKey();
+  s.bytes.assign(key.begin(), key.end());
+  s.keyLength = std::uint16_t(key.size());
+  return s;
+}
+
+// Index of the first record whose key is greater than probe.
+std::size_t upperIndex(const std::vector<TreeRecord>& records, ByteView probe) {
+  auto it = std::upper_bound(records.begin(), records.end(), probe,
+                             [](ByteView k, const TreeRecord& r) { return compareKeys(k, r.key()) < 0; });
+  return std::size_t(it - records.begin());
+}
+
+// Index of the first record whose key is greater than or equal to probe.
+std::size_t lowerIndex(const std::vector<TreeRecord>& records, ByteView probe) {
+  auto it = std::lower_bound(records.begin(), records.end(), probe,
+                             [](const TreeRecord& r, ByteView k) { return compareKeys(r.key(), k) < 0; });
+  return std::size_t(it - records.begin());
+}
+
+// The child to descend into: under the last separator <= probe, else the first.
+std::size_t childIndexFor(const CachedPage& p, ByteView probe) {
+  const std::size_t upper = upperIndex(p.records, probe);
+  return upper == 0 ? 0 : upper - 1;
+}
+}  // namespace
+
+Container::Impl::Impl(Container& owner_, OsFile& file_, ContainerHooks* hooks_)
+    : owner(owner_), file(file_), hooks(hooks_) {
+  header.rootPage = -1;
+  diskHeader.rootPage = -1;
+}
+
+// ---------------------------------------------------------------- page cache
+
+bool Container::Impl::treeEmpty() const {
+  if (header.rootPage == -1) return true;
+  if (header.rootPage < 0) return false;  // a root not yet placed
+  for (int i = 1; i <= page::kClassCount; ++i)
+    if (header.regionEnd[i] > header.regionStart[i]) return false;
+  return true;  // no page exists anywhere: whatever the root field says, there is no tree
+}
+
+int Container::Impl::classOfReference(std::int32_t ref) const {
+  const auto r = std::uint32_t(ref);
+  for (int i = 1; i <= page::kClassCount; ++i) {
+    if (header.regionStart[i] <= r && r < header.regionEnd[i]) {
+      if ((r - header.regionStart[i]) % std::uint32_t(i) != 0) break;
+      return i;
+    }
+  }
+  throw InternalError{1735};
+}
+
+CachedPage* Container::Impl::getPage(std::int32_t ref) {
+  auto it = cache.find(ref);
+  if (it != cache.end()) {
+    it->second->lastUse = ++useClock;
+    return it->second.get();
+  }
+  if (ref < 0) throw InternalError{1735};
+  const int sizeClass = classOfReference(ref);
+  const std::size_t length = std::size_t(sizeClass) * page::kUnit;
+  std::uint64_t offset = page::offsetOf(ref);
+  if (pendingFound) {
+    auto redirect = pendingCopies.find(offset);
+    if (redirect != pendingCopies.end()) offset = redirect->second;
+  }
+  Bytes raw(length);
+  readBlock(offset, raw.data(), length);
+  page::DecodedPage decoded = page::decodePage(raw.data(), raw.size(), sizeClass);
+  auto p = std::make_unique<CachedPage>();
+  p->ref = ref;
+  p->level = decoded.level;
+  p->records = std::move(decoded.records);
+  p->children = std::move(decoded.children);
+  p->sizeClass = sizeClass;
+  p->onDisk.storedSize = decoded.storedSize;
+  p->onDisk.expandedSize = decoded.expandedSize;
+  p->onDisk.sizeBound = decoded.sizeBound;
+  p->onDisk.compressed = decoded.compressed;
+  p->lastUse = ++useClock;
+  CachedPage* raw_ptr = p.get();
+  cache[ref] = std::move(p);
+  return raw_ptr;
+}
+
+// A child must sit exactly one level below its parent; anything else is a
+// broken link (and would let a damaged file send a descent round in circles).
+CachedPage* Container::Impl::childOf(const CachedPage& parent, std::size_t index) {
+  CachedPage* child = getPage(parent.children[index]);
+  if (child->level + 1 != parent.level) throw InternalError{1894};
+  return child;
+}
+
+CachedPage* Container::Impl::newPage(std::uint8_t level) {
+  auto p = std::make_unique<CachedPage>();
+  p->ref = nextTemporary--;
+  p->level = level;
+  p->dirty = true;
+  p->lastUse = ++useClock;
+  CachedPage* raw = p.get();
+  cache[raw->ref] = std::move(p);
+  return raw;
+}
+
+void Container::Impl::markChanged(CachedPage* p) {
+  p->dirty = true;
+  p->bodyStale = true;
+}
+
+void Container::Impl::markMoved(CachedPage* p) { p->dirty = true; }
+
+std::vector<CachedPage*> Container::Impl::dirtyPages() {
+  std::vector<CachedPage*> pages;
+  for (auto& [ref, p] : cache)
+    if (p->dirty) pages.push_back(p.get());
+  // Placed pages by position, then new pages in the order they were made.
+  std::sort(pages.begin(), pages.end(), [](const CachedPage* a, const CachedPage* b) {
+    if ((a->ref < 0) != (b->ref < 0)) return a->ref >= 0;
+    return a->ref >= 0 ? a->ref < b->ref : a->ref > b->ref;
+  });
+  return pages;
+}
+
+// Drops clean pages: always the least recently used one while 100 or more are
+// cached; between 20 and 100 only one that has gone unused for long compared
+// with the cache's average age. Called only between operations, when no page
+// pointer is held.
+void Container::Impl::trimCache() {
+  // Below the hard limit the age check runs only now and then: it scans the cache.
+  if (cache.size() < kCacheHigh && (++trimCalls % 16) != 0) return;
+  while (cache.size() > kCacheLow) {
+    CachedPage* oldest = nullptr;
+    std::uint64_t ageSum = 0;
+    for (auto& [ref, p] : cache) {
+      ageSum += useClock - p->lastUse;
+      if (!p->dirty && (!oldest || p->lastUse < oldest->lastUse)) oldest = p.get();
+    }
+    if (!oldest) return;
+    const std::uint64_t average = ageSum / cache.size();
+    const std::uint64_t age = useClock - oldest->lastUse;
+    if (cache.size() < kCacheHigh && age <= 4 * average + kCacheHigh) return;
+    cache.erase(oldest->ref);
+  }
+}
+
+// ---------------------------------------------------------------- tree
+
+bool Container::Impl::exceedsLimits(const CachedPage& p) {
+  const std::size_t bound = page::sizeBoundOf(p.records, p.nonLeaf());
+  return bound > page::kSplitBound || (bound > page::kSplitBoundCrowded && p.records.size() > page::kCrowdedRecordCount);
+}
+
+void Container::Impl::insertInto(CachedPage* p, const TreeRecord& record) {
+  if (!p->nonLeaf()) {
+    const std::size_t at = lowerIndex(p->records, record.key());
+    if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) throw InternalError{706};
+    p->records.insert(p->records.begin() + std::ptrdiff_t(at), record);
+    markChanged(p);
+    return;
+  }
+  if (p->records.empty()) throw InternalError{1891};
+  const std::size_t index = childIndexFor(*p, record.key());
+  CachedPage* child = childOf(*p, index);
+  insertInto(child, record);
+  // A new smallest key of the subtree becomes its separator.
+  if (compareKeys(child->firstKey(), p->records[index].key()) != 0) {
+    p->records[index] = separatorOf(*child);
+    markChanged(p);
+  }
+  if (exceedsLimits(*child)) splitChildren(p, index);
+}
+
+// Splits the child at index, and every piece split off it, until all of them
+// are within the limits; each new piece gets its separator in parent.
+void Container::Impl::splitChildren(CachedPage* parent, std::size_t index) {
+  std::size_t end = index + 1;
+  while (index < end) {
+    CachedPage* child = childOf(*parent, index);
+    if (!exceedsLimits(*child)) {
+      ++index;
+      continue;
+    }
+    const std::size_t count = child->records.size();
+    if (count < 2) throw InternalError{1364};
+    const std::size_t middle = count / 2;
+    const std::size_t lower = middle, upper = count - middle - 1;
+    const std::size_t cut = lower < upper ? middle + 1 : middle;
+    CachedPage* sibling = newPage(child->level);
+    sibling->records.assign(std::make_move_iterator(child->records.begin() + std::ptrdiff_t(cut)),
+                            std::make_move_iterator(child->records.end()));
+    child->records.resize(cut);
+    if (child->nonLeaf()) {
+      sibling->children.assign(child->children.begin() + std::ptrdiff_t(cut), child->children.end());
+      child->children.resize(cut);
+    }
+    markChanged(child);
+    markChanged(sibling);
+    parent->records.insert(parent->records.begin() + std::ptrdiff_t(index + 1), separatorOf(*sibling));
+    parent->children.insert(parent->children.begin() + std::ptrdiff_t(index + 1), sibling->ref);
+    markChanged(parent);
+    ++end;
+  }
+}
+
+// The root keeps its reference and becomes the only parent of a new page that
+// takes over its contents.
+void Container::Impl::growRoot() {
+  CachedPage* root = getPage(header.rootPage);
+  CachedPage* below = newPage(root->level);
+  below->records = std::move(root->records);
+  below->children = std::move(root->children);
+  root->records.clear();
+  root->children.clear();
+  root->level = std::uint8_t(below->level + 1);
+  root->records.push_back(separatorOf(*below));
+  root->children.push_back(below->ref);
+  markChanged(root);
+  markChanged(below);
+}
+
+bool Container::Impl::eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied) {
+  if (!p->nonLeaf()) {
+    const std::size_t at = lowerIndex(p->records, key);
+    if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return false;
+    p->records.erase(p->records.begin() + std::ptrdiff_t(at));
+    markChanged(p);
+    return true;
+  }
+  if (p->records.empty()) throw InternalError{1891};
+  const std::size_t index = childIndexFor(*p, key);
+  CachedPage* child = childOf(*p, index);
+  if (!eraseFrom(child, key, emptied)) return false;
+  if (child->records.empty()) {
+    p->records.erase(p->records.begin() + std::ptrdiff_t(index));
+    p->children.erase(p->children.begin() + std::ptrdiff_t(index));
+    markChanged(p);
+    emptied.push_back(child);
+  } else if (compareKeys(child->firstKey(), p->records[index].key()) != 0) {
+    p->records[index] = separatorOf(*child);
+    markChanged(p);
+  }
+  return true;
+}
+
+std::pair<CachedPage*, std::size_t> Container::Impl::findParent(CachedPage* target) {
+  if (target->records.empty()) throw InternalError{1891};
+  const ByteView key = target->firstKey();
+  CachedPage* at = getPage(header.rootPage);
+  for (;;) {
+    if (!at->nonLeaf()) throw InternalError{1894};
+    if (at->records.empty()) throw InternalError{1891};
+    const std::size_t index = childIndexFor(*at, key);
+    if (at->children[index] == target->ref) return {at, index};
+    at = childOf(*at, index);
+  }
+}
+
+bool Container::Impl::firstGreater(CachedPage* p, ByteView probe, TreeRecord* out) {
+  if (!p->nonLeaf()) {
+    const std::size_t at = upperIndex(p->records, probe);
+    if (at >= p->records.size()) return false;
+    if (out) *out = p->records[at];
+    return true;
+  }
+  // Lookups load pages but never drop any, so p stays valid meanwhile.
+  for (std::size_t i = childIndexFor(*p, probe); i < p->children.size(); ++i)
+    if (firstGreater(childOf(*p, i), probe, out)) return true;
+  return false;
+}
+
+bool Container::Impl::lastLessOrEqual(CachedPage* p, ByteView probe, TreeRecord* out) {
+  const std::size_t upper = upperIndex(p->records, probe);
+  if (!p->nonLeaf()) {
+    if (upper == 0) return false;
+    if (out) *out = p->records[upper - 1];
+    return true;
+  }
+  if (p->children.empty()) return false;
+  for (std::size_t i = upper == 0 ? 1 : upper; i-- > 0;)
+    if (lastLessOrEqual(childOf(*p, i), probe, out)) return true;
+  return false;
+}
+
+bool Container::Impl::lastLess(CachedPage* p, ByteView probe, TreeRecord* out) {
+  const std::size_t lower = lowerIndex(p->records, probe);
+  if (!p->nonLeaf()) {
+    if (lower == 0) return false;
+    if (out) *out = p->records[lower - 1];
+    return true;
+  }
+  if (p->children.empty()) return false;
+  for (std::size_t i = lower == 0 ? 1 : lower; i-- > 0;)
+    if (lastLess(childOf(*p, i), probe, out)) return true;
+  return false;
+}
+
+// ---------------------------------------------------------------- public face
+
+Container::Container(OsFile& file, ContainerHooks* hooks) : impl_(std::make_unique<Impl>(*this, file, hooks)) {}
+Container::~Container() = default;
+
+bool Container::find(ByteView key, TreeRecord* out) {
+  impl_->trimCache();
+  if (impl_->treeEmpty()) return false;
+  CachedPage* p = impl_->getPage(impl_->header.rootPage);
+  while (p->nonLeaf()) {
+    if (p->records.empty()) return false;
+    p = impl_->childOf(*p, childIndexFor(*p, key));
+  }
+  const std::size_t at = lowerIndex(p->records, key);
+  if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return false;
+  if (out) *out = p->records[at];
+  return true;
+}
+
+bool Container::findFirstGreater(ByteView probe, TreeRecord* out) {
+  impl_->trimCache();
+  return !impl_->treeEmpty() && impl_->firstGreater(impl_->getPage(impl_->header.rootPage), probe, out);
+}
+
+bool Container::findLastLessOrEqual(ByteView probe, TreeRecord* out) {
+  impl_->trimCache();
+  return !impl_->treeEmpty() && impl_->lastLessOrEqual(impl_->getPage(impl_->header.rootPage), probe, out);
+}
+
+bool Container::findLastLess(ByteView probe, TreeRecord* out) {
+  impl_->trimCache();
+  return !impl_->treeEmpty() && impl_->lastLess(impl_->getPage(impl_->header.rootPage), probe, out);
+}
+
+bool Container::findFirst(TreeRecord* out) {
+  impl_->trimCache();
+  if (impl_->treeEmpty()) return false;
+  CachedPage* p = impl_->getPage(impl_->header.rootPage);
+  while (p->nonLeaf() && !p->children.empty()) p = impl_->childOf(*p, 0);
+  if (p->nonLeaf() || p->records.empty()) return false;
+  if (out) *out = p->records.front();
+  return true;
+}
+
+bool Container::findLast(TreeRecord* out) {
+  impl_->trimCache();
+  if (impl_->treeEmpty()) return false;
+  CachedPage* p = impl_->getPage(impl_->header.rootPage);
+  while (p->nonLeaf() && !p->children.empty()) p = impl_->childOf(*p, p->children.size() - 1);
+  if (p->nonLeaf() || p->records.empty()) return false;
+  if (out) *out = p->records.back();
+  return true;
+}
+
+void Container::insert(const TreeRecord& record) {
+  if (record.bytes.size() > page::kMaxRecordBytes) throw InternalError{824};
+  if (record.keyLength > record.bytes.size()) throw InternalError{824};
+  Impl& d = *impl_;
+  d.trimCache();
+  d.beginChange();
+  if (d.treeEmpty()) {
+    d.header.rootPage = -1;
+    CachedPage* root = d.newPage(0);
+    root->records.push_back(record);
+    d.header.rootPage = root->ref;
+    d.headerDirty = true;
+  } else {
+    d.insertInto(d.getPage(d.header.rootPage), record);
+  }
+  while (Impl::exceedsLimits(*d.getPage(d.header.rootPage))) {
+    if (d.getPage(d.header.rootPage)->records.size() < 2) throw InternalError{1364};
+    d.growRoot();
+    d.splitChildren(d.getPage(d.header.rootPage), 0);
+  }
+}
+
+bool Container::erase(ByteView key) {
+  Impl& d = *impl_;
+  d.trimCache();
+  d.beginChange();
+  if (d.treeEmpty()) return false;
+  CachedPage* root = d.getPage(d.header.rootPage);
+  std::vector<CachedPage*> emptied;
+  if (!d.eraseFrom(root, key, emptied)) return false;
+  if (root->records.empty()) {
+    emptied.push_back(root);
+    d.header.rootPage = -1;
+    d.headerDirty = true;
+  }
+  d.freePages(emptied);
+  return true;
+}
+
+void Container::replace(const TreeRecord& record) {
+  erase(record.key());
+  insert(record);
+}
+
+std::uint32_t Container::newRecordNumber() {
+  impl_->beginChange();
+  const std::uint32_t next = impl_->header.lastRecordNumber + 1;
+  if ((next >> 24) >= 0xFE) throw InternalError{1173};
+  impl_->header.lastRecordNumber = next;
+  impl_->headerDirty = true;
+  return next;
+}
+
+std::uint32_t Container::lastRecordNumber() const { return impl_->header.lastRecordNumber; }
+
+void Container::setLastRecordNumber(std::uint32_t number) {
+  impl_->beginChange();
+  impl_->header.lastRecordNumber = number;
+  impl_->headerDirty = true;
+}
+
+bool Container::dirty() const {
+  if (impl_->headerDirty) return true;
+  for (auto& [ref, p] : impl_->cache)
+    if (p->dirty) return true;
+  return false;
+}
+
+std::size_t Container::dirtyPageCount() const {
+  std::size_t count = 0;
+  for (auto& [ref, p] : impl_->cache)
+    if (p->dirty) ++count;
+  return count;
+}
+
+std::size_t Container::cachedPageCount() const { return impl_->cache.size(); }
+
+const FileHeader& Container::header() const { return impl_->header; }
+
+std::uint64_t Container::endOfData() const { return Impl::endOfData(impl_->header); }
+
+void Container::walkPages(const std::function<void(const PageInfo&)>& visit) {
+  Impl& d = *impl_;
+  d.trimCache();
+  if (d.treeEmpty()) return;
+  // (reference, level it must have; -1 for the root)
+  std::vector<std::pair<std::int32_t, int>> stack{{d.header.rootPage, -1}};
+  while (!stack.empty()) {
+    const auto [ref, expectedLevel] = stack.back();
+    stack.pop_back();
+    CachedPage* p = d.getPage(ref);
+    if (expectedLevel >= 0 && p->level != expectedLevel) throw InternalError{1894};
+    PageInfo info;
+    info.reference = ref;
+    info.level = p->level;
+    info.sizeClass = ref >= 0 ? d.classOfReference(ref) : 0;
+    page::EncodedBody sizes = p->onDisk;
+    if (p->dirty) {
+      sizes = p->bodyStale ? page::encodeBody(p->records, p->nonLeaf()) : p->encoded;
+    }
+    info.storedSize = sizes.storedSize;
+    info.expandedSize = sizes.expandedSize;
+    info.sizeBound = sizes.sizeBound;
+    info.compressed = sizes.compressed;
+    info.records = p->records;
+    info.children = p->children;
+    for (auto it = info.children.rbegin(); it != info.children.rend(); ++it) stack.emplace_back(*it, p->level - 1);
+    visit(info);
+    d.trimCache();
+  }
+}
+
+}  // namespace glimra::datafile

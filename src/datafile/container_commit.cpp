@@ -1,0 +1,408 @@
+// Header and page I/O, opening, the write-ahead commit and recovery.
+//
+// A commit never overwrites committed bytes before a complete redo copy of
+// them is flushed and announced in the header: pages whose home lies inside
+// the committed data go to a pending area after it, the header at offset 0
+// names that area, and only then are the pages written home. A crash at any
+// point therefore leaves either the old state or a complete redo log, which
+// the next writing operation replays (or drops, when the transaction layer
+// says so).
+#include <algorithm>
+#include <cstring>
+
+#include "datafile/container_impl.h"
+
+namespace glimra::datafile {
+
+// ---------------------------------------------------------------- I/O
+
+void Container::Impl::readBlock(std::uint64_t offset, std::uint8_t* buffer, std::size_t length) {
+  if (length % 64 != 0) throw InternalError{2272};
+  std::size_t got = 0;
+  if (file.readAt(offset, buffer, length, &got) != 0) throw InternalError{2277};
+  if (got != length) throw InternalError{2172};
+  hook().decipher(buffer, length);
+}
+
+void Container::Impl::writeBlock(std::uint64_t offset, const std::uint8_t* data, std::size_t length) {
+  if (length % 64 != 0) throw InternalError{2286};
+  Bytes copy(data, data + length);
+  hook().encipher(copy.data(), copy.size());
+  if (int error = file.writeAt(offset, copy.data(), copy.size())) throw OsFailure{error};
+}
+
+void Container::Impl::flushFile() {
+  if (int error = file.flush()) throw OsFailure{error};
+}
+
+void Container::Impl::writeHeaderAt0(const FileHeader& h) {
+  std::uint8_t image[page::kHeaderBytes];
+  page::encodeHeader(h, image);
+  writeBlock(0, image, sizeof image);
+}
+
+// Reads offset 0. *shortFile is set (and nothing decoded) when the file holds
+// fewer than 512 bytes.
+FileHeader Container::Impl::readHeaderAt0(bool* shortFile) {
+  std::uint8_t image[page::kHeaderBytes];
+  std::size_t got = 0;
+  if (file.readAt(0, image, sizeof image, &got) != 0) throw InternalError{2277};
+  *shortFile = got < sizeof image;
+  if (*shortFile) return FileHeader{};
+  hook().decipher(image, sizeof image);
+  if (!page::hasMagic(image)) {
+    *shortFile = true;  // not ours: treated like a file too short to hold a header
+    return FileHeader{};
+  }
+  return page::decodeHeader(image);
+}
+
+std::uint32_t Container::Impl::endOfData(const FileHeader& h) {
+  for (int i = page::kClassCount; i >= 1; --i)
+    if (h.regionEnd[i] > h.regionStart[i])
+      return h.regionEnd[i] * std::uint32_t(page::kUnit) + std::uint32_t(page::kHeaderBytes);
+  return std::uint32_t(page::kHeaderBytes);
+}
+
+bool Container::Impl::regionsValid(const FileHeader& h) {
+  for (int i = 1; i <= page::kClassCount; ++i) {
+    if (h.regionStart[i] > h.regionEnd[i]) return false;
+    if ((h.regionEnd[i] - h.regionStart[i]) % std::uint32_t(i) != 0) return false;
+    if (i < page::kClassCount && h.regionEnd[i] > h.regionStart[i + 1]) return false;
+    if (h.regionEnd[i] > (0xFFFFFFFFu - page::kHeaderBytes) / page::kUnit) return false;
+  }
+  return true;
+}
+
+void Container::Impl::dropCleanPages() {
+  for (auto it = cache.begin(); it != cache.end();) {
+    if (it->second->dirty)
+      ++it;
+    else
+      it = cache.erase(it);
+  }
+}
+
+// Forgets all in-memory state; the next refresh reads the file afresh.
+void Container::Impl::forgetEverything() {
+  cache.clear();
+  headerLoaded = false;
+  headerDirty = false;
+  firstHalfDone = false;
+  homeWrites.clear();
+  pendingFound = false;
+  pendingCopies.clear();
+  nextTemporary = kFirstTemporary;
+}
+
+// Best effort after a failed header write: a write that stopped half-way
+// must not leave a torn header behind.
+void Container::Impl::restoreHeader(const FileHeader& h) {
+  try {
+    writeHeaderAt0(h);
+    flushFile();
+  } catch (...) {
+  }
+}
+
+void Container::Impl::unlockReaders() {
+  if (readersLocked) {
+    readersLocked = false;
+    hook().unlockReadersAfterCommit();
+  }
+}
+
+// ---------------------------------------------------------------- recovery
+
+void Container::Impl::beginChange() {
+  if (pendingFound && !owner.dirty()) recover();
+}
+
+// Walks [dataEnd, pendingEnd): every entry starts with its home offset and its
+// stored size. The area is usable only when it is complete and holds a header.
+void Container::Impl::scanPendingArea() {
+  pendingFound = true;
+  pendingReadable = false;
+  pendingCopies.clear();
+  std::uint64_t at = diskHeader.dataEnd;
+  const std::uint64_t end = diskHeader.pendingEnd;
+  bool haveHeader = false;
+  if (at < page::kHeaderBytes || end < at || (at - page::kHeaderBytes) % page::kUnit != 0) return;
+  try {
+    while (at < end) {
+      std::uint8_t first[page::kUnit];
+      readBlock(at, first, sizeof first);
+      const std::uint32_t home = page::getU32(first);
+      const std::size_t stored = page::getU16(first + 4);
+      const std::size_t length = page::roundUp(stored, page::kUnit);
+      if (length == 0 || length > page::kMaxStoredRounded || at + length > end) return;
+      Bytes copy(length);
+      readBlock(at, copy.data(), length);
+      if (home == 0) {
+        if (length != page::kHeaderBytes || !page::hasMagic(copy.data())) return;
+        newestHeader = page::decodeHeader(copy.data());
+        if (!regionsValid(newestHeader)) return;
+        haveHeader = true;
+      } else {
+        if (home < page::kHeaderBytes || (home - page::kHeaderBytes) % page::kUnit != 0) return;
+        page::decodePage(copy.data(), copy.size(), 0);
+      }
+      pendingCopies[home] = at;
+      at += length;
+    }
+  } catch (const InternalError&) {
+    pendingCopies.clear();
+    return;
+  }
+  pendingReadable = haveHeader;
+  if (!pendingReadable) pendingCopies.clear();
+}
+
+// Completes an unfinished write: replays the pending copies home, or drops
+// them. Either way offset 0 ends with dataEnd = pendingEnd = end of data.
+void Container::Impl::recover() {
+  const bool forward = pendingReadable && hook().allowRollForward(owner);
+  FileHeader result;
+  if (forward) {
+    for (const auto& [home, copyAt] : pendingCopies) {
+      if (home == 0) continue;
+      std::uint8_t first[page::kUnit];
+      readBlock(copyAt, first, sizeof first);
+      const std::size_t length = page::roundUp(page::getU16(first + 4), page::kUnit);
+      Bytes copy(length);
+      readBlock(copyAt, copy.data(), length);
+      writeBlock(home, copy.data(), length);
+    }
+    flushFile();
+    result = newestHeader;
+    result.changeCount = std::max(newestHeader.changeCount, diskHeader.changeCount) + 1;
+  } else {
+    bool shortFile = false;
+    result = readHeaderAt0(&shortFile);
+    if (shortFile) throw InternalError{2172};
+    result.changeCount += 1;
+  }
+  result.dataEnd = result.pendingEnd = endOfData(result);
+  try {
+    writeHeaderAt0(result);
+    flushFile();
+  } catch (...) {
+    restoreHeader(diskHeader);  // the pending area is untouched: recovery can run again
+    forgetEverything();
+    throw;
+  }
+  cache.clear();
+  pendingFound = false;
+  pendingCopies.clear();
+  diskHeader = header = result;
+  headerLoaded = true;
+  headerDirty = false;
+  nextTemporary = kFirstTemporary;
+}
+
+// ---------------------------------------------------------------- open / refresh
+
+int Container::open() {
+  Impl& d = *impl_;
+  d.forgetEverything();
+  std::uint64_t bytes = 0;
+  if (int error = d.file.size(&bytes)) throw OsFailure{error};
+  if (bytes == 0) {
+    d.fileIsNew = true;
+    d.header = FileHeader{};
+    d.header.rootPage = -1;
+    d.diskHeader = d.header;
+    d.headerLoaded = true;
+    return 0;
+  }
+  bool invalid = false;
+  const FileHeader h = d.readHeaderAt0(&invalid);
+  if (invalid || !Impl::regionsValid(h)) return 36;
+  d.fileIsNew = false;
+  refresh(false);
+  return 0;
+}
+
+void Container::refresh(bool forWrite) {
+  Impl& d = *impl_;
+  if (d.fileIsNew) {
+    std::uint64_t bytes = 0;
+    if (int error = d.file.size(&bytes)) throw OsFailure{error};
+    if (bytes == 0) return;
+    d.fileIsNew = false;  // another opener has written it meanwhile
+    d.headerLoaded = false;
+  }
+  bool invalid = false;
+  const FileHeader h = d.readHeaderAt0(&invalid);
+  if (invalid || !Impl::regionsValid(h)) throw InternalError{2172};
+  const bool changed = !d.headerLoaded || h.changeCount != d.diskHeader.changeCount ||
+                       h.dataEnd != d.diskHeader.dataEnd || h.pendingEnd != d.diskHeader.pendingEnd;
+  if (changed) {
+    const bool keepWork = dirty();
+    d.dropCleanPages();
+    d.diskHeader = h;
+    d.headerLoaded = true;
+    d.pendingFound = false;
+    d.pendingCopies.clear();
+    if (!keepWork) d.header = h;
+    if (h.dataEnd != h.pendingEnd) {
+      d.scanPendingArea();
+      if (d.pendingReadable && !keepWork) d.header = d.newestHeader;
+    }
+  }
+  if (forWrite && d.pendingFound) d.recover();
+}
+
+// ---------------------------------------------------------------- commit
+
+void Container::commit() {
+  if (!dirty()) return;
+  commitFirstHalf();
+  commitSecondHalf();
+}
+
+void Container::commitFirstHalf() {
+  Impl& d = *impl_;
+  if (d.firstHalfDone || !dirty()) return;
+  d.hook().lockReadersForCommit();
+  d.readersLocked = true;
+  const FileHeader committed = d.diskHeader;
+  bool announced = false;
+  try {
+    // A new file gets its empty header first, so that the file is never a
+    // stretch of pages without a valid header in front of them.
+    if (d.fileIsNew) {
+      d.writeHeaderAt0(committed);
+      d.flushFile();
+      d.fileIsNew = false;
+    }
+    const std::uint32_t committedEnd = std::max(committed.dataEnd, Impl::endOfData(committed));
+    d.placeDirtyPages();
+    const std::uint32_t newEnd = Impl::endOfData(d.header);
+    const std::uint32_t pendingStart = std::max(newEnd, committedEnd);
+    d.header.headerOffset = 0;
+    d.header.headerSize = 512;
+    d.header.dataEnd = d.header.pendingEnd = pendingStart;
+    d.header.changeCount = committed.changeCount + 1;
+
+    std::uint64_t pendingAt = pendingStart;
+    d.homeWrites.clear();
+    for (CachedPage* p : d.dirtyPages()) {
+      const std::uint64_t home = page::offsetOf(p->ref);
+      Bytes image = page::assemblePage(p->encoded, std::uint32_t(home), p->level, p->children, p->records.size());
+      if (home < committedEnd) {
+        d.writeBlock(pendingAt, image.data(), image.size());
+        pendingAt += image.size();
+        d.homeWrites.emplace_back(home, std::move(image));
+      } else {
+        d.writeBlock(home, image.data(), image.size());
+      }
+    }
+    std::uint8_t headerImage[page::kHeaderBytes];
+    page::encodeHeader(d.header, headerImage);
+    d.writeBlock(pendingAt, headerImage, sizeof headerImage);
+    pendingAt += sizeof headerImage;
+    d.flushFile();
+
+    FileHeader announce = committed;
+    announce.dataEnd = pendingStart;
+    announce.pendingEnd = std::uint32_t(pendingAt);
+    announced = true;
+    d.writeHeaderAt0(announce);
+    d.flushFile();
+    d.diskHeader = announce;
+    d.finalDataEnd = newEnd;
+    d.firstHalfDone = true;
+  } catch (...) {
+    // The header write or its flush failed: put the committed header back so
+    // that the file keeps its last committed state.
+    if (announced) d.restoreHeader(committed);
+    d.unlockReaders();
+    throw;
+  }
+}
+
+void Container::commitSecondHalf() {
+  Impl& d = *impl_;
+  if (!d.firstHalfDone) return;
+  try {
+    for (const auto& [home, image] : d.homeWrites) d.writeBlock(home, image.data(), image.size());
+    // The pages must be on disk before a header says no write is pending.
+    d.flushFile();
+    d.writeHeaderAt0(d.header);
+    d.header.dataEnd = d.header.pendingEnd = d.finalDataEnd;
+    d.header.changeCount += 1;
+    d.writeHeaderAt0(d.header);
+    d.flushFile();
+  } catch (...) {
+    // The redo log is complete and announced: the next writing operation
+    // finishes this write. A header write that failed half-way is replaced by
+    // the announcing header again. Until then everything is read from the file.
+    d.restoreHeader(d.diskHeader);
+    d.forgetEverything();
+    d.unlockReaders();
+    throw;
+  }
+  d.diskHeader = d.header;
+  d.homeWrites.clear();
+  d.firstHalfDone = false;
+  d.headerDirty = false;
+  for (auto& [ref, p] : d.cache) {
+    if (!p->dirty) continue;
+    p->dirty = false;
+    p->onDisk = p->encoded;
+  }
+  d.nextTemporary = kFirstTemporary;
+  d.unlockReaders();
+}
+
+void Container::discardPendingArea() {
+  Impl& d = *impl_;
+  if (d.firstHalfDone) {
+    FileHeader h = d.diskHeader;
+    h.dataEnd = h.pendingEnd = Impl::endOfData(h);
+    h.changeCount += 1;
+    try {
+      d.writeHeaderAt0(h);
+      d.flushFile();
+    } catch (...) {
+      d.restoreHeader(d.diskHeader);
+      d.forgetEverything();
+      d.unlockReaders();
+      throw;
+    }
+    d.diskHeader = h;
+    d.firstHalfDone = false;
+    d.homeWrites.clear();
+    d.unlockReaders();
+  }
+  discardChanges();
+}
+
+void Container::discardChanges() {
+  Impl& d = *impl_;
+  if (d.firstHalfDone) {
+    discardPendingArea();
+    return;
+  }
+  for (auto it = d.cache.begin(); it != d.cache.end();) {
+    if (it->second->dirty)
+      it = d.cache.erase(it);
+    else
+      ++it;
+  }
+  d.header = (d.pendingFound && d.pendingReadable) ? d.newestHeader : d.diskHeader;
+  d.headerDirty = false;
+  d.nextTemporary = kFirstTemporary;
+}
+
+void Container::truncateToDataEnd() {
+  Impl& d = *impl_;
+  refresh(true);
+  commit();
+  if (d.fileIsNew) return;
+  if (int error = d.file.truncate(Impl::endOfData(d.diskHeader))) throw OsFailure{error};
+  d.flushFile();
+}
+
+}  // namespace glimra::datafile

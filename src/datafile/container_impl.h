@@ -1,0 +1,130 @@
+// Private state of the container, shared by its three source files:
+// container.cpp (tree operations), container_alloc.cpp (page placement) and
+// container_commit.cpp (header and page I/O, the write-ahead commit, recovery).
+//
+// Invariants between operations:
+//  - every dirty page is in the cache (only clean pages are ever evicted), so a
+//    reference that is not cached still names the committed bytes on disk;
+//  - a page with a negative reference exists only in memory and is dirty;
+//  - header is the working header, diskHeader the header committed at offset 0
+//    (or, while an unfinished write is found, the header announcing it).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "datafile/container.h"
+#include "datafile/page_codec.h"
+
+namespace glimra::datafile {
+
+// Temporary references count down from here; -1 is kept for "no root".
+constexpr std::int32_t kFirstTemporary = -2;
+
+struct CachedPage {
+  std::int32_t ref = 0;
+  std::uint8_t level = 0;
+  std::vector<TreeRecord> records;
+  std::vector<std::int32_t> children;  // non-leaf pages: one per record
+  int sizeClass = 0;                   // class of the slot it occupies; 0 while unplaced
+  bool dirty = false;
+  bool bodyStale = true;               // records changed since `encoded` was made
+  bool detached = false;               // already unlinked from the tree, about to be freed
+  page::EncodedBody encoded;
+  page::EncodedBody onDisk;            // sizes as read from the file (clean pages)
+  std::uint64_t lastUse = 0;
+
+  bool nonLeaf() const { return level > 0; }
+  ByteView firstKey() const { return records.front().key(); }
+};
+
+struct Container::Impl {
+  Impl(Container& owner, OsFile& file, ContainerHooks* hooks);
+
+  Container& owner;
+  OsFile& file;
+  ContainerHooks* hooks;
+  ContainerHooks noHooks;
+
+  FileHeader header;
+  FileHeader diskHeader;
+  bool headerLoaded = false;  // diskHeader holds what offset 0 said at the last refresh
+  bool fileIsNew = false;     // zero-length file: no header on disk yet
+  bool headerDirty = false;
+
+  std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
+  std::uint64_t useClock = 0;
+  std::uint64_t trimCalls = 0;
+  std::int32_t nextTemporary = kFirstTemporary;
+
+  // An unfinished write found at refresh: home offset -> offset of its pending copy.
+  bool pendingFound = false;
+  bool pendingReadable = false;
+  std::map<std::uint64_t, std::uint64_t> pendingCopies;
+  FileHeader newestHeader;
+
+  // Between the two halves of a commit: pages still to be written home.
+  bool firstHalfDone = false;
+  bool readersLocked = false;
+  std::vector<std::pair<std::uint64_t, Bytes>> homeWrites;
+  std::uint32_t finalDataEnd = 0;
+
+  ContainerHooks& hook() { return hooks ? *hooks : noHooks; }
+
+  // --- I/O (container_commit.cpp)
+  void readBlock(std::uint64_t offset, std::uint8_t* buffer, std::size_t length);
+  void writeBlock(std::uint64_t offset, const std::uint8_t* data, std::size_t length);
+  void flushFile();
+  void writeHeaderAt0(const FileHeader& h);
+  FileHeader readHeaderAt0(bool* shortFile);
+  static std::uint32_t endOfData(const FileHeader& h);
+  static bool regionsValid(const FileHeader& h);
+  void scanPendingArea();
+  void recover();
+  void unlockReaders();
+  void restoreHeader(const FileHeader& h);
+  // Before the first change of an operation: an unfinished write found by a
+  // read-only refresh is completed first.
+  void beginChange();
+  void dropCleanPages();
+  void forgetEverything();
+
+  // --- pages and cache (container.cpp)
+  CachedPage* getPage(std::int32_t ref);
+  CachedPage* childOf(const CachedPage& parent, std::size_t index);
+  CachedPage* newPage(std::uint8_t level);
+  void markChanged(CachedPage* p);  // records changed
+  void markMoved(CachedPage* p);    // only its place or child references changed
+  void trimCache();
+  bool treeEmpty() const;
+  int classOfReference(std::int32_t ref) const;
+  std::vector<CachedPage*> dirtyPages();
+
+  // --- tree (container.cpp)
+  static bool exceedsLimits(const CachedPage& p);
+  void insertInto(CachedPage* p, const TreeRecord& record);
+  void splitChildren(CachedPage* parent, std::size_t index);
+  void growRoot();
+  bool eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied);
+  bool firstGreater(CachedPage* p, ByteView probe, TreeRecord* out);
+  bool lastLessOrEqual(CachedPage* p, ByteView probe, TreeRecord* out);
+  bool lastLess(CachedPage* p, ByteView probe, TreeRecord* out);
+  std::pair<CachedPage*, std::size_t> findParent(CachedPage* target);
+
+  // --- allocation (container_alloc.cpp)
+  std::uint32_t gapAbove(int region) const;
+  void movePage(std::int32_t from, std::int32_t to, int newClass);
+  void freeSlot(std::int32_t ref, int sizeClass);
+  void freePages(const std::vector<CachedPage*>& pages);
+  bool roomBelow(int region, std::uint32_t units);
+  void roomAbove(int region, std::uint32_t units);
+  std::int32_t allocate(int sizeClass);
+  void relocate(CachedPage* p, int sizeClass);
+  void placeDirtyPages();
+};
+
+}  // namespace glimra::datafile

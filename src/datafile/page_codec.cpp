@@ -1,0 +1,279 @@
+#include "datafile/page_codec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace glimra::datafile {
+
+int compareKeys(ByteView a, ByteView b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  if (n > 0) {
+    const int c = std::memcmp(a.data(), b.data(), n);
+    if (c != 0) return c < 0 ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+namespace page {
+
+void encodeHeader(const FileHeader& h, std::uint8_t* out) {
+  std::memset(out, 0, kHeaderBytes);
+  putU32(out + 0, h.headerOffset);
+  putU16(out + 4, h.headerSize);
+  putU32(out + 6, h.dataEnd);
+  putU32(out + 10, h.pendingEnd);
+  std::memcpy(out + 14, kMagic, 4);
+  putU16(out + 18, h.reserved);
+  out[20] = std::uint8_t(h.lastRecordNumber >> 24);
+  out[21] = std::uint8_t(h.lastRecordNumber >> 16);
+  out[22] = std::uint8_t(h.lastRecordNumber >> 8);
+  out[23] = std::uint8_t(h.lastRecordNumber);
+  putU32(out + 24, h.changeCount);
+  putU32(out + 28, std::uint32_t(h.rootPage));
+  for (int i = 0; i < 60; ++i) {
+    putU32(out + 32 + 4 * i, h.regionStart[i]);
+    putU32(out + 272 + 4 * i, h.regionEnd[i]);
+  }
+}
+
+FileHeader decodeHeader(const std::uint8_t* in) {
+  FileHeader h;
+  h.headerOffset = getU32(in + 0);
+  h.headerSize = getU16(in + 4);
+  h.dataEnd = getU32(in + 6);
+  h.pendingEnd = getU32(in + 10);
+  h.reserved = getU16(in + 18);
+  h.lastRecordNumber = (std::uint32_t(in[20]) << 24) | (std::uint32_t(in[21]) << 16) |
+                       (std::uint32_t(in[22]) << 8) | std::uint32_t(in[23]);
+  h.changeCount = getU32(in + 24);
+  h.rootPage = std::int32_t(getU32(in + 28));
+  for (int i = 0; i < 60; ++i) {
+    h.regionStart[i] = getU32(in + 32 + 4 * i);
+    h.regionEnd[i] = getU32(in + 272 + 4 * i);
+  }
+  return h;
+}
+
+bool hasMagic(const std::uint8_t* in) { return std::memcmp(in + 14, kMagic, 4) == 0; }
+
+std::size_t recordCost(const TreeRecord& record, bool nonLeaf) {
+  return record.bytes.size() + 5 + (nonLeaf ? 4 : 0);
+}
+
+std::size_t sizeBoundOf(const std::vector<TreeRecord>& records, bool nonLeaf) {
+  std::size_t bound = kPageHeaderBytes;
+  for (const auto& r : records) bound += recordCost(r, nonLeaf);
+  return bound;
+}
+
+Bytes prefixEncode(const std::vector<TreeRecord>& records) {
+  Bytes out;
+  const TreeRecord* previous = nullptr;
+  for (const auto& r : records) {
+    const std::size_t length = r.bytes.size();
+    std::uint8_t flags = 0;
+    std::size_t shared = 0;
+    if (previous == nullptr) {
+      flags = 0xC0;
+    } else {
+      if (previous->bytes.size() != length) flags |= 0x80;
+      if (previous->keyLength != r.keyLength) flags |= 0x40;
+      const std::size_t limit = std::min<std::size_t>({63, length, previous->bytes.size()});
+      while (shared < limit && previous->bytes[shared] == r.bytes[shared]) ++shared;
+      flags |= std::uint8_t(shared);
+    }
+    out.push_back(flags);
+    std::uint8_t field[2];
+    if (flags & 0x80) {
+      putU16(field, std::uint16_t(length));
+      out.insert(out.end(), field, field + 2);
+    }
+    if (flags & 0x40) {
+      putU16(field, r.keyLength);
+      out.insert(out.end(), field, field + 2);
+    }
+    out.insert(out.end(), r.bytes.begin() + std::ptrdiff_t(shared), r.bytes.end());
+    previous = &r;
+  }
+  return out;
+}
+
+std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t length, std::size_t count) {
+  std::vector<TreeRecord> records;
+  records.reserve(count);
+  std::size_t pos = 0;
+  auto need = [&](std::size_t n) {
+    if (length - pos < n) throw InternalError{1602};
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    need(1);
+    const std::uint8_t flags = data[pos++];
+    const std::size_t shared = flags & 0x3F;
+    if (i == 0 && (flags & 0xC0) != 0xC0) throw InternalError{1602};
+    if (i == 0 && shared != 0) throw InternalError{1602};
+    TreeRecord r;
+    std::size_t recordLength = i == 0 ? 0 : records.back().bytes.size();
+    r.keyLength = i == 0 ? 0 : records.back().keyLength;
+    if (flags & 0x80) {
+      need(2);
+      recordLength = getU16(data + pos);
+      pos += 2;
+    }
+    if (flags & 0x40) {
+      need(2);
+      r.keyLength = getU16(data + pos);
+      pos += 2;
+    }
+    if (r.keyLength > recordLength || shared > recordLength) throw InternalError{1602};
+    if (i > 0 && shared > records.back().bytes.size()) throw InternalError{1602};
+    need(recordLength - shared);
+    r.bytes.resize(recordLength);
+    if (shared > 0) std::memcpy(r.bytes.data(), records.back().bytes.data(), shared);
+    if (recordLength > shared) std::memcpy(r.bytes.data() + shared, data + pos, recordLength - shared);
+    pos += recordLength - shared;
+    records.push_back(std::move(r));
+  }
+  if (pos != length) throw InternalError{1602};
+  return records;
+}
+
+void putCount(Bytes& out, std::size_t count) {
+  do {
+    std::uint8_t group = std::uint8_t(count & 0x7F);
+    count >>= 7;
+    if (count != 0) group |= 0x80;
+    out.push_back(group);
+  } while (count != 0);
+}
+
+bool compress(const Bytes& plain, Bytes* packed) {
+  packed->clear();
+  const std::size_t n = plain.size();
+  std::size_t literalStart = 0;
+  bool anyRun = false;
+  std::size_t i = 0;
+  while (i < n) {
+    std::size_t j = i + 1;
+    while (j < n && plain[j] == plain[i]) ++j;
+    if (j - i >= 4) {
+      anyRun = true;
+      putCount(*packed, i + 1 - literalStart);
+      packed->insert(packed->end(), plain.begin() + std::ptrdiff_t(literalStart), plain.begin() + std::ptrdiff_t(i + 1));
+      putCount(*packed, j - i - 1);
+      literalStart = j;
+    }
+    i = j;
+  }
+  if (literalStart < n) {
+    putCount(*packed, n - literalStart);
+    packed->insert(packed->end(), plain.begin() + std::ptrdiff_t(literalStart), plain.end());
+  }
+  return anyRun;
+}
+
+namespace {
+// Reads one base-128 count; a count running past the input is damage.
+std::size_t readCount(const std::uint8_t* data, std::size_t length, std::size_t& pos) {
+  std::size_t value = 0;
+  int shift = 0;
+  for (;;) {
+    if (pos >= length || shift > 28) throw InternalError{1602};
+    const std::uint8_t group = data[pos++];
+    value |= std::size_t(group & 0x7F) << shift;
+    shift += 7;
+    if ((group & 0x80) == 0) return value;
+  }
+}
+}  // namespace
+
+Bytes decompress(const std::uint8_t* data, std::size_t length, std::size_t expected) {
+  Bytes out;
+  out.reserve(expected);
+  std::size_t pos = 0;
+  while (out.size() < expected) {
+    const std::size_t literals = readCount(data, length, pos);
+    if (literals > expected - out.size()) throw InternalError{522};
+    if (literals > length - pos) throw InternalError{1602};
+    out.insert(out.end(), data + pos, data + pos + literals);
+    pos += literals;
+    if (out.size() == expected) break;
+    const std::size_t repeats = readCount(data, length, pos);
+    if (repeats > expected - out.size()) throw InternalError{530};
+    if (out.empty() && repeats > 0) throw InternalError{530};
+    if (repeats > 0) out.insert(out.end(), repeats, out.back());
+  }
+  return out;
+}
+
+EncodedBody encodeBody(const std::vector<TreeRecord>& records, bool nonLeaf) {
+  EncodedBody e;
+  const std::size_t fixed = kPageHeaderBytes + (nonLeaf ? 4 * records.size() : 0);
+  Bytes plain = prefixEncode(records);
+  const std::size_t expanded = fixed + plain.size();
+  const std::size_t bound = sizeBoundOf(records, nonLeaf);
+  if (expanded > bound) throw InternalError{1659};
+  Bytes packed;
+  const bool runs = compress(plain, &packed);
+  if (runs && roundUp(fixed + packed.size(), kUnit) < roundUp(expanded, kUnit)) {
+    e.body = std::move(packed);
+    e.compressed = true;
+  } else {
+    e.body = std::move(plain);
+  }
+  const std::size_t stored = fixed + e.body.size();
+  if (roundUp(stored, kUnit) > kMaxStoredRounded) throw InternalError{1678};
+  e.storedSize = std::uint16_t(stored);
+  e.expandedSize = std::uint16_t(expanded);
+  e.sizeBound = std::uint16_t(std::min<std::size_t>(bound, 0xFFFF));
+  return e;
+}
+
+Bytes assemblePage(const EncodedBody& e, std::uint32_t pageOffset, std::uint8_t level,
+                   const std::vector<std::int32_t>& children, std::size_t recordCount) {
+  Bytes image(roundUp(e.storedSize, kUnit), kPadding);
+  std::uint8_t* p = image.data();
+  putU32(p + 0, pageOffset);
+  putU16(p + 4, e.storedSize);
+  putU16(p + 6, e.expandedSize);
+  putU16(p + 8, e.sizeBound);
+  putU16(p + 10, std::uint16_t(recordCount));
+  p[12] = level;
+  std::size_t pos = kPageHeaderBytes;
+  if (level > 0) {
+    for (std::int32_t child : children) {
+      putU32(p + pos, std::uint32_t(child));
+      pos += 4;
+    }
+  }
+  if (!e.body.empty()) std::memcpy(p + pos, e.body.data(), e.body.size());
+  return image;
+}
+
+DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expectedClass) {
+  if (length < kPageHeaderBytes) throw InternalError{1602};
+  DecodedPage d;
+  d.pageOffset = getU32(data + 0);
+  d.storedSize = getU16(data + 4);
+  d.expandedSize = getU16(data + 6);
+  d.sizeBound = getU16(data + 8);
+  const std::size_t count = getU16(data + 10);
+  d.level = data[12];
+  if (expectedClass != 0 && classOf(d.storedSize) != expectedClass) throw InternalError{1477};
+  if (d.storedSize < kPageHeaderBytes || d.storedSize > length) throw InternalError{1477};
+  const std::size_t fixed = kPageHeaderBytes + (d.level > 0 ? 4 * count : 0);
+  if (fixed > d.storedSize || d.expandedSize < d.storedSize) throw InternalError{1602};
+  for (std::size_t i = 0; d.level > 0 && i < count; ++i)
+    d.children.push_back(std::int32_t(getU32(data + kPageHeaderBytes + 4 * i)));
+  d.compressed = d.storedSize < d.expandedSize;
+  if (d.compressed) {
+    Bytes plain = decompress(data + fixed, d.storedSize - fixed, d.expandedSize - fixed);
+    d.records = prefixDecode(plain.data(), plain.size(), count);
+  } else {
+    d.records = prefixDecode(data + fixed, d.storedSize - fixed, count);
+  }
+  return d;
+}
+
+}  // namespace page
+}  // namespace glimra::datafile
