@@ -1,0 +1,231 @@
+// Lock bytes of an open file: which bytes each share mode takes for reading,
+// writing and committing, reader slots, the application's LOCK, HOLD and
+// record locks, and the same locks met by other processes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "datafile/container.h"
+#include "datafile/locks.h"
+#include "locks_support.h"
+
+namespace glimra::datafile::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct TwoOpens : ::testing::Test {
+  ScratchDirectory dir;
+  std::string path = dir.file("shared.dat");
+  std::unique_ptr<OsFile> first = openReal(path, true, true);
+  std::unique_ptr<OsFile> second = openReal(path, true);
+
+  // Whether another open finds the writer byte / the reader range busy.
+  std::pair<bool, bool> busyForOthers() {
+    FileLocks other(*second, OpenMode{0x42});
+    const bool writer = !other.take(kWriterByte, 0, false);
+    if (!writer) other.release(kWriterByte, 0);
+    const bool readers = !other.take(kAllReaders, 0, false);
+    if (!readers) other.release(kAllReaders, 0);
+    return {writer, readers};
+  }
+};
+
+TEST_F(TwoOpens, EachShareModeTakesItsBytesForReadingWritingAndCommitting) {
+  struct Case {
+    unsigned mode;
+    std::pair<bool, bool> reading, writing, committing;  // {writer byte busy, reader range busy}
+  };
+  const Case cases[] = {
+      {0x42, {false, true}, {true, false}, {true, true}},    // deny none
+      {0x02, {false, true}, {true, false}, {true, true}},    // compatibility
+      {0x22, {false, false}, {true, false}, {true, true}},   // deny write
+      {0x12, {false, false}, {false, false}, {false, false}},  // deny all
+      {0x32, {false, false}, {false, false}, {false, false}},  // deny read
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    FileLocks locks(*first, OpenMode{c.mode});
+    {
+      auto guard = locks.forOperation(false);
+      EXPECT_EQ(busyForOthers(), c.reading);
+    }
+    {
+      auto guard = locks.forOperation(true);
+      EXPECT_EQ(busyForOthers(), c.writing);
+      locks.lockForCommit();
+      EXPECT_EQ(busyForOthers(), c.committing);
+      locks.unlockAfterCommit();
+      EXPECT_EQ(busyForOthers(), c.writing) << "the commit must give back only what it took";
+    }
+    EXPECT_EQ(busyForOthers(), std::make_pair(false, false));
+  }
+}
+
+TEST_F(TwoOpens, AReaderMovesToTheNextFreeSlot) {
+  // Every slot but 600 is taken by the first open.
+  ASSERT_EQ(first->lock(lock_bytes::kBase, 600, true), 0);
+  ASSERT_EQ(first->lock(lock_bytes::kBase + 601, lock_bytes::kReaderSlots - 601, true), 0);
+  FileLocks reader(*second, OpenMode{0x42});
+  ASSERT_TRUE(reader.take(kReaderSlot, 0, true));
+  EXPECT_EQ(reader.readerSlot(), 600u);
+  reader.release(kReaderSlot, 0);
+  // With every slot busy a reader that does not wait gives up, one slot on.
+  ASSERT_EQ(first->lock(lock_bytes::kBase + 600, 1, true), 0);
+  EXPECT_FALSE(reader.take(kReaderSlot, 0, false));
+  EXPECT_EQ(reader.readerSlot(), 601u);
+  // A committer needs every slot: one reader keeps it out.
+  ASSERT_EQ(first->unlock(lock_bytes::kBase, lock_bytes::kReaderSlots), 0);
+  ASSERT_TRUE(reader.take(kReaderSlot, 0, true));
+  FileLocks writer(*first, OpenMode{0x42});
+  EXPECT_FALSE(writer.take(kAllReaders, 0, false));
+  reader.release(kReaderSlot, 0);
+  EXPECT_TRUE(writer.take(kAllReaders, 0, false));
+}
+
+TEST_F(TwoOpens, NumberLockRequestedWithReaderOrWriterLockIsAnInternalError) {
+  FileLocks locks(*first, OpenMode{0x42});
+  const std::pair<unsigned, int> cases[] = {
+      {kNumberByte | kReaderSlot, 2328}, {kNumberByte | kAllReaders, 2328}, {kNumberByte | kWriterByte, 2352}};
+  for (const auto& [kinds, number] : cases) {
+    try {
+      locks.take(kinds, 12, false);
+      ADD_FAILURE() << "no internal error for kinds " << kinds;
+    } catch (const InternalError& e) {
+      EXPECT_EQ(e.number, number);
+    }
+  }
+}
+
+TEST_F(TwoOpens, LockHoldAndRecordLocksOfAnotherOpen) {
+  FileLocks mine(*first, OpenMode{0x42});
+  FileLocks theirs(*second, OpenMode{0x42});
+  // LOCK of a table.
+  EXPECT_EQ(mine.lockTable(7), 0);
+  EXPECT_EQ(mine.lockTable(7), 0) << "locking twice is harmless";
+  EXPECT_EQ(theirs.lockTable(7), 32);
+  EXPECT_EQ(theirs.lockTable(8), 0);
+  mine.unlockTable(7);
+  EXPECT_EQ(theirs.lockTable(7), 0);
+
+  // HOLD: only the next record read is held, until RELEASE.
+  EXPECT_EQ(mine.recordRead(100), 0) << "no hold armed";
+  EXPECT_EQ(theirs.lockRecord(100), 0);
+  theirs.unlockRecord(100);
+  mine.armHold(1);
+  EXPECT_EQ(mine.recordRead(100), 0);
+  EXPECT_EQ(mine.heldRecord(), 100u);
+  EXPECT_EQ(mine.recordRead(101), 0) << "the hold applied to one read only";
+  EXPECT_EQ(theirs.lockRecord(101), 0);
+  theirs.unlockRecord(101);
+  EXPECT_EQ(theirs.lockRecord(100), 5) << "PUT meets the held record";
+  theirs.armHold(1);
+  EXPECT_EQ(theirs.recordRead(100), 43);
+  EXPECT_TRUE(theirs.mayRepeatHeldStep(Clock::now())) << "still within the time limit";
+  EXPECT_FALSE(theirs.mayRepeatHeldStep(Clock::now() - std::chrono::seconds(2)));
+  // PUT of the record this open holds keeps the hold afterwards.
+  EXPECT_EQ(mine.lockRecord(100), 0);
+  mine.unlockRecord(100);
+  EXPECT_EQ(theirs.recordRead(100), 43);
+  mine.releaseHold();
+  EXPECT_EQ(theirs.recordRead(100), 0);
+  EXPECT_FALSE(theirs.mayRepeatHeldStep(Clock::now())) << "the hold is used up";
+  // A hold without a time limit repeats for as long as it takes.
+  mine.armHold(-1);
+  EXPECT_EQ(mine.recordRead(100), 43);
+  EXPECT_TRUE(mine.mayRepeatHeldStep(Clock::now() - std::chrono::hours(1)));
+  // A table's lock byte and a record's are the same bytes for the same number.
+  theirs.releaseHold();
+  EXPECT_EQ(theirs.lockTable(100), 0);
+  EXPECT_EQ(mine.lockRecord(100), 5);
+}
+
+// ------------------------------------------------------------ other processes
+
+TEST(LocksAcrossProcesses, TheReaderAfter1023WaitsForASlotAndDoesNotFail) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("readers.dat");
+  openReal(path, true, true);
+  Pipe reports;
+  auto reader = [&](char report) {
+    return [&, report] {
+      int error = 0;
+      auto file = posixFileSystem().open(path, true, false, &error);
+      if (!file) return 2;
+      FileLocks locks(*file, OpenMode{0x42});
+      auto guard = locks.forOperation(false);
+      reports.send(report);
+      for (;;) ::pause();
+    };
+  };
+  std::vector<std::unique_ptr<Child>> holders;
+  for (std::uint32_t i = 0; i < lock_bytes::kReaderSlots; ++i) {
+    holders.push_back(std::make_unique<Child>(reader('H')));
+    ASSERT_TRUE(holders.back()->started());
+  }
+  for (std::uint32_t i = 0; i < lock_bytes::kReaderSlots; ++i) ASSERT_EQ(reports.receive(), 'H') << i;
+  auto probe = openReal(path, true);
+  FileLocks prober(*probe, OpenMode{0x42});
+  EXPECT_FALSE(prober.take(kReaderSlot, 0, false)) << "every slot is held";
+
+  Child last(reader('A'));
+  EXPECT_EQ(reports.receive(300), 0) << "the 1024th reader must wait while all slots are held";
+  holders[517]->kill();
+  holders[517]->wait();
+  EXPECT_EQ(reports.receive(), 'A') << "it takes the slot that came free";
+}
+
+TEST(LocksAcrossProcesses, LockAndHoldOfAnotherProcess) {
+  ScratchDirectory dir;
+  const std::string path = dir.file("held.dat");
+  openReal(path, true, true);
+  Pipe ready, go;
+  Child other([&] {
+    int error = 0;
+    auto file = posixFileSystem().open(path, true, false, &error);
+    FileLocks locks(*file, OpenMode{0x42});
+    if (locks.lockTable(5) != 0) return 2;
+    locks.armHold(0);
+    if (locks.recordRead(77) != 0) return 3;
+    ready.send('R');
+    if (go.receive() != 'G') return 4;
+    // Let the other process start repeating its step, then release.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    locks.releaseHold();
+    ready.send('F');
+    for (;;) ::pause();
+  });
+  ASSERT_EQ(ready.receive(), 'R');
+  auto file = openReal(path, true);
+  FileLocks locks(*file, OpenMode{0x42});
+  EXPECT_EQ(locks.lockTable(5), 32);
+  EXPECT_EQ(locks.lockRecord(77), 5);
+
+  // NEXT under HOLD with a limit of one second: repeated until the limit.
+  locks.armHold(1);
+  const auto start = Clock::now();
+  int result = 0, attempts = 0;
+  do {
+    ++attempts;
+    result = locks.recordRead(77);
+  } while (result == 43 && locks.mayRepeatHeldStep(start));
+  EXPECT_EQ(result, 43);
+  EXPECT_GT(attempts, 1);
+  EXPECT_GE(Clock::now() - start, std::chrono::seconds(1));
+
+  // With a longer limit the step succeeds once the holder releases.
+  locks.armHold(30);
+  go.send('G');
+  const auto second = Clock::now();
+  do {
+    result = locks.recordRead(77);
+  } while (result == 43 && locks.mayRepeatHeldStep(second));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(ready.receive(), 'F');
+  EXPECT_EQ(locks.heldRecord(), 77u);
+}
+
+}  // namespace
+}  // namespace glimra::datafile::testing

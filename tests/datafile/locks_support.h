@@ -1,0 +1,109 @@
+// Helpers of the lock and share-mode tests: a scratch directory, real files
+// opened through the POSIX file system (whose locks belong to each open, so two
+// opens in one process exclude each other as two processes do), and child
+// processes that report through a pipe.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "datafile/os_file.h"
+
+namespace glimra::datafile::testing {
+
+class ScratchDirectory {
+ public:
+  ScratchDirectory() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "glimra-locks-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~ScratchDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::unique_ptr<OsFile> openReal(const std::string& path, bool forWrite, bool create = false) {
+  int error = 0;
+  auto file = posixFileSystem().open(path, forWrite, create, &error);
+  EXPECT_TRUE(file) << path << ": " << osErrorText(error);
+  return file;
+}
+
+// A pipe for one-byte messages between processes.
+class Pipe {
+ public:
+  Pipe() {
+    if (::pipe(ends_) != 0) ADD_FAILURE() << "pipe";
+  }
+  ~Pipe() {
+    ::close(ends_[0]);
+    ::close(ends_[1]);
+  }
+  void send(char c) const { (void)!::write(ends_[1], &c, 1); }
+  // The next byte, or 0 when none arrives within timeoutMs.
+  char receive(int timeoutMs = 60000) const {
+    pollfd p{ends_[0], POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) <= 0) return 0;
+    char c = 0;
+    return ::read(ends_[0], &c, 1) == 1 ? c : 0;
+  }
+
+ private:
+  int ends_[2] = {-1, -1};
+};
+
+// Runs body in a forked child; its return value is the child's exit status.
+// The child never returns into the test framework.
+class Child {
+ public:
+  explicit Child(const std::function<int()>& body) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int status = 99;
+      try {
+        status = body();
+      } catch (...) {
+      }
+      std::_Exit(status);
+    }
+  }
+  ~Child() {
+    if (pid_ > 0 && !reaped_) {
+      ::kill(pid_, SIGKILL);
+      wait();
+    }
+  }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  void kill() const { ::kill(pid_, SIGKILL); }
+  // The exit status (-1 when the child died of a signal).
+  int wait() {
+    int status = 0;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    reaped_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
+
+}  // namespace glimra::datafile::testing
