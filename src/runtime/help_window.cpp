@@ -1,0 +1,124 @@
+#include "runtime/help_window.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QTextDocument>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace glimra::runtime {
+
+namespace {
+
+// A page's address: resource directories (":/help") become qrc: addresses.
+QUrl pageUrl(const QString& directory, const QString& file) {
+  const QString path = QDir(directory).filePath(file);
+  return path.startsWith(QLatin1Char(':')) ? QUrl(QStringLiteral("qrc") + path) : QUrl::fromLocalFile(path);
+}
+
+}  // namespace
+
+HelpWindow::HelpWindow(const QString& pagesDirectory, QWidget* parent) : QDialog(parent), directory_(pagesDirectory) {
+  setWindowTitle(tr("Help"));
+  // Every program window is modal, so help must be too to take input.
+  setWindowModality(Qt::ApplicationModal);
+  resize(640, 520);
+  tabs_ = new QTabWidget(this);
+
+  browser_ = new QTextBrowser;
+  browser_->setOpenExternalLinks(true);
+  browser_->setSearchPaths({directory_});
+  tabs_->addTab(browser_, tr("Contents"));
+
+  auto* searchPage = new QWidget;
+  query_ = new QLineEdit;
+  query_->setPlaceholderText(tr("Words to find"));
+  auto* find = new QPushButton(tr("&Find"));
+  results_ = new QListWidget;
+  auto* row = new QHBoxLayout;
+  row->addWidget(query_, 1);
+  row->addWidget(find);
+  auto* column = new QVBoxLayout(searchPage);
+  column->addWidget(new QLabel(tr("Find the pages that contain all these words:")));
+  column->addLayout(row);
+  column->addWidget(results_, 1);
+  tabs_->addTab(searchPage, tr("Search"));
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+
+  auto runSearch = [this] {
+    results_->clear();
+    const QStringList found = search(query_->text());
+    for (const QString& file : found) {
+      const auto page = std::find_if(pages_.begin(), pages_.end(), [&](const Page& p) { return p.file == file; });
+      auto* item = new QListWidgetItem(page == pages_.end() ? file : page->title, results_);
+      item->setData(Qt::UserRole, file);
+    }
+    if (found.isEmpty()) results_->addItem(tr("No page contains these words."));
+  };
+  connect(find, &QPushButton::clicked, this, runSearch);
+  connect(query_, &QLineEdit::returnPressed, this, runSearch);
+  connect(results_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+    const QString file = item->data(Qt::UserRole).toString();
+    if (file.isEmpty()) return;
+    browser_->setSource(pageUrl(directory_, file));
+    tabs_->setCurrentWidget(browser_);
+  });
+}
+
+void HelpWindow::loadPages() {
+  if (loaded_) return;
+  loaded_ = true;
+  const QDir dir(directory_);
+  for (const QString& file : dir.entryList({QStringLiteral("*.html"), QStringLiteral("*.htm")}, QDir::Files, QDir::Name)) {
+    QFile in(dir.filePath(file));
+    if (!in.open(QIODevice::ReadOnly)) continue;
+    const QString html = QString::fromUtf8(in.readAll());
+    QTextDocument document;
+    document.setHtml(html);
+    QString title = document.metaInformation(QTextDocument::DocumentTitle);
+    if (title.isEmpty()) title = file;
+    pages_.push_back(Page{file, title, document.toPlainText().toLower()});
+  }
+}
+
+QStringList HelpWindow::search(const QString& words) {
+  loadPages();
+  const QStringList wanted = words.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
+  QStringList found;
+  if (wanted.isEmpty()) return found;
+  for (const Page& page : pages_) {
+    if (std::all_of(wanted.begin(), wanted.end(), [&](const QString& w) { return page.text.contains(w); }))
+      found << page.file;
+  }
+  return found;
+}
+
+void HelpWindow::showContents() {
+  const QString index = QDir(directory_).filePath(QStringLiteral("index.html"));
+  if (QFile::exists(index))
+    browser_->setSource(pageUrl(directory_, QStringLiteral("index.html")));
+  else
+    browser_->setHtml(tr("<p>No help pages are installed.</p>"));
+  tabs_->setCurrentWidget(browser_);
+  show();
+  raise();
+}
+
+void HelpWindow::showSearch() {
+  tabs_->setCurrentIndex(1);
+  show();
+  raise();
+  query_->setFocus();
+}
+
+}  // namespace glimra::runtime

@@ -1,0 +1,177 @@
+#include "runtime/qt_runtime.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCursor>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <cstdlib>
+
+#include "runtime/help_window.h"
+#include "runtime/qt_text.h"
+#include "runtime/qt_window.h"
+
+// The icons are compiled into this static library; registering them here
+// keeps the linker from dropping them.
+static void registerRuntimeResources() { Q_INIT_RESOURCE(icons); }
+
+namespace glimra::runtime {
+
+namespace {
+
+struct ButtonPair {
+  Button button;
+  QMessageBox::StandardButton qt;
+};
+constexpr ButtonPair kButtons[] = {
+    {Ok, QMessageBox::Ok},         {Yes, QMessageBox::Yes},     {No, QMessageBox::No},
+    {Cancel, QMessageBox::Cancel}, {Abort, QMessageBox::Abort}, {Retry, QMessageBox::Retry},
+    {Ignore, QMessageBox::Ignore},
+};
+
+QMessageBox::Icon qtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Exclamation: return QMessageBox::Warning;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Stop: return QMessageBox::Critical;
+    case MessageIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QtRuntime::QtRuntime() {
+  registerRuntimeResources();
+  setExitPath([](int code) { std::exit(code); });
+}
+
+QtRuntime::~QtRuntime() { delete help_; }
+
+std::unique_ptr<Window> QtRuntime::open(const WindowDeclaration& declaration) {
+  return std::make_unique<QtWindow>(*this, declaration);
+}
+
+Button QtRuntime::message(const MessageBox& box) {
+  QMessageBox dialog(qtIcon(box.icon), toQt(box.caption), toQt(box.text), QMessageBox::NoButton,
+                     QApplication::activeWindow());
+  dialog.setWindowModality(Qt::ApplicationModal);
+  unsigned buttons = box.buttons ? box.buttons : Ok;
+  for (const auto& pair : kButtons)
+    if (buttons & pair.button) dialog.addButton(pair.qt);
+  const Button fallback = (buttons & box.defaultButton) ? box.defaultButton
+                          : (buttons & Ok)              ? Ok
+                                                        : Yes;
+  if (QAbstractButton* chosen = dialog.button(
+          std::find_if(std::begin(kButtons), std::end(kButtons), [&](const ButtonPair& p) { return p.button == fallback; })->qt))
+    dialog.setDefaultButton(qobject_cast<QPushButton*>(chosen));
+  // Closing the box counts as Cancel, or No, when it offers one.
+  const Button escape = (buttons & Cancel) ? Cancel : (buttons & No) ? No : fallback;
+  for (const auto& pair : kButtons)
+    if (pair.button == escape) dialog.setEscapeButton(pair.qt);
+  dialog.exec();
+  QAbstractButton* clicked = dialog.clickedButton();
+  for (const auto& pair : kButtons)
+    if (clicked && dialog.standardButton(clicked) == pair.qt) return pair.button;
+  return escape;
+}
+
+QString QtRuntime::nameFilters(std::string_view filters) {
+  const QStringList parts = toQt(filters).split(QLatin1Char('|'));
+  QStringList result;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns;
+    for (const QString& pattern : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      const QString trimmed = pattern.trimmed();
+      patterns << trimmed;
+      // File names are case-sensitive here; "*.GLM" also finds "x.glm".
+      if (trimmed.toLower() != trimmed) patterns << trimmed.toLower();
+    }
+    result << QStringLiteral("%1 (%2)").arg(parts[i].trimmed(), patterns.join(QLatin1Char(' ')));
+  }
+  return result.join(QStringLiteral(";;"));
+}
+
+std::optional<std::string> QtRuntime::chooseFile(const FileDialog& request) {
+  QFileDialog dialog(QApplication::activeWindow(), toQt(request.title), toQt(request.path), nameFilters(request.filters));
+  dialog.setWindowModality(Qt::ApplicationModal);
+  if (request.kind == FileDialogKind::Open) {
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  } else {
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before overwriting
+    // A name typed without an extension gets the first filter's one.
+    const QString first = toQt(request.filters).section(QLatin1Char('|'), 1, 1);
+    if (first.startsWith(QStringLiteral("*.")) && !first.mid(2).contains(QLatin1Char('*')))
+      dialog.setDefaultSuffix(first.mid(2));
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QString chosen = dialog.selectedFiles().first();
+  const auto converted = collection::utf8ToCp1252(chosen.toStdString());
+  if (!converted.ok) {
+    message(MessageBox{"This file name cannot be used: " + converted.reason, toQt(request.title).isEmpty()
+                                                                                  ? std::string("File")
+                                                                                  : request.title,
+                       MessageIcon::Exclamation, Ok, Ok});
+    return std::nullopt;
+  }
+  return converted.text;
+}
+
+int QtRuntime::popupMenu(std::string_view items) {
+  QMenu menu;
+  int number = 0;
+  for (const QString& item : toQt(items).split(QLatin1Char('|'))) {
+    if (item == QStringLiteral("-")) {
+      menu.addSeparator();
+      continue;
+    }
+    ++number;
+    QString text = item;
+    bool checked = false;
+    if (text.startsWith(QLatin1Char('+'))) {
+      checked = true;
+      text.remove(0, 1);
+    } else if (text.startsWith(QLatin1Char('-'))) {
+      text.remove(0, 1);
+    }
+    QAction* action = menu.addAction(text);
+    action->setCheckable(checked);
+    action->setChecked(checked);
+    action->setData(number);
+  }
+  QAction* chosen = menu.exec(QCursor::pos());
+  return chosen ? chosen->data().toInt() : 0;
+}
+
+void QtRuntime::beep(int) { QApplication::beep(); }
+
+void QtRuntime::setHelpFile(std::string_view name) {
+  helpName_ = name;
+  if (help_) help_->setWindowTitle(toQt(name));
+}
+
+void QtRuntime::setHelpPages(const QString& directory) {
+  helpPages_ = directory;
+  delete help_;
+}
+
+HelpWindow* QtRuntime::helpWindow() const { return help_; }
+
+HelpWindow* QtRuntime::ensureHelp() {
+  if (!help_) {
+    help_ = new HelpWindow(helpPages_);
+    if (!helpName_.empty()) help_->setWindowTitle(toQt(helpName_));
+  }
+  return help_;
+}
+
+void QtRuntime::showHelpContents() { ensureHelp()->showContents(); }
+
+void QtRuntime::showHelpSearch() { ensureHelp()->showSearch(); }
+
+}  // namespace glimra::runtime

@@ -1,0 +1,160 @@
+// QtWindow: a Window shown with Qt Widgets.
+//
+// The declared controls become widgets placed by dialog units of the window's
+// font; menus become a menu bar, toolbar buttons a toolbar. accept() runs a
+// nested QEventLoop until an event is queued: user input (clicks, edits, tab
+// and row changes, focus, alert keys, closing the window), the timer, or a
+// post() by the program. Changes made by the program are made under a guard
+// so that they raise no events. Before a user event is queued, every field
+// whose text the user changed is stored into its variable; a refused text is
+// replaced by the variable's value and the reason is shown under the field.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <unordered_map>
+
+#include "runtime/field_value.h"
+#include "runtime/window.h"
+
+class QAction;
+class QButtonGroup;
+class QEventLoop;
+class QLabel;
+class QMainWindow;
+class QMenu;
+class QTimer;
+class QToolBar;
+class QWidget;
+
+namespace glimra::runtime {
+
+class QtRuntime;
+class ListSourceModel;
+class FrameWindow;
+
+class QtWindow final : public QObject, public Window {
+  Q_OBJECT
+ public:
+  QtWindow(QtRuntime& runtime, const WindowDeclaration& declaration);
+  ~QtWindow() override;
+
+  Event accept() override;
+  void post(int control, EventKind kind, Key key = Key::None) override;
+  using Window::post;
+  void setTimer(int hundredths) override;
+  void alertKey(int control, Key key) override;
+  void display() override;
+  void display(int first, int last) override;
+  using Window::display;
+  void enable(int first, int last) override;
+  void disable(int first, int last) override;
+  void hide(int first, int last) override;
+  void show(int first, int last) override;
+  void destroy(int first, int last) override;
+  using Window::enable;
+  using Window::disable;
+  using Window::hide;
+  using Window::show;
+  using Window::destroy;
+  bool exists(int control) const override;
+  bool isEnabled(int control) const override;
+  bool isVisible(int control) const override;
+  void create(const ControlDeclaration& control) override;
+  void createTab(int sheet, int number, std::string_view title) override;
+  void select(int control) override;
+  void selectRange(int control, int first, int last) override;
+  int choice(int control) const override;
+  void setListSource(int control, std::shared_ptr<ListSource> source) override;
+  void selectRow(int control, int row) override;
+  void setText(int control, std::string_view text) override;
+  std::string text(int control) const override;
+  void setCaption(std::string_view caption) override;
+  std::string caption() const override;
+  void setWallpaper(std::string_view image) override;
+  void setImage(int control, std::string_view image) override;
+  Rect imageSize(int control) const override;
+  Rect geometry(int control) const override;
+  void setGeometry(int control, const Rect& at) override;
+  void setImageDisplaySize(int control, int width, int height) override;
+  void setRange(int control, int low, int high) override;
+  void setMinimumSize(int width, int height) override;
+  void setStatusText(int zone, std::string_view text) override;
+
+  // --- for tests and screenshots
+  QMainWindow* frame() const;
+  QWidget* widgetOf(int control) const;
+  QAction* actionOf(int control) const;
+  QString lastRefusal() const { return lastRefusal_; }
+  // Whether an event is waiting to be returned by accept().
+  bool hasPendingEvent() const { return !pending_.empty(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  friend class FrameWindow;
+  struct Control {
+    ControlDeclaration declaration;
+    FieldValue value;
+    QWidget* widget = nullptr;    // the control's widget (client area or toolbar)
+    QAction* action = nullptr;    // menu items, menus, toolbar buttons
+    QMenu* menu = nullptr;
+    QButtonGroup* group = nullptr;  // option groups
+    ListSourceModel* model = nullptr;
+    QString shownText;            // what display() last put into a field
+    bool enabled = true;
+    bool visible = true;
+  };
+
+  void build(const ControlDeclaration& declaration);
+  void place(Control& control);
+  void watch(QObject* object, int control);
+  Control* find(int control);
+  const Control* find(int control) const;
+  template <class F>
+  void forRange(int first, int last, F&& f);
+
+  void queue(const Event& event);      // wakes accept()
+  void userEvent(const Event& event);  // stores typed fields first
+  void refresh(Control& control);      // variable -> widget
+  bool store(Control& control);        // widget -> variable; false when refused
+  void storeEditedFields();
+  QString fieldText(const Control& control) const;
+  void setFieldText(Control& control, const QString& text);
+  void refuse(Control& control, const QString& reason);
+  bool pressDefaultButton(int from);  // Enter pressed in control `from`
+  void applyVisibility(Control& control);
+  void destroyControl(int number);  // with the tabs, items or buttons it owns
+  void applyEnabled(Control& control);
+  void sheetChanged(int sheet);
+  int tabIndex(const Control& tab) const;
+  int px(int units, bool horizontal) const;
+  int units(int pixels, bool horizontal) const;
+
+  QtRuntime& runtime_;
+  WindowDeclaration declaration_;
+  FrameWindow* frame_ = nullptr;
+  QWidget* client_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QLabel* notice_ = nullptr;
+  QTimer* timer_ = nullptr;
+  std::vector<QLabel*> zones_;
+  std::map<int, Control> controls_;
+  std::unordered_map<QObject*, int> owners_;  // widget -> control number (0: the window)
+  std::set<std::pair<int, Key>> alertKeys_;
+  std::deque<Event> pending_;
+  QEventLoop* waiting_ = nullptr;
+  int quiet_ = 0;  // > 0 while the program changes widgets: no events
+  bool closed_ = false;
+  double unitX_ = 1.5;  // pixels per horizontal dialog unit
+  double unitY_ = 1.625;
+  QString lastRefusal_;
+};
+
+}  // namespace glimra::runtime

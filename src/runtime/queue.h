@@ -1,0 +1,239 @@
+// Queue<Entry>: an in-memory list of fixed-layout entries with 1-based
+// positions and one entry buffer, the way the program's lists work.
+//
+// The program fills `buffer` and appends or inserts it; reading an entry copies
+// it into `buffer` and remembers its position ("the entry last read"), which a
+// delete then removes. Ordered inserts compare the given key fields in order,
+// text ignoring trailing blanks, and place a new entry after its equals; the
+// place is found by binary search, so it is exact while the list is in the
+// order of those keys (an entry appended out of order, such as a pending blank
+// row, can make a later insert land beside it instead of in its exact place).
+//
+// Invariants: entries are kept in blocks of at most 2 * kBlock entries, none
+// empty, so an ordered insert costs a binary search plus a move inside one
+// block, and a load of n entries is not quadratic. A position walk from 1 to
+// count() reuses the block found last, so it stays linear. Every operation
+// sets lastError() (0, or kEntryNotFound with its text).
+//
+// Entry must be trivially copyable. clearBuffer() calls Entry::clear() when the
+// entry has one (blank text, zero numbers), else value-initialises it.
+#pragma once
+
+#include <algorithm>
+#include <compare>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "collection/fixed_text.h"
+#include "runtime/last_error.h"
+#include "runtime/list_source.h"
+
+namespace glimra::runtime {
+
+template <class Entry>
+class Queue {
+  static_assert(std::is_trivially_copyable_v<Entry>, "queue entries are plain records");
+
+ public:
+  Entry buffer;
+
+  Queue() { clearBuffer(); }
+
+  int count() const { return static_cast<int>(count_); }
+  bool empty() const { return count_ == 0; }
+  // Position of the entry last read, inserted or appended; 0 when none.
+  int position() const { return static_cast<int>(lastPosition_); }
+
+  void clearBuffer() {
+    if constexpr (requires(Entry& e) { e.clear(); }) {
+      buffer.clear();
+    } else {
+      buffer = Entry{};
+    }
+  }
+
+  // Appends the buffer at the end.
+  void append() {
+    if (blocks_.empty() || blocks_.back().size() >= 2 * kBlock) blocks_.emplace_back();
+    blocks_.back().push_back(buffer);
+    ++count_;
+    lastPosition_ = count_;
+    forgetCache();
+    clearLastError();
+  }
+
+  // Inserts the buffer in ascending order of the given key fields, after the
+  // entries whose keys equal it.
+  template <class... Field>
+  void insertOrdered(Field Entry::*... keys) {
+    static_assert(sizeof...(keys) > 0, "name at least one key field");
+    auto greater = [&](const Entry& entry) { return compareKeys(entry, buffer, keys...) > 0; };
+    if (blocks_.empty()) {
+      append();
+      return;
+    }
+    // The first block whose last entry sorts after the buffer takes it.
+    std::size_t block = 0, start = 0;
+    {
+      std::size_t lo = 0, hi = blocks_.size();
+      while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        if (greater(blocks_[mid].back())) hi = mid; else lo = mid + 1;
+      }
+      block = lo == blocks_.size() ? blocks_.size() - 1 : lo;
+    }
+    for (std::size_t b = 0; b < block; ++b) start += blocks_[b].size();
+    auto& entries = blocks_[block];
+    const auto at = std::partition_point(entries.begin(), entries.end(),
+                                         [&](const Entry& e) { return !greater(e); });
+    const std::size_t offset = static_cast<std::size_t>(at - entries.begin());
+    entries.insert(at, buffer);
+    ++count_;
+    lastPosition_ = start + offset + 1;
+    if (entries.size() > 2 * kBlock) {
+      std::vector<Entry> tail(entries.begin() + kBlock, entries.end());
+      entries.resize(kBlock);
+      blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(block) + 1, std::move(tail));
+    }
+    forgetCache();
+    clearLastError();
+  }
+
+  // Copies the entry at `position` (1..count) into the buffer.
+  bool get(int position) {
+    const Entry* entry = peek(position);
+    if (!entry) return fail();
+    buffer = *entry;
+    lastPosition_ = static_cast<std::size_t>(position);
+    clearLastError();
+    return true;
+  }
+
+  // Copies the first entry whose key fields equal the buffer's into the buffer.
+  template <class... Field>
+  bool getByKey(Field Entry::*... keys) {
+    static_assert(sizeof...(keys) > 0, "name at least one key field");
+    std::size_t position = 0;
+    for (const auto& entries : blocks_) {
+      for (const Entry& entry : entries) {
+        ++position;
+        if (compareKeys(entry, buffer, keys...) == 0) {
+          buffer = entry;
+          lastPosition_ = position;
+          clearLastError();
+          return true;
+        }
+      }
+    }
+    return fail();
+  }
+
+  // Removes the entry last read; the entry after it takes its position.
+  bool deleteLastRead() {
+    if (lastPosition_ == 0 || lastPosition_ > count_) return fail();
+    auto [block, offset] = locate(lastPosition_ - 1);
+    auto& entries = blocks_[block];
+    entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(offset));
+    if (entries.empty()) blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(block));
+    --count_;
+    lastPosition_ = 0;
+    forgetCache();
+    clearLastError();
+    return true;
+  }
+
+  // Empties the list (the buffer keeps its contents).
+  void removeAll() {
+    blocks_.clear();
+    count_ = 0;
+    lastPosition_ = 0;
+    forgetCache();
+    clearLastError();
+  }
+
+  // The entry at `position` without reading it into the buffer; null when
+  // outside 1..count. Does not change position() or lastError().
+  const Entry* peek(int position) const {
+    if (position < 1 || static_cast<std::size_t>(position) > count_) return nullptr;
+    auto [block, offset] = locate(static_cast<std::size_t>(position) - 1);
+    return &blocks_[block][offset];
+  }
+
+  // A list box source showing one text field of every entry.
+  template <std::size_t N>
+  std::shared_ptr<ListSource> source(collection::FixedText<N> Entry::*field) const {
+    return std::make_shared<FieldSource<N>>(this, field);
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 128;
+
+  template <std::size_t N>
+  class FieldSource final : public ListSource {
+   public:
+    FieldSource(const Queue* queue, collection::FixedText<N> Entry::*field) : queue_(queue), field_(field) {}
+    int count() const override { return queue_->count(); }
+    std::string text(int row) const override {
+      const Entry* entry = queue_->peek(row);
+      return entry ? std::string((entry->*field_).clipped()) : std::string();
+    }
+
+   private:
+    const Queue* queue_;
+    collection::FixedText<N> Entry::*field_;
+  };
+
+  template <class T>
+  static std::strong_ordering compareField(const Entry& a, const Entry& b, T Entry::*field) {
+    if constexpr (requires(const T& t) { t.raw(); }) {
+      return collection::compareBlankPadded((a.*field).raw(), (b.*field).raw());
+    } else {
+      const T x = a.*field;  // by value: the field may sit unaligned in a packed entry
+      const T y = b.*field;
+      return x <=> y;
+    }
+  }
+  template <class First, class... Rest>
+  static std::strong_ordering compareKeys(const Entry& a, const Entry& b, First Entry::*first,
+                                          Rest Entry::*... rest) {
+    const auto order = compareField(a, b, first);
+    if constexpr (sizeof...(rest) == 0) {
+      return order;
+    } else {
+      return order != 0 ? order : compareKeys(a, b, rest...);
+    }
+  }
+
+  bool fail() {
+    setLastError(kEntryNotFound, "Entry Not Found");
+    return false;
+  }
+
+  // Block and offset of the 0-based index `index` (< count_).
+  std::pair<std::size_t, std::size_t> locate(std::size_t index) const {
+    if (cacheBlock_ >= blocks_.size() || index < cacheStart_) {
+      cacheBlock_ = 0;
+      cacheStart_ = 0;
+    }
+    while (index >= cacheStart_ + blocks_[cacheBlock_].size()) {
+      cacheStart_ += blocks_[cacheBlock_].size();
+      ++cacheBlock_;
+    }
+    return {cacheBlock_, index - cacheStart_};
+  }
+  void forgetCache() {
+    cacheBlock_ = 0;
+    cacheStart_ = 0;
+  }
+
+  std::vector<std::vector<Entry>> blocks_;
+  std::size_t count_ = 0;
+  std::size_t lastPosition_ = 0;
+  mutable std::size_t cacheBlock_ = 0;  // block where the last locate ended
+  mutable std::size_t cacheStart_ = 0;  // index of that block's first entry
+};
+
+}  // namespace glimra::runtime

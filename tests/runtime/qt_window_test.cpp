@@ -1,0 +1,483 @@
+// The Qt windows on the offscreen platform: controls by number, enabling by
+// range, tabs and lists changed by the program without events, entry fields
+// that refuse what their picture or Windows-1252 cannot take, and the nested
+// event loop.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdlib>
+#include <optional>
+
+#include "demo_window.h"
+#include "qt_application.h"
+#include "runtime/help_window.h"
+#include "runtime/qt_runtime.h"
+#include "runtime/qt_window.h"
+
+namespace {
+
+using namespace glimra::runtime;
+using namespace demo;
+
+class QtWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testApplication();
+    model.fill(300);
+    window.reset(static_cast<QtWindow*>(runtime.open(model.declaration()).release()));
+    window->setListSource(GLMLIST, model.ALLQUEUE.source(&Entry::NAMEKEY));
+    ASSERT_EQ(window->accept().kind, EventKind::OpenWindow);
+  }
+
+  // Every event waiting now, in order.
+  std::vector<Event> drain() {
+    settle();
+    std::vector<Event> events;
+    while (window->hasPendingEvent()) events.push_back(window->accept());
+    return events;
+  }
+
+  QLineEdit* edit(int control) { return qobject_cast<QLineEdit*>(window->widgetOf(control)); }
+  QTabWidget* sheet() { return qobject_cast<QTabWidget*>(window->widgetOf(SHEET)); }
+
+  Model model;
+  QtRuntime runtime;
+  std::unique_ptr<QtWindow> window;
+};
+
+TEST_F(QtWindowTest, BuildsEveryDeclaredControlUnderItsNumber) {
+  EXPECT_NE(qobject_cast<QTabWidget*>(window->widgetOf(SHEET)), nullptr);
+  EXPECT_NE(qobject_cast<QListView*>(window->widgetOf(GLMLIST)), nullptr);
+  EXPECT_NE(qobject_cast<QComboBox*>(window->widgetOf(FIRSTFIELD + 3)), nullptr);
+  EXPECT_NE(edit(FIRSTFIELD + 1), nullptr);
+  EXPECT_EQ(window->text(FIRSTFIELD), "Name:");
+  EXPECT_EQ(window->text(GLMNEW), "&Add");
+  EXPECT_EQ(window->actionOf(GLMNEW)->shortcut(), QKeySequence(QStringLiteral("Ctrl+A")));
+  EXPECT_EQ(window->text(NEW), "Add New Ornament") << "a toolbar button's text is its tip";
+  EXPECT_EQ(window->frame()->menuBar()->actions().size(), 3);
+  for (int n = LETTER_A; n < LETTER_A + 26; ++n) ASSERT_TRUE(window->exists(n)) << n;
+  EXPECT_FALSE(window->exists(999));
+
+  // Positions are dialog units of the window's font, read back as given.
+  const Rect list = window->geometry(GLMLIST);
+  EXPECT_NEAR(list.x, 9, 1);
+  EXPECT_NEAR(list.y, 21, 1);
+  EXPECT_NEAR(list.width, 175, 1);
+  EXPECT_NEAR(list.height, 193, 1);
+  EXPECT_NEAR(window->geometry(0).width, 429, 1);
+  window->setGeometry(GLMLIST, Rect{18, 42, -1, -1});
+  EXPECT_NEAR(window->geometry(GLMLIST).x, 18, 1);
+  EXPECT_NEAR(window->geometry(GLMLIST).width, 175, 1) << "-1 keeps the size";
+}
+
+TEST_F(QtWindowTest, EnablesDisablesHidesAndDestroysByRange) {
+  window->disable(GLMNEW, GLMFIND);
+  window->disable(NEW, UNDO);
+  for (int n = GLMNEW; n <= GLMFIND; ++n) EXPECT_FALSE(window->actionOf(n)->isEnabled()) << n;
+  for (int n = NEW; n <= UNDO; ++n) EXPECT_FALSE(window->widgetOf(n)->isEnabled()) << n;
+  EXPECT_TRUE(window->widgetOf(FIND)->isEnabled());
+  EXPECT_TRUE(window->actionOf(FILEEXIT)->isEnabled());
+  window->enable(GLMSAVE);
+  EXPECT_TRUE(window->actionOf(GLMSAVE)->isEnabled());
+  EXPECT_TRUE(window->isEnabled(GLMSAVE));
+  EXPECT_FALSE(window->isEnabled(GLMUNDO));
+
+  // Disabled controls raise nothing.
+  qobject_cast<QToolButton*>(window->widgetOf(NEW))->click();
+  window->actionOf(GLMNEW)->trigger();
+  EXPECT_TRUE(drain().empty());
+
+  window->hide(LETTER, LETTER + 26);
+  EXPECT_FALSE(window->widgetOf(LETTER_A + 3)->isVisible());
+  window->show(LETTER, LETTER + 26);
+  EXPECT_TRUE(window->widgetOf(LETTER_A + 3)->isVisible());
+
+  window->destroy(ADDPIC, ADDPIC + 7);
+  EXPECT_FALSE(window->exists(ADDPIC + 4));
+  EXPECT_TRUE(window->exists(GLMLIST));
+  window->destroy(ORNAMENT);  // a menu takes its items along
+  EXPECT_FALSE(window->exists(GLMFIND));
+  EXPECT_EQ(window->frame()->menuBar()->actions().size(), 2);
+  window->destroy(LETTER);  // an option group takes its buttons along
+  EXPECT_FALSE(window->exists(LETTER_A + 25));
+  window->destroy(GLMNEW, GLMFIND);  // already gone: nothing happens
+}
+
+TEST_F(QtWindowTest, TabsCreatedAndSelectedByTheProgramRaiseNoNewSelection) {
+  window->createTab(SHEET, 34, "Wood");
+  window->createTab(SHEET, 33, "Glass");
+  window->createTab(SHEET, 35, "Has \"star\"");
+  ASSERT_EQ(sheet()->count(), 4);
+  EXPECT_EQ(sheet()->tabText(1), "Glass") << "tabs stand in order of their numbers";
+  EXPECT_EQ(window->text(35), "Has \"star\"");
+
+  window->select(35);
+  EXPECT_EQ(window->choice(SHEET), 4);
+  EXPECT_EQ(model.SHEETVALUE, 4);
+  window->setText(33, "Angels");
+  EXPECT_EQ(sheet()->tabText(1), "Angels");
+  window->destroy(35);
+  EXPECT_EQ(sheet()->count(), 3);
+  window->select(ALL);
+  EXPECT_TRUE(drain().empty()) << "no event from the program's own changes";
+
+  sheet()->setCurrentIndex(2);  // as a click on the tab
+  const auto events = drain();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], (Event{SHEET, EventKind::NewSelection}));
+  EXPECT_EQ(model.SHEETVALUE, 3);
+}
+
+TEST_F(QtWindowTest, ListShowsItsSourceFieldAndSwitchesSource) {
+  auto* list = qobject_cast<QListView*>(window->widgetOf(GLMLIST));
+  ASSERT_EQ(list->model()->rowCount(), 300);
+  EXPECT_EQ(list->model()->index(0, 0).data().toString(), QString::fromStdString(model.ALLQUEUE.peek(1)->NAMEKEY.str()));
+
+  window->selectRow(GLMLIST, 5);
+  EXPECT_EQ(window->choice(GLMLIST), 5);
+  window->setListSource(GLMLIST, model.ALLQUEUE.source(&Entry::SERIESKEY));
+  EXPECT_EQ(list->model()->index(0, 0).data().toString(),
+            QString::fromStdString(model.ALLQUEUE.peek(1)->SERIESKEY.str()));
+
+  // The program shrinks the list and redraws; the choice stays within it.
+  window->selectRow(GLMLIST, 300);
+  while (model.ALLQUEUE.count() > 10) {
+    model.ALLQUEUE.get(model.ALLQUEUE.count());
+    model.ALLQUEUE.deleteLastRead();
+  }
+  window->display(GLMLIST);
+  EXPECT_EQ(list->model()->rowCount(), 10);
+  EXPECT_EQ(window->choice(GLMLIST), 10);
+  EXPECT_TRUE(drain().empty());
+
+  list->setCurrentIndex(list->model()->index(2, 0));  // as a click on row 3
+  const auto events = drain();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0], (Event{GLMLIST, EventKind::NewSelection}));
+  EXPECT_EQ(window->choice(GLMLIST), 3);
+}
+
+TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
+  const int PURDATE = FIRSTFIELD + 21;
+  const int NAME = FIRSTFIELD + 1;
+  const int VALUE = FIRSTFIELD + 15;
+  auto type = [&](int control, const QString& text) {
+    edit(control)->setText(text);
+    emit edit(control)->editingFinished();
+  };
+
+  type(PURDATE, QStringLiteral("1/2/24"));
+  const std::string stored = model.GL.PURDATE.str();
+  ASSERT_FALSE(stored.empty());
+  EXPECT_EQ(edit(PURDATE)->text(), "01/02/24") << "shown back in the picture's form";
+  EXPECT_EQ(drain(), (std::vector<Event>{{PURDATE, EventKind::Accepted}}));
+
+  struct Case {
+    int control;
+    QString typed;
+    QString shownAfter;
+  } refused[] = {
+      {PURDATE, QStringLiteral("13/45/24"), QStringLiteral("01/02/24")},
+      {PURDATE, QStringLiteral("soon"), QStringLiteral("01/02/24")},
+      {VALUE, QStringLiteral("12.345"), QString()},
+      {NAME, QString::fromUtf8("Snowman \xE2\x98\x83"), QString()},  // not in Windows-1252
+  };
+  for (const auto& c : refused) {
+    const Record before = model.GL;
+    type(c.control, c.typed);
+    EXPECT_EQ(std::memcmp(&before, &model.GL, sizeof before), 0) << c.typed.toStdString();
+    EXPECT_EQ(edit(c.control)->text(), c.shownAfter) << c.typed.toStdString();
+    EXPECT_FALSE(window->lastRefusal().isEmpty());
+    EXPECT_TRUE(window->frame()->findChild<QLabel*>(QStringLiteral("refusal"))->isVisible());
+  }
+  EXPECT_TRUE(drain().empty()) << "a refused edit raises no Accepted";
+
+  type(NAME, QString::fromUtf8("Cr\xC3\xA8me Star"));  // è is in Windows-1252
+  EXPECT_EQ(model.GL.NAME.str(), "Cr\xE8me Star");
+  type(VALUE, QStringLiteral("1234.5"));
+  EXPECT_EQ(model.GL.VALUE.str(), "1234.5");
+  EXPECT_EQ(edit(VALUE)->text(), "$1,234.50");
+}
+
+TEST_F(QtWindowTest, StoresATypedFieldBeforeTheEventThatFollowsIt) {
+  const int NAME = FIRSTFIELD + 1;
+  edit(NAME)->setText(QStringLiteral("Bell"));  // typed, field not left yet
+  qobject_cast<QToolButton*>(window->widgetOf(SAVE))->click();
+  EXPECT_EQ(model.GL.NAME.str(), "Bell");
+  EXPECT_EQ(drain(), (std::vector<Event>{{NAME, EventKind::Accepted}, {SAVE, EventKind::Accepted}}));
+
+  model.GL.NAME = "Dove";
+  window->display();
+  EXPECT_EQ(edit(NAME)->text(), "Dove");
+  window->select(NAME);
+  EXPECT_EQ(drain(), (std::vector<Event>{{NAME, EventKind::Selected}}));
+  window->selectRange(NAME, 2, 3);
+  EXPECT_EQ(edit(NAME)->selectedText(), "ov");
+  EXPECT_TRUE(drain().empty()) << "the field has the focus already";
+}
+
+TEST_F(QtWindowTest, AcceptWaitsInANestedLoopForUserInputTimerAndClose) {
+  QTimer::singleShot(10, [&] { window->actionOf(GLMFIND)->trigger(); });
+  EXPECT_EQ(window->accept(), (Event{GLMFIND, EventKind::Accepted}));
+
+  window->setTimer(1);
+  EXPECT_EQ(window->accept().kind, EventKind::Timer);
+  window->setTimer(0);
+
+  window->alertKey(GLMLIST, Key::Insert);
+  QTimer::singleShot(10, [&] {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Insert, Qt::NoModifier);
+    QCoreApplication::sendEvent(window->widgetOf(GLMLIST), &press);
+  });
+  EXPECT_EQ(window->accept(), (Event{GLMLIST, EventKind::AlertKey, Key::Insert}));
+
+  window->alertKey(0, Key::MouseLeft);  // a click anywhere, as on a splash
+  QTimer::singleShot(10, [&] {
+    QWidget* target = window->widgetOf(PANELUSE)->parentWidget();
+    QMouseEvent click(QEvent::MouseButtonPress, QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &click);
+  });
+  EXPECT_EQ(window->accept(), (Event{0, EventKind::AlertKey, Key::MouseLeft}));
+
+  qobject_cast<QAbstractButton*>(window->widgetOf(LETTER_A + 2))->click();
+  EXPECT_EQ(window->accept(), (Event{LETTER, EventKind::Accepted}));
+  EXPECT_EQ(model.LETTERVALUE, 3);
+  model.LETTERVALUE = 30;  // outside A-Z: no letter shown
+  window->display(LETTER);
+  EXPECT_EQ(window->choice(LETTER), 0);
+
+  QTimer::singleShot(10, [&] { window->frame()->close(); });
+  EXPECT_TRUE(window->accept().closes());
+  EXPECT_FALSE(window->frame()->isVisible());
+  EXPECT_TRUE(window->accept().closes());
+}
+
+TEST(QtRuntimeTest, TextBoxEditsExactlyItsFieldWithStoredLineBreaks) {
+  testApplication();
+  QtRuntime runtime;
+  FixedText<12> DESCRIPTION{};
+  DESCRIPTION = "one\r\ntwo";
+  WindowDeclaration d;
+  d.title = "Review";
+  d.at = {-1, -1, 120, 60};
+  d.controls = {{1, ControlKind::TextBox, "", {2, 2, 100, 40}, Binding::to(DESCRIPTION)}};
+  auto window = runtime.open(d);
+  auto* box = qobject_cast<QPlainTextEdit*>(static_cast<QtWindow&>(*window).widgetOf(1));
+  EXPECT_EQ(box->toPlainText(), "one\ntwo");
+  box->setPlainText(QStringLiteral("first\nsecond line"));  // 19 bytes stored: cut to 12
+  EXPECT_EQ(box->toPlainText(), "first\nsecon");
+  box->setPlainText(QStringLiteral("a\nb"));
+  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+  QCoreApplication::sendEvent(box->viewport(), &out);
+  EXPECT_EQ(DESCRIPTION.raw(), std::string("a\r\nb        "));
+}
+
+TEST(QtRuntimeTest, ControlsMadeAtRunTimeSpinBoxesStatusZonesAndPopUps) {
+  testApplication();
+  QtRuntime runtime;
+  std::int32_t CURRENTPAGE = 1;
+  WindowDeclaration d;
+  d.title = "Report Preview";
+  d.at = {-1, -1, 300, 200};
+  d.flags = CentreOnScreen | Resizable;
+  d.statusZones = {60, 80, 80};
+  ControlDeclaration page{20, ControlKind::SpinBox, "", {85, 3, 33, 12}, Binding::to(CURRENTPAGE), "n4"};
+  page.low = 1;
+  page.high = 10;
+  d.controls = {page};
+  auto window = runtime.open(d);
+  auto& qt = static_cast<QtWindow&>(*window);
+  EXPECT_EQ(window->accept().kind, EventKind::OpenWindow);
+
+  // A value typed outside the range takes the nearer bound.
+  auto* spin = qobject_cast<QSpinBox*>(qt.widgetOf(20));
+  for (const auto& [typed, expected] : {std::pair{"99", 10}, std::pair{"0", 1}, std::pair{"4", 4}}) {
+    spin->selectAll();
+    for (const char* key = typed; *key; ++key) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_0 + (*key - '0'), Qt::NoModifier, QString(QLatin1Char(*key)));
+      QCoreApplication::sendEvent(spin, &press);
+    }
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(spin, &enter);
+    settle();
+    EXPECT_EQ(CURRENTPAGE, expected) << typed;
+    EXPECT_EQ(spin->text().toInt(), expected) << typed;
+  }
+  std::vector<Event> events;
+  while (qt.hasPendingEvent()) events.push_back(window->accept());
+  EXPECT_EQ(events, (std::vector<Event>(3, Event{20, EventKind::NewSelection})));
+
+  ControlDeclaration frame{104, ControlKind::Box, "", {1, 20, 40, 50}};
+  frame.flags = Clickable;
+  ControlDeclaration zoomed{102, ControlKind::Image, "", {0, 20, 300, 150}};
+  zoomed.flags = ScrollBars | Clickable;
+  zoomed.icon = ":/icons/find.svg";
+  window->create(frame);
+  window->create(zoomed);
+  EXPECT_GT(window->imageSize(102).width, 0);
+  window->setImageDisplaySize(102, 200, 100);
+  auto* area = qobject_cast<QScrollArea*>(qt.widgetOf(102));
+  ASSERT_NE(area, nullptr);
+  EXPECT_GT(area->widget()->width(), area->widget()->height());
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QCoreApplication::sendEvent(qt.widgetOf(104), &click);
+  EXPECT_EQ(window->accept(), (Event{104, EventKind::Accepted}));
+  window->destroy(102, 104);
+  EXPECT_FALSE(window->exists(104));
+
+  window->setStatusText(2, "Pages 1-4 of 10");
+  EXPECT_EQ(qt.frame()->statusBar()->findChildren<QLabel*>().at(1)->text(), "Pages 1-4 of 10");
+
+  qt.frame()->resize(qt.frame()->width() + 50, qt.frame()->height());
+  EXPECT_EQ(window->accept().kind, EventKind::Resized);
+
+  QTimer::singleShot(30, [] {
+    QMenu* menu = nullptr;
+    for (QWidget* top : QApplication::topLevelWidgets())
+      if (auto* m = qobject_cast<QMenu*>(top); m && m->isVisible()) menu = m;
+    ASSERT_NE(menu, nullptr);
+    const auto actions = menu->actions();
+    EXPECT_EQ(actions.size(), 8);  // seven items and a separator
+    EXPECT_TRUE(actions.value(3) && actions.value(3)->isChecked()) << "the item marked with +";
+    menu->setActiveAction(actions.value(4));  // "75%": the fourth item without separators
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(menu, &enter);
+  });
+  EXPECT_EQ(runtime.popupMenu("-No Zoom|-|-Page Width|+50%|-75%|-100%|-200%|-300%"), 4);
+}
+
+TEST(QtRuntimeTest, MessageBoxReturnsTheButtonPressedAndHaltTakesTheExitPath) {
+  testApplication();
+  QtRuntime runtime;
+  // Presses a button of the box once it is shown; an empty choice closes it.
+  auto answer = [](std::optional<QMessageBox::StandardButton> button) {
+    QTimer::singleShot(30, [button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      if (button)
+        box->button(*button)->click();
+      else
+        box->reject();
+    });
+  };
+  struct Case {
+    unsigned buttons;
+    std::optional<QMessageBox::StandardButton> press;
+    Button expected;
+  } cases[] = {
+      {Yes | No, QMessageBox::No, No},
+      {Yes | No, std::nullopt, No},
+      {Ok | Cancel, std::nullopt, Cancel},
+      {Ok, QMessageBox::Ok, Ok},
+  };
+  for (const auto& c : cases) {
+    answer(c.press);
+    EXPECT_EQ(runtime.message({"Rebuild the key?", "Invalid Key", MessageIcon::Exclamation, c.buttons, Yes}), c.expected);
+  }
+
+  std::vector<int> exits;
+  runtime.setExitPath([&](int code) { exits.push_back(code); });
+  QString caption;
+  QTimer::singleShot(30, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    caption = box->windowTitle();
+    box->button(QMessageBox::Ok)->click();
+  });
+  runtime.halt("Invalid File!");
+  EXPECT_EQ(caption, "Halt");
+  EXPECT_EQ(exits, (std::vector<int>{0}));
+}
+
+TEST(QtRuntimeTest, EnterInAFieldStoresItAndPressesTheDefaultButton) {
+  testApplication();
+  QtRuntime runtime;
+  FixedText<20> FINDSTRING{};
+  FINDSTRING.clear();
+  std::uint8_t IGNORECASE = 0;
+  enum { FINDWHAT = 2, IGNORE = 3, OK = 4, CANCEL = 5 };
+  WindowDeclaration d;
+  d.title = "Find Matching Entries";
+  d.at = {-1, -1, 160, 60};
+  ControlDeclaration ok{OK, ControlKind::Button, "&OK", {60, 40, 40, 14}};
+  ok.flags = DefaultButton;
+  d.controls = {
+      {1, ControlKind::Prompt, "&Find what:", {4, 6, 40, 10}},
+      {FINDWHAT, ControlKind::Entry, "", {48, 4, 100, 12}, Binding::to(FINDSTRING), "s20"},
+      {IGNORE, ControlKind::Check, "&Ignore Upper/Lower Case", {48, 22, 100, 10}, Binding::to(IGNORECASE)},
+      ok,
+      {CANCEL, ControlKind::Button, "&Cancel", {108, 40, 40, 14}},
+  };
+  auto window = runtime.open(d);
+  auto& qt = static_cast<QtWindow&>(*window);
+  EXPECT_EQ(window->accept().kind, EventKind::OpenWindow);
+  auto* edit = qobject_cast<QLineEdit*>(qt.widgetOf(FINDWHAT));
+  EXPECT_EQ(edit->maxLength(), 20);
+  EXPECT_EQ(qobject_cast<QLabel*>(qt.widgetOf(1))->buddy(), edit) << "the prompt's mnemonic focuses the field";
+  qobject_cast<QCheckBox*>(qt.widgetOf(IGNORE))->click();
+  EXPECT_EQ(IGNORECASE, 1);
+  edit->setText(QStringLiteral("star"));
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QCoreApplication::sendEvent(edit, &enter);
+  EXPECT_EQ(FINDSTRING.str(), "star");
+  std::vector<Event> events;
+  while (qt.hasPendingEvent()) events.push_back(window->accept());
+  EXPECT_EQ(events, (std::vector<Event>{{IGNORE, EventKind::Accepted}, {FINDWHAT, EventKind::Accepted}, {OK, EventKind::Accepted}}));
+}
+
+TEST(QtRuntimeTest, FileFiltersMatchEitherCase) {
+  struct Case {
+    const char* filters;
+    const char* qt;
+  } cases[] = {
+      {"Glimra|*.GLM|ALL|*.*", "Glimra (*.GLM *.glm);;ALL (*.*)"},
+      {"Pictures|*.png;*.JPG", "Pictures (*.png *.JPG *.jpg)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(QtRuntime::nameFilters(c.filters).toStdString(), c.qt);
+}
+
+TEST(QtRuntimeTest, HelpSearchFindsPagesWithAllTheWords) {
+  testApplication();
+  QTemporaryDir dir;
+  auto write = [&](const char* name, const char* html) {
+    QFile f(QDir(dir.path()).filePath(QString::fromLatin1(name)));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(html);
+  };
+  write("index.html", "<html><head><title>Contents</title></head><body><a href='adding.html'>Adding</a></body></html>");
+  write("adding.html", "<html><head><title>Adding</title></head><body>Press <b>Add</b> to add an Ornament.</body></html>");
+  write("printing.html", "<html><body>Reports print an ornament list.</body></html>");
+  HelpWindow help(dir.path());
+  EXPECT_EQ(help.search(QStringLiteral("ORNAMENT")), (QStringList{"adding.html", "printing.html"}));
+  EXPECT_EQ(help.search(QStringLiteral("add ornament")), (QStringList{"adding.html"}));
+  EXPECT_TRUE(help.search(QStringLiteral("missing")).isEmpty());
+  help.showContents();
+  EXPECT_TRUE(help.browser()->toPlainText().contains(QStringLiteral("Adding")));
+}
+
+}  // namespace
