@@ -77,6 +77,7 @@ struct TableDeclaration {
   std::vector<MemoDeclaration> memos;
   std::vector<KeyDeclaration> keys;
   std::string ownerPassword;  // empty: the file is not enciphered
+  bool oem = false;           // a new file stores its text in the OEM character set
 };
 
 }  // namespace glimra::datafile

@@ -1,0 +1,869 @@
+#include "datafile/datafile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+
+#include "datafile/definition_stream.h"
+#include "datafile/file_errors.h"
+#include "datafile/key_encoding.h"
+#include "datafile/memo_pieces.h"
+#include "datafile/record_kinds.h"
+#include "datafile/table_catalog.h"
+
+namespace glimra::datafile {
+
+// Where NEXT and PREVIOUS go from: NEXT takes the first record greater than
+// nextProbe, PREVIOUS the last record less than previousProbe. After a step
+// both are the key of the entry the cursor stands on.
+struct DataFile::Cursor {
+  std::uint8_t kind = RecordKind::DATA;  // a key number, or DATA for record order
+  Bytes nextProbe;
+  Bytes previousProbe;
+};
+
+namespace {
+
+std::shared_ptr<FileHooks> defaultHooks() {
+  static const auto hooks = std::make_shared<FileHooks>();
+  return hooks;
+}
+
+// Undo log of one writing operation, replayed backwards when a later key of
+// the same record refuses a duplicate.
+class KeyJournal {
+ public:
+  explicit KeyJournal(Container& container) : container_(container) {}
+  void inserted(const TreeRecord& entry) { steps_.push_back({true, entry}); }
+  void erased(const TreeRecord& entry) { steps_.push_back({false, entry}); }
+  void undo() {
+    for (auto it = steps_.rbegin(); it != steps_.rend(); ++it) {
+      if (it->inserted)
+        container_.erase(it->entry.key());
+      else
+        container_.insert(it->entry);
+    }
+    steps_.clear();
+  }
+
+ private:
+  struct Step {
+    bool inserted;
+    TreeRecord entry;
+  };
+  Container& container_;
+  std::vector<Step> steps_;
+};
+
+bool sameEntry(const std::optional<TreeRecord>& a, const std::optional<TreeRecord>& b) {
+  return a && b && a->keyLength == b->keyLength && a->bytes == b->bytes;
+}
+
+}  // namespace
+
+DataFile::DataFile(FileSystem& fileSystem) : fileSystem_(fileSystem), hooks_(defaultHooks()) {}
+
+DataFile::~DataFile() {
+  if (isOpen()) close();
+}
+
+void DataFile::declare(const TableDeclaration& declaration, void* recordBuffer) {
+  declared_ = &declaration;
+  declaredBuffer_ = static_cast<std::uint8_t*>(recordBuffer);
+}
+
+void DataFile::setName(std::string fileName) { fileName_ = std::move(fileName); }
+
+void DataFile::setHooks(std::shared_ptr<FileHooks> hooks) { hooks_ = hooks ? std::move(hooks) : defaultHooks(); }
+
+std::array<std::uint8_t, 4> DataFile::position() const {
+  std::array<std::uint8_t, 4> bytes{};
+  putBigEndian32(bytes.data(), currentRecord_);
+  return bytes;
+}
+
+// --- Errors and the guarded entry point ------------------------------------
+
+void DataFile::clearError() {
+  errorCode_ = 0;
+  errorText_.clear();
+  fileErrorCode_.clear();
+  fileErrorText_.clear();
+}
+
+int DataFile::setError(int code) {
+  errorCode_ = code;
+  errorText_ = errorTextFor(code);
+  return code;
+}
+
+int DataFile::osError(int code) {
+  switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+      return setError(FileError::FILE_NOT_FOUND);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EBUSY:
+    case EAGAIN:
+      return setError(FileError::ACCESS_DENIED);
+    default:
+      setError(FileError::FILE_SYSTEM_ERROR);
+      fileErrorCode_ = std::to_string(code);
+      fileErrorText_ = osErrorText(code);
+      return errorCode_;
+  }
+}
+
+// Every operation runs here. It refreshes the header, runs the body, commits a
+// successful write (unless a transaction holds it back) and turns internal
+// errors and OS failures into error 90. A failed write drops its uncommitted
+// changes, so the file stays as it was; inside a transaction a fault drops the
+// whole transaction, since a half-done operation must never be committed.
+template <class Body>
+int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
+  clearError();
+  if (needsOpen && !container_) return setError(FileError::FILE_NOT_OPEN);
+  if (needsOpen && writes && !writable_) return setError(FileError::ACCESS_DENIED);
+  bool begun = false;
+  auto dropChanges = [&] {
+    if (!container_) return;
+    try {
+      container_->discardChanges();
+    } catch (...) {
+      // The in-memory state is gone either way; the file keeps its last commit.
+    }
+  };
+  auto fail = [&](int number, std::string text) {
+    if (needsOpen && writes) {
+      dropChanges();
+      inTransaction_ = false;
+    }
+    if (begun) hooks_->endOperation(*this, writes);
+    setError(FileError::FILE_SYSTEM_ERROR);
+    fileErrorCode_ = std::to_string(number);
+    fileErrorText_ = std::move(text);
+    return errorCode_;
+  };
+  try {
+    if (needsOpen) {
+      if (int refused = hooks_->beginOperation(*this, writes)) return setError(refused);
+      begun = true;
+      container_->refresh(writes);
+    }
+    const int result = body();
+    if (needsOpen && writes && !inTransaction_) {
+      if (result == 0)
+        container_->commit();
+      else
+        dropChanges();
+    }
+    if (begun) hooks_->endOperation(*this, writes);
+    return errorCode_ ? errorCode_ : setError(result);
+  } catch (const InternalError& e) {
+    return fail(e.number, DATA_CORRUPTION_TEXT);
+  } catch (const OsFailure& e) {
+    return fail(e.code, osErrorText(e.code));
+  } catch (const std::bad_alloc&) {
+    return fail(ENOMEM, osErrorText(ENOMEM));
+  }
+}
+
+// --- CREATE, OPEN, CLOSE -----------------------------------------------------
+
+int DataFile::create() {
+  if (isOpen()) {
+    clearError();
+    return setError(FileError::FILE_ALREADY_OPEN);
+  }
+  return guarded(false, true, [&] { return createTable(); });
+}
+
+int DataFile::createTable() {
+  if (!declared_) return FileError::INVALID_RECORD_DECLARATION;
+  if (int invalid = validateDeclaration(*declared_)) return invalid;
+  const TableAddress address = TableAddress::parse(fileName_);
+  // A plain file name makes a new file; a named table joins the file it names.
+  const bool fresh = !address.tableNamed || !fileSystem_.exists(address.path);
+  int error = 0;
+  std::unique_ptr<OsFile> file = fileSystem_.open(address.path, true, fresh, &error);
+  if (!file) return osError(error);
+  Container container(*file, hooks_.get());
+  if (int rc = container.open()) return rc;
+  container.refresh(true);
+  removeTable(container, address.table);
+  CharacterTables tables = CharacterTables::defaults();
+  tables.oem = declared_->oem;
+  writeNewTable(container, address.table, *declared_, tables);
+  container.commit();
+  return 0;
+}
+
+int DataFile::open(OpenMode mode) {
+  if (isOpen()) {
+    clearError();
+    return setError(FileError::FILE_ALREADY_OPEN);
+  }
+  const int rc = guarded(false, false, [&] { return openTable(mode); });
+  if (rc != 0) {
+    if (hookOpened_) hooks_->closing(*this);
+    hookOpened_ = false;
+    container_.reset();
+    file_.reset();
+  }
+  return rc;
+}
+
+int DataFile::openTable(OpenMode mode) {
+  const TableAddress address = TableAddress::parse(fileName_);
+  if (!fileSystem_.exists(address.path)) return FileError::FILE_NOT_FOUND;
+  int error = 0;
+  file_ = fileSystem_.open(address.path, mode.writes(), false, &error);
+  if (!file_) return osError(error);
+  container_ = std::make_unique<Container>(*file_, hooks_.get());
+  if (int rc = container_->open()) return rc;
+  container_->refresh(false);
+
+  const auto table = findTable(*container_, address.table);
+  if (!table) return FileError::FILE_NOT_FOUND;
+  const auto stored = decodeDefinition(readDefinitionStream(*container_, *table));
+  if (!stored) return FileError::INVALID_DATA_FILE;
+  if (declared_) {
+    if (int invalid = validateDeclaration(*declared_)) return invalid;
+    if (!sameStructure(*stored, *declared_)) return FileError::INVALID_RECORD_DECLARATION;
+    layout_ = *declared_;
+    buffer_ = declaredBuffer_;
+  } else {
+    const int invalid = validateDeclaration(*stored);
+    if (invalid == FileError::INVALID_FIELD_TYPE) return invalid;
+    if (invalid) return FileError::INVALID_DATA_FILE;
+    layout_ = *stored;
+    ownBuffer_.assign(layout_.recordLength, 0);
+    buffer_ = ownBuffer_.data();
+  }
+  table_ = *table;
+  tables_ = readCharacterTables(*container_, table_).value_or(CharacterTables::defaults());
+  writable_ = mode.writes();
+  openMode_ = mode;
+  memos_.clear();
+  for (const MemoDeclaration& m : layout_.memos)
+    memos_.push_back((m.flags & MEMO_BLOB) ? Bytes() : Bytes(m.size, ' '));
+  currentRecord_ = 0;
+  cursor_.reset();
+  watchArmed_ = false;
+  watchedCopy_.reset();
+  inTransaction_ = false;
+  damaged_ = false;
+
+  if (int refused = hooks_->opened(*this)) return refused;
+  hookOpened_ = true;
+
+  // Every counter must exist; a file that lacks one gets it now.
+  if (writable_) {
+    container_->refresh(true);
+    auto ensure = [&](std::uint8_t counted) {
+      TreeRecord record;
+      if (container_->find(counterKey(table_, counted), &record)) return;
+      record.bytes = counterKey(table_, counted);
+      record.keyLength = 6;
+      const Bytes zero = Counter{}.payload();
+      record.bytes.insert(record.bytes.end(), zero.begin(), zero.end());
+      container_->insert(record);
+    };
+    ensure(RecordKind::DATA);
+    for (std::size_t k = 0; k < layout_.keys.size(); ++k) ensure(static_cast<std::uint8_t>(k));
+    container_->commit();
+  }
+  return 0;
+}
+
+int DataFile::close() {
+  clearError();
+  if (!container_) return 0;
+  // Changes of a transaction that was never committed are dropped; damage
+  // met on the way only marks the file, the close itself succeeds.
+  try {
+    if (inTransaction_) container_->discardChanges();
+  } catch (...) {
+    damaged_ = true;
+  }
+  if (hookOpened_) hooks_->closing(*this);
+  hookOpened_ = false;
+  container_.reset();
+  file_.reset();
+  inTransaction_ = false;
+  currentRecord_ = 0;
+  cursor_.reset();
+  watchedCopy_.reset();
+  watchArmed_ = false;
+  return 0;
+}
+
+// --- Records of the open table ----------------------------------------------
+
+std::optional<TreeRecord> DataFile::findRecord(std::uint32_t recordNumber) {
+  TreeRecord record;
+  if (!container_->find(dataRecordKey(table_, recordNumber), &record)) return std::nullopt;
+  if (record.payload().size() != layout_.recordLength) throw InternalError{RecordDamage::RECORD_LENGTH};
+  return record;
+}
+
+Bytes DataFile::storedImage(const Bytes& windows) const {
+  Bytes image = windows;
+  if (tables_.oem) convertRecordText(layout_, image.data(), true);
+  return image;
+}
+
+Bytes DataFile::windowsImage(ByteView stored) const {
+  Bytes image(stored.begin(), stored.end());
+  if (tables_.oem) convertRecordText(layout_, image.data(), false);
+  return image;
+}
+
+std::uint32_t DataFile::counterValue(std::uint8_t counted) {
+  TreeRecord record;
+  if (!container_->find(counterKey(table_, counted), &record)) return 0;
+  const auto counter = Counter::parse(record.payload());
+  if (!counter) throw InternalError{RecordDamage::COUNTER};
+  return counter->count;
+}
+
+void DataFile::adjustCounter(std::uint8_t counted, int delta) {
+  if (delta == 0) return;
+  TreeRecord record;
+  Counter counter;
+  if (container_->find(counterKey(table_, counted), &record)) {
+    const auto stored = Counter::parse(record.payload());
+    if (!stored) throw InternalError{RecordDamage::COUNTER};
+    counter = *stored;
+  }
+  counter.count = (delta < 0 && counter.count < static_cast<std::uint32_t>(-delta)) ? 0 : counter.count + delta;
+  record.bytes = counterKey(table_, counted);
+  record.keyLength = 6;
+  const Bytes payload = counter.payload();
+  record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
+  container_->replace(record);
+}
+
+// A mark of 0 means "complete"; otherwise entries from the mark on may be
+// missing. Lowering compares mark - 1 with number - 1 unsigned, so 0 acts as
+// no mark at all.
+void DataFile::lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber) {
+  TreeRecord record;
+  Counter counter;
+  if (container_->find(counterKey(table_, counted), &record)) {
+    const auto stored = Counter::parse(record.payload());
+    if (!stored) throw InternalError{RecordDamage::COUNTER};
+    counter = *stored;
+  }
+  if (counter.mark - 1 <= recordNumber - 1) return;
+  counter.mark = recordNumber;
+  record.bytes = counterKey(table_, counted);
+  record.keyLength = 6;
+  const Bytes payload = counter.payload();
+  record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
+  container_->replace(record);
+}
+
+bool DataFile::maintained(std::size_t key) const {
+  return (layout_.keys[key].flags & (KeyFlag::INDEX | KeyFlag::DYNAMIC)) == 0;
+}
+
+void DataFile::writeMemos(std::uint32_t recordNumber) {
+  for (std::size_t m = 0; m < layout_.memos.size(); ++m) {
+    const MemoDeclaration& memo = layout_.memos[m];
+    Bytes value = memos_[m];
+    if (tables_.oem && !(memo.flags & (MEMO_BINARY | MEMO_BLOB))) windowsToOem(value.data(), value.size());
+    const std::vector<Bytes> pieces = cutMemo(memo, value);
+    const auto memoNumber = static_cast<std::uint8_t>(m);
+    for (std::size_t p = 0; p < pieces.size(); ++p) {
+      TreeRecord record;
+      record.bytes = memoPieceKey(table_, recordNumber, memoNumber, static_cast<std::uint16_t>(p));
+      record.keyLength = 12;
+      TreeRecord stored;
+      if (container_->find(record.key(), &stored) && std::ranges::equal(stored.payload(), pieces[p])) continue;
+      record.bytes.insert(record.bytes.end(), pieces[p].begin(), pieces[p].end());
+      container_->replace(record);
+    }
+    // Pieces beyond the new length go.
+    Bytes probe = memoPieceKey(table_, recordNumber, memoNumber, 0);
+    probe.resize(10);
+    if (!pieces.empty()) probe = memoPieceKey(table_, recordNumber, memoNumber, static_cast<std::uint16_t>(pieces.size() - 1));
+    TreeRecord stale;
+    while (container_->findFirstGreater(probe, &stale) && stale.key().size() == 12 &&
+           std::equal(probe.begin(), probe.begin() + 10, stale.key().begin()))
+      container_->erase(stale.key());
+  }
+}
+
+void DataFile::readMemos(std::uint32_t recordNumber) {
+  for (std::size_t m = 0; m < layout_.memos.size(); ++m) {
+    const MemoDeclaration& memo = layout_.memos[m];
+    Bytes prefix = memoPieceKey(table_, recordNumber, static_cast<std::uint8_t>(m), 0);
+    prefix.resize(10);
+    std::vector<Bytes> pieces;
+    forEachWithPrefix(*container_, prefix, [&](const TreeRecord& record) {
+      if (record.key().size() != 12) return;
+      const std::size_t piece = (record.key()[10] << 8) | record.key()[11];
+      if (pieces.size() <= piece) pieces.resize(piece + 1);
+      pieces[piece].assign(record.payload().begin(), record.payload().end());
+    });
+    memos_[m] = joinMemo(memo, pieces);
+    if (tables_.oem && !(memo.flags & (MEMO_BINARY | MEMO_BLOB))) oemToWindows(memos_[m].data(), memos_[m].size());
+  }
+}
+
+void DataFile::eraseMemos(std::uint32_t recordNumber) {
+  for (std::size_t m = 0; m < layout_.memos.size(); ++m) {
+    Bytes prefix = memoPieceKey(table_, recordNumber, static_cast<std::uint8_t>(m), 0);
+    prefix.resize(10);
+    TreeRecord piece;
+    while (container_->findFirstGreater(prefix, &piece) && piece.key().size() == 12 &&
+           std::equal(prefix.begin(), prefix.end(), piece.key().begin()))
+      container_->erase(piece.key());
+  }
+}
+
+// --- ADD, APPEND, PUT, DELETE -------------------------------------------------
+
+int DataFile::add() {
+  return guarded(true, true, [&] { return writeRecord(false); });
+}
+
+int DataFile::append() {
+  return guarded(true, true, [&] { return writeRecord(true); });
+}
+
+int DataFile::writeRecord(bool appendOnly) {
+  const std::uint32_t recordNumber = container_->newRecordNumber();
+  const Bytes image(buffer_, buffer_ + layout_.recordLength);
+  const KeyEncoder encoder(layout_, tables_);
+  KeyJournal journal(*container_);
+  std::vector<int> deltas(layout_.keys.size(), 0);
+  for (std::size_t k = 0; k < layout_.keys.size(); ++k) {
+    if (layout_.keys[k].flags & KeyFlag::DYNAMIC) continue;
+    if (appendOnly || !maintained(k)) {
+      lowerRebuildMark(static_cast<std::uint8_t>(k), recordNumber);
+      continue;
+    }
+    const auto entry = encoder.entry(table_, k, image.data(), recordNumber);
+    if (!entry) continue;
+    // An entry of a key with duplicates carries the new record number in its
+    // key, so only a unique key can already hold it.
+    TreeRecord existing;
+    if (!(layout_.keys[k].flags & KeyFlag::DUP) && container_->find(entry->key(), &existing)) {
+      journal.undo();
+      return FileError::DUPLICATE_KEY;
+    }
+    container_->insert(*entry);
+    journal.inserted(*entry);
+    deltas[k] = 1;
+  }
+  TreeRecord data;
+  data.bytes = dataRecordKey(table_, recordNumber);
+  data.keyLength = 9;
+  const Bytes stored = storedImage(image);
+  data.bytes.insert(data.bytes.end(), stored.begin(), stored.end());
+  container_->insert(data);
+  writeMemos(recordNumber);
+  for (std::size_t k = 0; k < deltas.size(); ++k) adjustCounter(static_cast<std::uint8_t>(k), deltas[k]);
+  adjustCounter(RecordKind::DATA, 1);
+  currentRecord_ = recordNumber;
+  return 0;
+}
+
+int DataFile::put() {
+  return guarded(true, true, [&] { return rewriteRecord(); });
+}
+
+int DataFile::rewriteRecord() {
+  if (currentRecord_ == 0) return FileError::RECORD_NOT_AVAILABLE;
+  const std::uint32_t recordNumber = currentRecord_;
+  if (int refused = hooks_->lockRecord(*this, recordNumber)) return refused;
+  struct Unlock {
+    DataFile& file;
+    std::uint32_t number;
+    ~Unlock() { file.hooks_->unlockRecord(file, number); }
+  } unlock{*this, recordNumber};
+
+  const auto stored = findRecord(recordNumber);
+  if (!stored) return FileError::RECORD_NOT_AVAILABLE;
+  if (watchedCopy_ && !std::ranges::equal(*watchedCopy_, stored->payload())) return FileError::RECORD_CHANGED;
+  // The old entries come from the record as it is stored, so the keys always
+  // follow the data even when the buffer's earlier copy is stale.
+  const Bytes oldImage = windowsImage(stored->payload());
+  const Bytes newImage(buffer_, buffer_ + layout_.recordLength);
+  const KeyEncoder encoder(layout_, tables_);
+  KeyJournal journal(*container_);
+  std::vector<int> deltas(layout_.keys.size(), 0);
+  for (std::size_t k = 0; k < layout_.keys.size(); ++k) {
+    if (layout_.keys[k].flags & KeyFlag::DYNAMIC) continue;
+    const auto oldEntry = encoder.entry(table_, k, oldImage.data(), recordNumber);
+    const auto newEntry = encoder.entry(table_, k, newImage.data(), recordNumber);
+    if (sameEntry(oldEntry, newEntry) || (!oldEntry && !newEntry)) continue;
+    if (!maintained(k)) {
+      lowerRebuildMark(static_cast<std::uint8_t>(k), recordNumber);
+      continue;
+    }
+    if (newEntry) {
+      TreeRecord existing;
+      if (!(layout_.keys[k].flags & KeyFlag::DUP) && container_->find(newEntry->key(), &existing)) {
+        if (entryRecordNumber(existing) != recordNumber) {
+          journal.undo();
+          return FileError::DUPLICATE_KEY;
+        }
+      } else {
+        container_->insert(*newEntry);
+        journal.inserted(*newEntry);
+        ++deltas[k];
+      }
+    }
+    if (oldEntry) {
+      TreeRecord existing;
+      if (container_->find(oldEntry->key(), &existing) && entryRecordNumber(existing) == recordNumber &&
+          !(newEntry && std::ranges::equal(newEntry->key(), oldEntry->key()))) {
+        container_->erase(existing.key());
+        journal.erased(existing);
+        --deltas[k];
+      }
+    }
+  }
+  TreeRecord data;
+  data.bytes = dataRecordKey(table_, recordNumber);
+  data.keyLength = 9;
+  const Bytes storedNew = storedImage(newImage);
+  data.bytes.insert(data.bytes.end(), storedNew.begin(), storedNew.end());
+  container_->replace(data);
+  writeMemos(recordNumber);
+  for (std::size_t k = 0; k < deltas.size(); ++k) adjustCounter(static_cast<std::uint8_t>(k), deltas[k]);
+  watchedCopy_.reset();
+  return 0;
+}
+
+int DataFile::erase() {
+  return guarded(true, true, [&] { return deleteRecord(); });
+}
+
+int DataFile::deleteRecord() {
+  if (currentRecord_ == 0) return FileError::RECORD_NOT_AVAILABLE;
+  const std::uint32_t recordNumber = currentRecord_;
+  if (int refused = hooks_->lockRecord(*this, recordNumber)) return refused;
+  struct Unlock {
+    DataFile& file;
+    std::uint32_t number;
+    ~Unlock() { file.hooks_->unlockRecord(file, number); }
+  } unlock{*this, recordNumber};
+
+  const auto stored = findRecord(recordNumber);
+  if (!stored) return FileError::RECORD_NOT_AVAILABLE;
+  const Bytes oldImage = windowsImage(stored->payload());
+  const KeyEncoder encoder(layout_, tables_);
+  for (std::size_t k = 0; k < layout_.keys.size(); ++k) {
+    if (layout_.keys[k].flags & KeyFlag::DYNAMIC) continue;
+    const auto entry = encoder.entry(table_, k, oldImage.data(), recordNumber);
+    if (!entry) continue;
+    if (!maintained(k)) {
+      lowerRebuildMark(static_cast<std::uint8_t>(k), recordNumber);
+      continue;
+    }
+    TreeRecord existing;
+    if (container_->find(entry->key(), &existing) && entryRecordNumber(existing) == recordNumber) {
+      container_->erase(existing.key());
+      adjustCounter(static_cast<std::uint8_t>(k), -1);
+    }
+  }
+  eraseMemos(recordNumber);
+  container_->erase(stored->key());
+  adjustCounter(RecordKind::DATA, -1);
+  currentRecord_ = 0;
+  watchedCopy_.reset();
+  return 0;
+}
+
+// --- GET, SET, NEXT, PREVIOUS, RECORDS ----------------------------------------
+
+int DataFile::watch() {
+  clearError();
+  if (!container_) return setError(FileError::FILE_NOT_OPEN);
+  watchArmed_ = true;
+  return 0;
+}
+
+int DataFile::readRecord(std::uint32_t recordNumber, const TreeRecord& data) {
+  if (data.payload().size() != layout_.recordLength) throw InternalError{RecordDamage::RECORD_LENGTH};
+  if (int refused = hooks_->recordRead(*this, recordNumber)) return refused;
+  const Bytes image = windowsImage(data.payload());
+  std::copy(image.begin(), image.end(), buffer_);
+  readMemos(recordNumber);
+  currentRecord_ = recordNumber;
+  if (watchArmed_) {
+    watchedCopy_.emplace(data.payload().begin(), data.payload().end());
+    watchArmed_ = false;
+  } else {
+    watchedCopy_.reset();
+  }
+  return 0;
+}
+
+int DataFile::get(std::uint32_t pointer) {
+  return guarded(true, false, [&] {
+    const auto data = findRecord(pointer);
+    if (!data) return FileError::RECORD_NOT_FOUND;
+    return readRecord(pointer, *data);
+  });
+}
+
+int DataFile::getByKey(std::size_t key) {
+  return guarded(true, false, [&] {
+    if (!checkKeyNumber(key)) return FileError::RECORD_NOT_FOUND;
+    const KeyEncoder encoder(layout_, tables_);
+    const Bytes probe = encoder.keyValue(table_, key, buffer_);
+    TreeRecord entry;
+    // A unique key's entry is the value itself; duplicates carry the record
+    // number behind it, so the first of them is the first key above the value.
+    bool found = container_->find(probe, &entry);
+    if (!found && container_->findFirstGreater(probe, &entry))
+      found = entry.key().size() == probe.size() + 4 && std::equal(probe.begin(), probe.end(), entry.key().begin());
+    if (!found) return FileError::RECORD_NOT_FOUND;
+    const auto recordNumber = entryRecordNumber(entry);
+    const auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
+    return readRecord(*recordNumber, *data);
+  });
+}
+
+int DataFile::setKey(std::size_t key) {
+  return guarded(true, false, [&] {
+    if (!checkKeyNumber(key)) return FileError::RECORD_NOT_AVAILABLE;
+    cursor_ = std::make_unique<Cursor>();
+    cursor_->kind = static_cast<std::uint8_t>(key);
+    cursor_->nextProbe = kindPrefix(table_, cursor_->kind);
+    cursor_->previousProbe = kindUpperBound(table_, cursor_->kind);
+    return 0;
+  });
+}
+
+int DataFile::setKeyFromBuffer(std::size_t key) {
+  return guarded(true, false, [&] {
+    if (!checkKeyNumber(key)) return FileError::RECORD_NOT_AVAILABLE;
+    const KeyEncoder encoder(layout_, tables_);
+    cursor_ = std::make_unique<Cursor>();
+    cursor_->kind = static_cast<std::uint8_t>(key);
+    // A probe that is a prefix of an entry sorts before it: NEXT finds the
+    // first entry >= the values. PREVIOUS finds the last entry <= them.
+    cursor_->nextProbe = encoder.keyValue(table_, key, buffer_);
+    cursor_->previousProbe = cursor_->nextProbe;
+    cursor_->previousProbe.insert(cursor_->previousProbe.end(), 5, 0xFF);
+    return 0;
+  });
+}
+
+int DataFile::setFile() {
+  return guarded(true, false, [&] {
+    cursor_ = std::make_unique<Cursor>();
+    cursor_->kind = RecordKind::DATA;
+    cursor_->nextProbe = kindPrefix(table_, RecordKind::DATA);
+    cursor_->previousProbe = kindUpperBound(table_, RecordKind::DATA);
+    return 0;
+  });
+}
+
+int DataFile::next() {
+  return guarded(true, false, [&] { return step(true); });
+}
+
+int DataFile::previous() {
+  return guarded(true, false, [&] { return step(false); });
+}
+
+int DataFile::step(bool forward) {
+  if (!cursor_) return FileError::RECORD_NOT_AVAILABLE;
+  TreeRecord found;
+  const bool any = forward ? container_->findFirstGreater(cursor_->nextProbe, &found)
+                           : container_->findLastLess(cursor_->previousProbe, &found);
+  if (!any || !hasKindPrefix(found.key(), table_, cursor_->kind)) return FileError::RECORD_NOT_AVAILABLE;
+  cursor_->nextProbe.assign(found.key().begin(), found.key().end());
+  cursor_->previousProbe = cursor_->nextProbe;
+  if (cursor_->kind == RecordKind::DATA) {
+    if (found.key().size() != 9) throw InternalError{RecordDamage::RECORD_LENGTH};
+    return readRecord(getBigEndian32(found.key().data() + 5), found);
+  }
+  const auto recordNumber = entryRecordNumber(found);
+  const auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+  if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
+  return readRecord(*recordNumber, *data);
+}
+
+std::uint32_t DataFile::records() {
+  std::uint32_t count = 0;
+  guarded(true, false, [&] {
+    count = counterValue(RecordKind::DATA);
+    return 0;
+  });
+  return count;
+}
+
+std::uint32_t DataFile::records(std::size_t key) {
+  std::uint32_t count = 0;
+  guarded(true, false, [&] {
+    if (!checkKeyNumber(key)) return FileError::RECORD_NOT_AVAILABLE;
+    count = counterValue(static_cast<std::uint8_t>(key));
+    return 0;
+  });
+  return count;
+}
+
+// --- COPY ---------------------------------------------------------------------
+
+int DataFile::copy(const std::string& target) {
+  return guarded(false, false, [&] {
+    const TableAddress from = TableAddress::parse(fileName_);
+    const TableAddress to = TableAddress::parse(target);
+    if (!from.tableNamed && !to.tableNamed) {
+      if (!fileSystem_.exists(from.path)) return FileError::FILE_NOT_FOUND;
+      if (int error = fileSystem_.copy(from.path, to.path)) return osError(error);
+      return 0;
+    }
+    return copyTable(target);
+  });
+}
+
+// Copies the table into the target file under a new table number. Record
+// numbers are shifted past everything the target has issued, so they can never
+// collide with its own; the data counter's second word (FLAGS) is not a
+// record number and is copied as it is.
+int DataFile::copyTable(const std::string& target) {
+  const TableAddress from = TableAddress::parse(fileName_);
+  const TableAddress to = TableAddress::parse(target);
+
+  std::unique_ptr<OsFile> sourceFile;
+  std::unique_ptr<Container> sourceOwned;
+  Container* source = container_.get();
+  if (source) {
+    source->refresh(false);
+  } else {
+    if (!fileSystem_.exists(from.path)) return FileError::FILE_NOT_FOUND;
+    int error = 0;
+    sourceFile = fileSystem_.open(from.path, to.path == from.path, false, &error);
+    if (!sourceFile) return osError(error);
+    sourceOwned = std::make_unique<Container>(*sourceFile, hooks_.get());
+    if (int rc = sourceOwned->open()) return rc;
+    sourceOwned->refresh(to.path == from.path);
+    source = sourceOwned.get();
+  }
+  const auto sourceTable = findTable(*source, from.table);
+  if (!sourceTable) return FileError::FILE_NOT_FOUND;
+  std::vector<TreeRecord> records;
+  Bytes prefix(4);
+  putBigEndian32(prefix.data(), *sourceTable);
+  forEachWithPrefix(*source, prefix, [&](const TreeRecord& record) { records.push_back(record); });
+
+  std::unique_ptr<OsFile> targetFile;
+  std::unique_ptr<Container> targetOwned;
+  Container* destination = nullptr;
+  if (to.path == from.path) {
+    if (container_ && !writable_) return FileError::ACCESS_DENIED;
+    destination = source;
+    destination->refresh(true);
+  } else {
+    const bool fresh = !fileSystem_.exists(to.path);
+    int error = 0;
+    targetFile = fileSystem_.open(to.path, true, fresh, &error);
+    if (!targetFile) return osError(error);
+    targetOwned = std::make_unique<Container>(*targetFile);
+    if (int rc = targetOwned->open()) return rc;
+    targetOwned->refresh(true);
+    destination = targetOwned.get();
+  }
+  if (to.path == from.path && to.table == from.table) return 0;
+  try {
+    removeTable(*destination, to.table);
+    const std::uint32_t table = destination->newRecordNumber();
+    const std::uint32_t offset = destination->lastRecordNumber();
+    std::uint32_t highest = offset;
+    auto shift = [&](std::uint8_t* at) {
+      const std::uint32_t number = getBigEndian32(at) + offset;
+      putBigEndian32(at, number);
+      highest = std::max(highest, number);
+    };
+    for (TreeRecord& record : records) {
+      std::uint8_t* key = record.bytes.data();
+      putBigEndian32(key, table);
+      const std::uint8_t kind = record.keyLength > 4 ? key[4] : 0xFF;
+      if (kind <= RecordKind::LAST_KEY && record.bytes.size() >= 9) {
+        shift(key + record.bytes.size() - 4);  // the record number ends every entry
+      } else if ((kind == RecordKind::DATA && record.keyLength == 9) ||
+                 (kind == RecordKind::MEMO && record.keyLength == 12)) {
+        shift(key + 5);
+      } else if (kind == RecordKind::COUNTER && record.keyLength == 6 && key[5] != RecordKind::DATA &&
+                 record.bytes.size() >= 14) {
+        std::uint8_t* mark = key + 10;
+        const std::uint32_t value = getLittleEndian32(mark);
+        if (value != 0) {
+          putLittleEndian32(mark, value + offset);
+          highest = std::max(highest, value + offset);
+        }
+      }
+      destination->insert(record);
+    }
+    TreeRecord nameRecord;
+    nameRecord.bytes = tableNameKey(to.table);
+    nameRecord.keyLength = static_cast<std::uint16_t>(nameRecord.bytes.size());
+    nameRecord.bytes.resize(nameRecord.bytes.size() + 4);
+    putBigEndian32(nameRecord.bytes.data() + nameRecord.keyLength, table);
+    destination->insert(nameRecord);
+    destination->setLastRecordNumber(highest);
+    if (destination != container_.get() || !inTransaction_) destination->commit();
+  } catch (...) {
+    if (destination == container_.get() && !inTransaction_) destination->discardChanges();
+    throw;
+  }
+  return 0;
+}
+
+// --- Transactions and options --------------------------------------------------
+
+int DataFile::logout() {
+  return guarded(true, false, [&] {
+    inTransaction_ = true;
+    return 0;
+  });
+}
+
+int DataFile::commit() {
+  if (!inTransaction_) {
+    clearError();
+    return container_ ? 0 : setError(FileError::FILE_NOT_OPEN);
+  }
+  // Leaving the transaction first lets the guarded entry point run the
+  // ordinary commit, and drop everything should it fail.
+  return guarded(true, true, [&] {
+    inTransaction_ = false;
+    return 0;
+  });
+}
+
+int DataFile::rollback() {
+  clearError();
+  if (!container_) return setError(FileError::FILE_NOT_OPEN);
+  inTransaction_ = false;
+  return guarded(true, false, [&] {
+    container_->discardChanges();
+    return 0;
+  });
+}
+
+std::string DataFile::send(std::string_view option) {
+  clearError();
+  return hooks_->option(*this, option).value_or(std::string());
+}
+
+std::string describeError(const DataFile& file) {
+  std::string text = file.errorText() + " (" + std::to_string(file.errorCode()) + ")";
+  if (!file.fileErrorCode().empty()) text += ": " + file.fileErrorText() + " (" + file.fileErrorCode() + ")";
+  return text;
+}
+
+}  // namespace glimra::datafile

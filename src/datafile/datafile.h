@@ -1,0 +1,178 @@
+// DataFile: one table of a data file, opened by a program, with the driver's
+// operations (CREATE, OPEN, CLOSE, ADD, APPEND, PUT, DELETE, GET, SET, NEXT,
+// PREVIOUS, RECORDS, POINTER, POSITION, COPY, WATCH, LOGOUT, COMMIT,
+// ROLLBACK, SEND) on the records and key entries of the file's one tree.
+//
+// The file is bound to the caller's record buffer (recordLength bytes): every
+// read fills it, every write takes the record from it. Memos live in buffers
+// that the object holds (memo()).
+//
+// Errors never leave as exceptions: every operation runs through one guarded
+// entry point, returns its error code (0 = success) and leaves it, with its
+// text, in errorCode()/errorText(); for error 90 also fileErrorCode() (the
+// internal number or the OS error, in decimal) and fileErrorText(). A writing
+// operation that fails leaves the file as it was before it (outside a
+// transaction its uncommitted changes are dropped).
+//
+// Invariants kept in the file: every maintained key holds exactly one entry per
+// record that its flags call for (none for a record left out by OPT), each
+// carrying the record's number; the counter records hold the number of data
+// records and of entries per key; record numbers are never reused.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "datafile/character_tables.h"
+#include "datafile/container.h"
+#include "datafile/declaration.h"
+#include "datafile/file_hooks.h"
+#include "datafile/os_file.h"
+
+namespace glimra::datafile {
+
+class DataFile {
+ public:
+  explicit DataFile(FileSystem& fileSystem = posixFileSystem());
+  ~DataFile();
+  DataFile(const DataFile&) = delete;
+  DataFile& operator=(const DataFile&) = delete;
+
+  // --- Set-up (before CREATE/OPEN) ---------------------------------------
+  // The layout and the caller's record buffer of declaration.recordLength
+  // bytes. Without a declaration, OPEN takes the layout stored in the file
+  // and the object keeps its own buffer (record()).
+  void declare(const TableDeclaration& declaration, void* recordBuffer);
+  // The external name: "path" or "path\!table"; a path without an extension
+  // gets ".DAT".
+  void setName(std::string fileName);
+  const std::string& name() const { return fileName_; }
+  // Locking, transactions across files, cipher and options (see file_hooks.h).
+  // Taken at OPEN; null restores the defaults.
+  void setHooks(std::shared_ptr<FileHooks> hooks);
+
+  // --- Operations: each returns errorCode() ------------------------------
+  int create();                       // CREATE: the table, replacing one of that name
+  int open(OpenMode mode = OpenMode{});  // OPEN
+  int close();                        // CLOSE
+  int add();                          // ADD the buffer as a new record
+  int append();                       // APPEND: as ADD, keys left for a build
+  int put();                          // PUT the buffer over the current record
+  int erase();                        // DELETE the current record
+  int watch();                        // WATCH the next record read for PUT
+  int get(std::uint32_t pointer);     // GET by position (record number)
+  int getByKey(std::size_t key);      // GET the first record whose key equals the buffer's values
+  int setKey(std::size_t key);        // SET(key): before the key's first entry
+  int setKeyFromBuffer(std::size_t key);  // SET(key,key): before the first entry >= the buffer's values
+  int setFile();                      // SET(file): record-number order
+  int next();                         // NEXT
+  int previous();                     // PREVIOUS
+  std::uint32_t records();            // RECORDS(file)
+  std::uint32_t records(std::size_t key);  // RECORDS(key)
+  int copy(const std::string& target);     // COPY (whole file, or the table into another file)
+  int logout();                       // LOGOUT: writes stay in memory until COMMIT/ROLLBACK
+  int commit();                       // COMMIT
+  int rollback();                     // ROLLBACK
+  std::string send(std::string_view option);  // SEND: unknown options give ""
+
+  // The current record's number (POINTER) and its position as an opaque
+  // 4-byte value (POSITION); 0 / zeros without a current record.
+  std::uint32_t pointer() const { return currentRecord_; }
+  std::array<std::uint8_t, 4> position() const;
+
+  // --- Errors of the last operation ---------------------------------------
+  int errorCode() const { return errorCode_; }
+  const std::string& errorText() const { return errorText_; }
+  const std::string& fileErrorCode() const { return fileErrorCode_; }
+  const std::string& fileErrorText() const { return fileErrorText_; }
+
+  // --- State ----------------------------------------------------------------
+  bool isOpen() const { return container_ != nullptr; }
+  bool inTransaction() const { return inTransaction_; }
+  OpenMode openMode() const { return openMode_; }
+  // CLOSE met damage: the file was closed anyway.
+  bool damaged() const { return damaged_; }
+  const TableDeclaration& declaration() const { return layout_; }
+  std::span<std::uint8_t> record() { return {buffer_, layout_.recordLength}; }
+  // The memo buffers in declaration order: a text memo holds exactly its
+  // declared size (filled with spaces), a BLOB its bytes.
+  Bytes& memo(std::size_t index) { return memos_.at(index); }
+  const CharacterTables& characterTables() const { return tables_; }
+  std::uint32_t tableNumber() const { return table_; }
+  // For the transaction and key-build layers: the container of the open file
+  // (null when closed) and the transaction flag they manage.
+  Container* container() { return container_.get(); }
+  void setInTransaction(bool on) { inTransaction_ = on; }
+
+ private:
+  struct Cursor;
+
+  template <class Body>
+  int guarded(bool needsOpen, bool writes, Body&& body);
+  int setError(int code);
+  void clearError();
+
+  int openTable(OpenMode mode);
+  int createTable();
+  int writeRecord(bool appendOnly);
+  int rewriteRecord();
+  int deleteRecord();
+  int readRecord(std::uint32_t recordNumber, const TreeRecord& data);
+  int step(bool forward);
+  int copyTable(const std::string& target);
+  int osError(int code);
+
+  // Records of the open table.
+  std::optional<TreeRecord> findRecord(std::uint32_t recordNumber);
+  bool checkKeyNumber(std::size_t key) const { return key < layout_.keys.size(); }
+  Bytes storedImage(const Bytes& windowsImage) const;
+  Bytes windowsImage(ByteView storedImage) const;
+  void adjustCounter(std::uint8_t counted, int delta);
+  void lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber);
+  std::uint32_t counterValue(std::uint8_t counted);
+  void writeMemos(std::uint32_t recordNumber);
+  void readMemos(std::uint32_t recordNumber);
+  void eraseMemos(std::uint32_t recordNumber);
+  bool maintained(std::size_t key) const;
+
+  FileSystem& fileSystem_;
+  std::string fileName_;
+  std::shared_ptr<FileHooks> hooks_;
+  const TableDeclaration* declared_ = nullptr;
+  std::uint8_t* declaredBuffer_ = nullptr;
+
+  std::unique_ptr<OsFile> file_;
+  std::unique_ptr<Container> container_;
+  TableDeclaration layout_;
+  std::uint8_t* buffer_ = nullptr;
+  Bytes ownBuffer_;
+  std::vector<Bytes> memos_;
+  CharacterTables tables_ = CharacterTables::defaults();
+  std::uint32_t table_ = 0;
+  bool writable_ = false;
+  OpenMode openMode_;
+
+  std::uint32_t currentRecord_ = 0;
+  std::unique_ptr<Cursor> cursor_;
+  bool watchArmed_ = false;
+  std::optional<Bytes> watchedCopy_;  // stored image read under WATCH
+  bool inTransaction_ = false;
+  bool damaged_ = false;
+  bool hookOpened_ = false;  // hooks_->opened() succeeded; closing() is owed
+
+  int errorCode_ = 0;
+  std::string errorText_;
+  std::string fileErrorCode_;
+  std::string fileErrorText_;
+};
+
+// The external form of an error for messages: "text (code)".
+std::string describeError(const DataFile& file);
+
+}  // namespace glimra::datafile

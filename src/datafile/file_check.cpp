@@ -1,0 +1,463 @@
+#include "datafile/file_check.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <sstream>
+
+#include "datafile/container.h"
+#include "datafile/definition_stream.h"
+#include "datafile/file_errors.h"
+#include "datafile/key_encoding.h"
+#include "datafile/memo_pieces.h"
+#include "datafile/record_kinds.h"
+#include "datafile/table_catalog.h"
+
+namespace glimra::datafile {
+namespace {
+
+constexpr std::size_t MAX_PROBLEMS = 200;  // enough to see what is wrong
+
+std::string hex(ByteView bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size() && i < 24; ++i) {
+    if (i) out += ' ';
+    out += digits[bytes[i] >> 4];
+    out += digits[bytes[i] & 15];
+  }
+  if (bytes.size() > 24) out += " ...";
+  return out;
+}
+
+// What the tree check needs of a page, without the records' payloads: the
+// separators of a non-leaf page, the first and last key of a leaf.
+struct PageNode {
+  int level = 0;
+  std::size_t recordCount = 0;
+  std::vector<Bytes> separators;
+  std::vector<std::int32_t> children;
+  Bytes firstKey, lastKey;
+};
+
+class Checker {
+ public:
+  Checker(Container& container, FileCheckReport& report) : container_(container), report_(report) {}
+
+  void run() {
+    checkRegions();
+    checkPages();
+    if (report_.problems.size() >= MAX_PROBLEMS) return;
+    checkRecords();
+  }
+
+ private:
+  void problem(std::string text) {
+    if (report_.problems.size() < MAX_PROBLEMS) report_.problems.push_back(std::move(text));
+  }
+
+  // --- The container --------------------------------------------------------
+
+  void checkRegions() {
+    const FileHeader& h = container_.header();
+    // A pending area is what a cut-short write leaves: the container reads
+    // through it, and the next write completes or undoes it. Not damage.
+    report_.interruptedWrite = h.dataEnd != h.pendingEnd;
+    if (report_.interruptedWrite) return;
+    std::uint32_t previousEnd = 0;
+    std::uint32_t highestEnd = 0;
+    for (int c = 1; c < 60; ++c) {
+      const std::uint32_t start = h.regionStart[c], end = h.regionEnd[c];
+      if (end < start || (end - start) % c != 0)
+        problem("region " + std::to_string(c) + ": bounds " + std::to_string(start) + ".." + std::to_string(end) +
+                " do not hold whole pages");
+      if (start < previousEnd) problem("region " + std::to_string(c) + " starts below the end of the region before it");
+      previousEnd = std::max(previousEnd, end);
+      if (end > start) highestEnd = end;
+    }
+    // A commit cut short after its new header may leave dataEnd above the end
+    // of the data (the stale bytes go at the next commit); never below it.
+    const std::uint64_t end = 512 + std::uint64_t{highestEnd} * 256;
+    if (h.dataEnd < end)
+      problem("header: dataEnd " + std::to_string(h.dataEnd) + " lies below the end of the data (" +
+              std::to_string(end) + ")");
+  }
+
+  void checkPages() {
+    const FileHeader& h = container_.header();
+    try {
+      container_.walkPages([&](const Container::PageInfo& info) {
+        if (pages_.count(info.reference)) throw InternalError{0};  // a page reached twice: a cycle
+        PageNode node;
+        node.level = info.level;
+        node.recordCount = info.records.size();
+        node.children = info.children;
+        if (!info.records.empty()) {
+          node.firstKey.assign(info.records.front().key().begin(), info.records.front().key().end());
+          node.lastKey.assign(info.records.back().key().begin(), info.records.back().key().end());
+        }
+        if (info.level > 0)
+          for (const TreeRecord& r : info.records) node.separators.emplace_back(r.key().begin(), r.key().end());
+        checkPage(info);
+        pages_.emplace(info.reference, std::move(node));
+      });
+    } catch (const InternalError& e) {
+      if (e.number == 0)
+        problem("tree: a page is reached twice");
+      else
+        problem("tree: reading the pages failed with internal error " + std::to_string(e.number));
+      return;
+    } catch (const OsFailure& e) {
+      problem("tree: reading the pages failed: " + osErrorText(e.code));
+      return;
+    }
+    report_.pages = pages_.size();
+    // Every slot of every region holds a page of the tree.
+    std::size_t slots = 0;
+    for (int c = 1; c < 60; ++c)
+      if (h.regionEnd[c] > h.regionStart[c]) slots += (h.regionEnd[c] - h.regionStart[c]) / c;
+    if (slots != pages_.size())
+      problem("regions: " + std::to_string(slots) + " page slots but " + std::to_string(pages_.size()) +
+              " pages in the tree");
+    if (h.rootPage == -1) {
+      if (!pages_.empty()) problem("header: no root, yet pages exist");
+      return;
+    }
+    std::optional<Bytes> lastKey;
+    checkSubtree(h.rootPage, std::nullopt, -1, lastKey);
+  }
+
+  void checkPage(const Container::PageInfo& info) {
+    const std::string where = "page " + std::to_string(info.reference) + ": ";
+    const FileHeader& h = container_.header();
+    const int c = info.sizeClass;
+    if (info.reference < 0) {
+      problem(where + "has no place in the file");
+      return;
+    }
+    if (c < 1 || c > 59) {
+      problem(where + "lies outside every region");
+      return;
+    }
+    if ((static_cast<std::uint32_t>(info.reference) - h.regionStart[c]) % c != 0)
+      problem(where + "does not start on a slot of region " + std::to_string(c));
+    if ((info.storedSize + 255) / 256 != c)
+      problem(where + "stored size " + std::to_string(info.storedSize) + " does not fit class " + std::to_string(c));
+    if (info.records.empty()) problem(where + "holds no records");
+    if (info.level > 0 && info.children.size() != info.records.size())
+      problem(where + "has " + std::to_string(info.children.size()) + " children for " +
+              std::to_string(info.records.size()) + " separators");
+    std::size_t bound = 13;
+    for (const TreeRecord& r : info.records) {
+      bound += r.bytes.size() + 5 + (info.level > 0 ? 4 : 0);
+      if (r.bytes.size() > MAX_RECORD_BYTES) problem(where + "a record of " + std::to_string(r.bytes.size()) + " bytes");
+      if (r.keyLength > r.bytes.size()) problem(where + "a key longer than its record");
+      if (info.level > 0 && r.keyLength != r.bytes.size()) problem(where + "a separator carries a payload");
+    }
+    if (info.sizeBound != bound)
+      problem(where + "size bound " + std::to_string(info.sizeBound) + ", its records need " + std::to_string(bound));
+    if (info.expandedSize > info.sizeBound) problem(where + "expanded size exceeds the size bound");
+    if (!info.compressed && info.storedSize != info.expandedSize) problem(where + "plain page with two sizes");
+    for (std::size_t i = 1; i < info.records.size(); ++i)
+      if (compareKeys(info.records[i - 1].key(), info.records[i].key()) >= 0)
+        problem(where + "records out of order at " + std::to_string(i) + ": " + hex(info.records[i].key()));
+  }
+
+  // Returns the first key of the subtree. lastKey carries the last leaf key
+  // seen, so the order is checked across pages too.
+  std::optional<Bytes> checkSubtree(std::int32_t ref, std::optional<Bytes> separator, int expectedLevel,
+                                    std::optional<Bytes>& lastKey) {
+    const auto it = pages_.find(ref);
+    if (it == pages_.end()) return std::nullopt;
+    const PageNode& node = it->second;
+    const std::string where = "page " + std::to_string(ref) + ": ";
+    if (expectedLevel >= 0 && node.level != expectedLevel) {
+      problem(where + "level " + std::to_string(node.level) + " where " + std::to_string(expectedLevel) + " belongs");
+      return std::nullopt;  // levels must fall by one: below here the shape is unknown
+    }
+    if (node.recordCount == 0) return std::nullopt;
+    if (separator && *separator != node.firstKey)
+      problem(where + "its separator " + hex(*separator) + " is not its first key " + hex(node.firstKey));
+    if (node.level == 0) {
+      // Order inside the page was checked with the page; across pages here.
+      if (lastKey && compareKeys(*lastKey, node.firstKey) >= 0)
+        problem(where + "key " + hex(node.firstKey) + " is not above the key before it");
+      lastKey = node.lastKey;
+      report_.treeRecords += node.recordCount;
+    } else {
+      for (std::size_t i = 0; i < node.separators.size() && i < node.children.size(); ++i)
+        checkSubtree(node.children[i], node.separators[i], node.level - 1, lastKey);
+    }
+    return node.firstKey;
+  }
+
+  // --- The records ----------------------------------------------------------
+
+  struct Table {
+    std::string name;
+    std::uint32_t number = 0;
+    std::optional<TableDeclaration> layout;
+    CharacterTables tables = CharacterTables::defaults();
+    std::map<std::uint8_t, Counter> counters;
+    std::set<std::uint32_t> records;
+    std::vector<std::vector<Bytes>> expected;  // per key: expected entries (key + payload)
+    std::vector<std::vector<Bytes>> stored;    // per key: stored entries
+  };
+
+  // Every record of the tree, in order: each one must belong to a table and
+  // be of a known kind with the right lengths.
+  void checkRecords() {
+    std::map<std::uint32_t, Table> tables;
+    for (const TableEntry& entry : listTables(container_)) {
+      Table t;
+      t.name = entry.name;
+      t.number = entry.number;
+      if (tables.count(entry.number)) problem("table " + entry.name + ": its number is used by another table");
+      tables.emplace(entry.number, std::move(t));
+    }
+    report_.tables = tables.size();
+    const std::uint32_t last = container_.lastRecordNumber();
+    for (auto& [number, t] : tables) {
+      if (number > last) problem("table " + t.name + ": number " + std::to_string(number) + " was never issued");
+      const auto layout = decodeDefinition(readDefinitionStream(container_, number));
+      if (!layout) {
+        problem("table " + t.name + ": its definition cannot be read");
+      } else if (int invalid = validateDeclaration(*layout)) {
+        problem("table " + t.name + ": its definition is unusable (error " + std::to_string(invalid) + ")");
+      } else {
+        t.layout = layout;
+        t.expected.resize(layout->keys.size());
+        t.stored.resize(layout->keys.size());
+      }
+      const auto tables = readCharacterTables(container_, number);
+      if (!tables)
+        problem("table " + t.name + ": character tables missing or short");
+      else
+        t.tables = *tables;
+    }
+
+    TreeRecord record;
+    bool more = container_.findFirst(&record);
+    while (more) {
+      checkRecord(record, tables, last);
+      if (report_.problems.size() >= MAX_PROBLEMS) return;
+      const Bytes key(record.key().begin(), record.key().end());
+      more = container_.findFirstGreater(key, &record);
+    }
+
+    for (auto& [number, t] : tables) checkTable(t);
+  }
+
+  void checkRecord(const TreeRecord& r, std::map<std::uint32_t, Table>& tables, std::uint32_t last) {
+    const ByteView key = r.key();
+    if (key.empty()) {
+      problem("a record with an empty key");
+      return;
+    }
+    if (key[0] == RecordKind::TABLE_NAME) {
+      if (r.payload().size() != 4) problem("table name record " + hex(key) + ": payload of " + std::to_string(r.payload().size()) + " bytes");
+      return;
+    }
+    if (key.size() == 1 && key[0] == RecordKind::TRANSACTION_MARKER) return;
+    if (key.size() < 5) {
+      problem("record " + hex(key) + ": key too short for a table record");
+      return;
+    }
+    const std::uint32_t number = getBigEndian32(key.data());
+    const auto it = tables.find(number);
+    if (it == tables.end()) {
+      problem("record " + hex(key) + ": belongs to no table");
+      return;
+    }
+    Table& t = it->second;
+    const std::string where = "table " + t.name + ": record " + hex(key) + ": ";
+    const std::uint8_t kind = key[4];
+    const ByteView payload = r.payload();
+    switch (kind) {
+      case RecordKind::DATA: {
+        if (key.size() != 9) return problem(where + "data record key of " + std::to_string(key.size()) + " bytes");
+        const std::uint32_t recordNumber = getBigEndian32(key.data() + 5);
+        if (recordNumber == 0 || recordNumber > last) problem(where + "record number was never issued");
+        if (!t.layout) return;
+        if (payload.size() != t.layout->recordLength)
+          return problem(where + "image of " + std::to_string(payload.size()) + " bytes, the record has " +
+                         std::to_string(t.layout->recordLength));
+        t.records.insert(recordNumber);
+        ++report_.dataRecords;
+        expectEntries(t, recordNumber, payload);
+        return;
+      }
+      case RecordKind::COUNTER: {
+        if (key.size() != 6) return problem(where + "counter key of " + std::to_string(key.size()) + " bytes");
+        const auto counter = Counter::parse(payload);
+        if (!counter || payload.size() != 8) return problem(where + "counter payload of " + std::to_string(payload.size()) + " bytes");
+        if (t.layout && key[5] != RecordKind::DATA && key[5] >= t.layout->keys.size())
+          return problem(where + "counter of a key the table does not have");
+        t.counters[key[5]] = *counter;
+        return;
+      }
+      case RecordKind::DEFINITION:
+        if (key.size() != 7) problem(where + "definition piece key of " + std::to_string(key.size()) + " bytes");
+        if (payload.size() > DEFINITION_PIECE_SIZE) problem(where + "definition piece over 512 bytes");
+        return;
+      case RecordKind::CHARACTER_TABLES:
+        if (key.size() != 6 || key[5] != 0x01) problem(where + "character tables under another key");
+        if (payload.size() != 1 + CharacterTables::STORED_SIZE)
+          problem(where + "character tables of " + std::to_string(payload.size()) + " bytes");
+        return;
+      case RecordKind::MEMO: {
+        if (key.size() != 12) return problem(where + "memo piece key of " + std::to_string(key.size()) + " bytes");
+        if (!t.layout) return;
+        const std::uint32_t recordNumber = getBigEndian32(key.data() + 5);
+        const std::size_t memo = key[9];
+        const std::size_t piece = (key[10] << 8) | key[11];
+        if (memo >= t.layout->memos.size()) return problem(where + "piece of a memo the table does not have");
+        // Data records (kind 0xF3) sort before memo pieces (0xFC): the
+        // record, if it exists, has been seen.
+        if (!t.records.count(recordNumber)) problem(where + "memo piece of a record that does not exist");
+        const bool blob = (t.layout->memos[memo].flags & MEMO_BLOB) != 0;
+        const std::size_t limit = MEMO_PIECE_SIZE + (blob && piece == 0 ? 4 : 0);
+        if (payload.empty() || payload.size() > limit)
+          problem(where + "memo piece of " + std::to_string(payload.size()) + " bytes");
+        return;
+      }
+      default:
+        break;
+    }
+    if (kind > RecordKind::LAST_KEY) return problem(where + "unknown record kind");
+    if (!t.layout) return;
+    if (kind >= t.layout->keys.size()) return problem(where + "entry of a key the table does not have");
+    const KeyDeclaration& k = t.layout->keys[kind];
+    const std::size_t length = 5 + keyValueLength(*t.layout, k);
+    const bool dup = (k.flags & KeyFlag::DUP) != 0;
+    if (key.size() != length + (dup ? 4 : 0) || payload.size() != (dup ? 0 : 4))
+      return problem(where + "entry of the wrong length for key " + k.name);
+    Bytes whole(r.bytes.begin(), r.bytes.end());
+    whole.push_back(static_cast<std::uint8_t>(r.keyLength >> 8));  // the key length is part of the entry
+    whole.push_back(static_cast<std::uint8_t>(r.keyLength));
+    t.stored[kind].push_back(std::move(whole));
+    ++report_.keyEntries;
+  }
+
+  void expectEntries(Table& t, std::uint32_t recordNumber, ByteView stored) {
+    Bytes image(stored.begin(), stored.end());
+    if (t.tables.oem) convertRecordText(*t.layout, image.data(), false);
+    const KeyEncoder encoder(*t.layout, t.tables);
+    for (std::size_t k = 0; k < t.layout->keys.size(); ++k) {
+      if (t.layout->keys[k].flags & KeyFlag::DYNAMIC) continue;
+      const auto entry = encoder.entry(t.number, k, image.data(), recordNumber);
+      if (!entry) continue;
+      Bytes whole = entry->bytes;
+      whole.push_back(static_cast<std::uint8_t>(entry->keyLength >> 8));
+      whole.push_back(static_cast<std::uint8_t>(entry->keyLength));
+      t.expected[k].push_back(std::move(whole));
+    }
+  }
+
+  // Per table: counters, and each key against the entries its records call for.
+  void checkTable(Table& t) {
+    const std::string where = "table " + t.name + ": ";
+    const auto data = t.counters.find(RecordKind::DATA);
+    if (data == t.counters.end()) {
+      problem(where + "no counter for its records");
+    } else if (data->second.count != t.records.size()) {
+      problem(where + "counter says " + std::to_string(data->second.count) + " records, the table holds " +
+              std::to_string(t.records.size()));
+    }
+    if (!t.layout) return;
+    for (std::size_t k = 0; k < t.layout->keys.size(); ++k) {
+      const KeyDeclaration& key = t.layout->keys[k];
+      const std::string keyWhere = where + "key " + (key.name.empty() ? std::to_string(k) : key.name) + ": ";
+      const auto counter = t.counters.find(static_cast<std::uint8_t>(k));
+      if (counter == t.counters.end()) {
+        problem(keyWhere + "no counter");
+        continue;
+      }
+      auto& stored = t.stored[k];
+      auto& expected = t.expected[k];
+      if (key.flags & KeyFlag::DYNAMIC) {
+        if (!stored.empty()) problem(keyWhere + "a dynamic index has entries in the file");
+        continue;
+      }
+      if (counter->second.count != stored.size())
+        problem(keyWhere + "counter says " + std::to_string(counter->second.count) + " entries, the key holds " +
+                std::to_string(stored.size()));
+      std::sort(expected.begin(), expected.end());
+      std::sort(stored.begin(), stored.end());
+      const std::uint32_t mark = counter->second.mark;
+      std::vector<Bytes> missing, extra;
+      std::set_difference(expected.begin(), expected.end(), stored.begin(), stored.end(), std::back_inserter(missing));
+      std::set_difference(stored.begin(), stored.end(), expected.begin(), expected.end(), std::back_inserter(extra));
+      // A key being rebuilt (mark > 0) may lack the entries of records from
+      // the mark on; a static index may lack any that it was never built with.
+      const bool staticIndex = (key.flags & KeyFlag::INDEX) != 0;
+      std::size_t reallyMissing = 0;
+      for (const Bytes& e : missing) {
+        const std::uint32_t recordNumber = getBigEndian32(e.data() + e.size() - 2 - 4);
+        if ((mark != 0 && recordNumber >= mark) || staticIndex) continue;
+        if (++reallyMissing <= 3) problem(keyWhere + "no entry for record " + std::to_string(recordNumber));
+      }
+      if (reallyMissing > 3) problem(keyWhere + std::to_string(reallyMissing) + " entries missing in all");
+      for (std::size_t i = 0; i < extra.size() && i < 3; ++i)
+        problem(keyWhere + "entry " + hex(ByteView(extra[i].data(), extra[i].size() - 2)) +
+                " matches no record");
+      if (extra.size() > 3) problem(keyWhere + std::to_string(extra.size()) + " stray entries in all");
+    }
+  }
+
+  Container& container_;
+  FileCheckReport& report_;
+  std::map<std::int32_t, PageNode> pages_;
+};
+
+}  // namespace
+
+std::string FileCheckReport::summary() const {
+  std::ostringstream out;
+  if (openError) {
+    out << "cannot open: error " << openError;
+  } else if (!problems.empty()) {
+    out << problems.size() << (problems.size() >= MAX_PROBLEMS ? "+" : "") << " problem"
+        << (problems.size() == 1 ? "" : "s") << " found";
+  } else {
+    out << "sound: " << tables << " table" << (tables == 1 ? "" : "s") << ", " << dataRecords << " records, "
+        << keyEntries << " key entries, " << treeRecords << " tree records in " << pages << " pages";
+    if (interruptedWrite) out << " (an interrupted write will be completed by the next write)";
+  }
+  return out.str();
+}
+
+FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
+  FileCheckReport report;
+  if (!fileSystem.exists(path)) {
+    report.openError = FileError::FILE_NOT_FOUND;
+    return report;
+  }
+  int error = 0;
+  std::unique_ptr<OsFile> file = fileSystem.open(path, false, false, &error);
+  if (!file) {
+    report.openError = error == ENOENT ? FileError::FILE_NOT_FOUND : FileError::ACCESS_DENIED;
+    return report;
+  }
+  try {
+    Container container(*file);
+    if (int rc = container.open()) {
+      report.openError = rc;
+      return report;
+    }
+    container.refresh(false);
+    Checker(container, report).run();
+  } catch (const InternalError& e) {
+    report.problems.push_back("internal error " + std::to_string(e.number) + " (" + DATA_CORRUPTION_TEXT + ")");
+  } catch (const OsFailure& e) {
+    report.problems.push_back("read failed: " + osErrorText(e.code));
+  } catch (const std::bad_alloc&) {
+    report.problems.push_back("out of memory while checking");
+  }
+  return report;
+}
+
+}  // namespace glimra::datafile

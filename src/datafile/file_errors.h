@@ -1,0 +1,41 @@
+// The error codes of the data-file layer and their texts, and the internal
+// error numbers the record layer adds to the container's when a stored record
+// contradicts another (both end as error 90, "Possible data corruption").
+#pragma once
+
+#include <string>
+
+namespace glimra::datafile {
+
+namespace FileError {
+constexpr int NONE = 0;
+constexpr int FILE_NOT_FOUND = 2;
+constexpr int ACCESS_DENIED = 5;
+constexpr int FILE_ALREADY_LOCKED = 32;
+constexpr int RECORD_NOT_AVAILABLE = 33;
+constexpr int RECORD_NOT_FOUND = 35;
+constexpr int INVALID_DATA_FILE = 36;
+constexpr int FILE_NOT_OPEN = 37;
+constexpr int DUPLICATE_KEY = 40;
+constexpr int RECORD_ALREADY_HELD = 43;
+constexpr int KEY_FILE_MUST_BE_REBUILT = 46;
+constexpr int INVALID_RECORD_DECLARATION = 47;
+constexpr int FILE_ALREADY_OPEN = 52;
+constexpr int INVALID_FIELD_TYPE = 75;
+constexpr int RECORD_CHANGED = 89;
+constexpr int FILE_SYSTEM_ERROR = 90;
+constexpr int BUILD_CANCELLED = 93;
+}  // namespace FileError
+
+// Internal error numbers of the record layer (reported as error 90).
+namespace RecordDamage {
+constexpr int ENTRY_WITHOUT_RECORD = 3001;  // a key entry names a record that is not there
+constexpr int RECORD_LENGTH = 3002;         // a data record's payload is not the record length
+constexpr int COUNTER = 3003;               // a counter record shorter than its 8 bytes
+}  // namespace RecordDamage
+
+std::string errorTextFor(int code);
+
+constexpr const char* DATA_CORRUPTION_TEXT = "Possible data corruption in file";
+
+}  // namespace glimra::datafile

@@ -1,0 +1,162 @@
+#include "datafile/key_encoding.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "datafile/record_kinds.h"
+
+namespace glimra::datafile {
+namespace {
+
+void reverseInto(const std::uint8_t* value, std::size_t size, std::uint8_t* out) {
+  for (std::size_t i = 0; i < size; ++i) out[i] = value[size - 1 - i];
+}
+
+void invert(std::uint8_t* out, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) out[i] = static_cast<std::uint8_t>(~out[i]);
+}
+
+}  // namespace
+
+void encodeComponent(FieldType type, const std::uint8_t* value, std::size_t size, bool descending,
+                     bool caseInsensitive, const CharacterTables& tables, std::uint8_t* out) {
+  if (size == 0) return;
+  bool text = false;
+  switch (type) {
+    case FieldType::STRING:
+    case FieldType::GROUP:
+      std::memcpy(out, value, size);
+      text = true;
+      break;
+    case FieldType::CSTRING: {
+      const auto* end = static_cast<const std::uint8_t*>(std::memchr(value, 0, size));
+      const std::size_t n = end ? static_cast<std::size_t>(end - value) : size;
+      std::memcpy(out, value, n);
+      std::memset(out + n, 0, size - n);
+      text = true;
+      break;
+    }
+    case FieldType::PSTRING: {
+      const std::size_t n = std::min<std::size_t>(value[0], size - 1);
+      std::memcpy(out, value + 1, n);
+      std::memset(out + n, 0, size - n);
+      text = true;
+      break;
+    }
+    case FieldType::SHORT:
+    case FieldType::LONG:
+      reverseInto(value, size, out);
+      out[0] ^= 0x80;
+      break;
+    case FieldType::USHORT:
+    case FieldType::ULONG:
+    case FieldType::DATE:
+    case FieldType::TIME:
+      reverseInto(value, size, out);
+      break;
+    case FieldType::SREAL:
+    case FieldType::REAL:
+      reverseInto(value, size, out);
+      if (out[0] & 0x80)
+        invert(out, size);  // negative: a larger magnitude sorts lower
+      else
+        out[0] |= 0x80;
+      break;
+    case FieldType::DECIMAL: {
+      std::memcpy(out, value, size);
+      const bool negative = (out[0] & 0xF0) != 0;
+      if (negative) out[0] &= 0x0F;
+      out[0] ^= 0x80;
+      if (negative) invert(out, size);
+      break;
+    }
+    default:
+      std::memcpy(out, value, size);
+      break;
+  }
+  if (text) {
+    if (caseInsensitive)
+      for (std::size_t i = 0; i < size; ++i)
+        if (tables.classes[out[i]] & CharacterTables::LOWER_CASE) out[i] = tables.upperCase[out[i]];
+    if (tables.oem)
+      for (std::size_t i = 0; i < size; ++i) out[i] = tables.oemWeights[windowsToOem(out[i])];
+    else
+      for (std::size_t i = 0; i < size; ++i) out[i] = tables.windowsWeights[out[i]];
+  }
+  if (descending) invert(out, size);
+}
+
+bool isEmptyValue(FieldType type, const std::uint8_t* value, std::size_t size) {
+  switch (type) {
+    case FieldType::STRING:
+    case FieldType::GROUP:
+      return std::all_of(value, value + size, [](std::uint8_t c) { return c == ' '; });
+    case FieldType::CSTRING:
+    case FieldType::PSTRING:
+      return size == 0 || value[0] == 0;
+    default:
+      return std::all_of(value, value + size, [](std::uint8_t c) { return c == 0; });
+  }
+}
+
+Bytes KeyEncoder::keyValue(std::uint32_t table, std::size_t keyNumber, const std::uint8_t* image) const {
+  const KeyDeclaration& key = declaration_.keys[keyNumber];
+  Bytes out = kindPrefix(table, static_cast<std::uint8_t>(keyNumber));
+  const bool noCase = (key.flags & KeyFlag::NOCASE) != 0;
+  for (const KeyComponent& c : key.components) {
+    const FieldDeclaration& f = declaration_.fields[c.field];
+    const std::size_t at = out.size();
+    out.resize(at + f.size);
+    encodeComponent(f.type, image + f.offset, f.size, c.descending, noCase, tables_, out.data() + at);
+  }
+  return out;
+}
+
+bool KeyEncoder::allComponentsEmpty(std::size_t keyNumber, const std::uint8_t* image) const {
+  for (const KeyComponent& c : declaration_.keys[keyNumber].components) {
+    const FieldDeclaration& f = declaration_.fields[c.field];
+    if (!isEmptyValue(f.type, image + f.offset, f.size)) return false;
+  }
+  return true;
+}
+
+std::optional<TreeRecord> KeyEncoder::entry(std::uint32_t table, std::size_t keyNumber, const std::uint8_t* image,
+                                            std::uint32_t recordNumber) const {
+  const KeyDeclaration& key = declaration_.keys[keyNumber];
+  if ((key.flags & KeyFlag::OPT) && allComponentsEmpty(keyNumber, image)) return std::nullopt;
+  TreeRecord record;
+  record.bytes = keyValue(table, keyNumber, image);
+  const std::size_t valueLength = record.bytes.size();
+  record.bytes.resize(valueLength + 4);
+  putBigEndian32(record.bytes.data() + valueLength, recordNumber);
+  record.keyLength = static_cast<std::uint16_t>((key.flags & KeyFlag::DUP) ? valueLength + 4 : valueLength);
+  return record;
+}
+
+void convertRecordText(const TableDeclaration& declaration, std::uint8_t* image, bool toOem) {
+  for (const FieldDeclaration& f : declaration.fields) {
+    const bool text = f.type == FieldType::STRING || f.type == FieldType::CSTRING || f.type == FieldType::PSTRING;
+    if (!text || f.overlay != 0 || f.size == 0) continue;
+    std::uint8_t* at = image + f.offset;
+    std::size_t length = f.size;
+    if (f.type == FieldType::CSTRING) {
+      const void* zero = std::memchr(at, 0, f.size);
+      if (zero) length = static_cast<const std::uint8_t*>(zero) - at;
+    } else if (f.type == FieldType::PSTRING) {
+      length = std::min<std::size_t>(at[0], f.size - 1);
+      ++at;
+    }
+    if (toOem)
+      windowsToOem(at, length);
+    else
+      oemToWindows(at, length);
+  }
+}
+
+std::optional<std::uint32_t> entryRecordNumber(const TreeRecord& entry) {
+  if (entry.bytes.size() < 9 || entry.bytes.size() - 4 < 5) return std::nullopt;
+  return getBigEndian32(entry.bytes.data() + entry.bytes.size() - 4);
+}
+
+}  // namespace glimra::datafile
+

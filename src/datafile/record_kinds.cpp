@@ -1,0 +1,119 @@
+#include "datafile/record_kinds.h"
+
+#include <cctype>
+
+namespace glimra::datafile {
+
+void putBigEndian32(std::uint8_t* at, std::uint32_t value) {
+  at[0] = static_cast<std::uint8_t>(value >> 24);
+  at[1] = static_cast<std::uint8_t>(value >> 16);
+  at[2] = static_cast<std::uint8_t>(value >> 8);
+  at[3] = static_cast<std::uint8_t>(value);
+}
+std::uint32_t getBigEndian32(const std::uint8_t* at) {
+  return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
+}
+void putLittleEndian32(std::uint8_t* at, std::uint32_t value) {
+  at[0] = static_cast<std::uint8_t>(value);
+  at[1] = static_cast<std::uint8_t>(value >> 8);
+  at[2] = static_cast<std::uint8_t>(value >> 16);
+  at[3] = static_cast<std::uint8_t>(value >> 24);
+}
+std::uint32_t getLittleEndian32(const std::uint8_t* at) {
+  return (std::uint32_t{at[3]} << 24) | (std::uint32_t{at[2]} << 16) | (std::uint32_t{at[1]} << 8) | at[0];
+}
+
+Bytes kindPrefix(std::uint32_t table, std::uint8_t kind) {
+  Bytes key(5);
+  putBigEndian32(key.data(), table);
+  key[4] = kind;
+  return key;
+}
+
+Bytes kindUpperBound(std::uint32_t table, std::uint8_t kind) {
+  // Kind bytes that prefix walks use are below 0xFF, so kind + 1 never wraps.
+  return kindPrefix(table, static_cast<std::uint8_t>(kind + 1));
+}
+
+bool hasKindPrefix(ByteView key, std::uint32_t table, std::uint8_t kind) {
+  return key.size() >= 5 && getBigEndian32(key.data()) == table && key[4] == kind;
+}
+
+Bytes dataRecordKey(std::uint32_t table, std::uint32_t recordNumber) {
+  Bytes key = kindPrefix(table, RecordKind::DATA);
+  key.resize(9);
+  putBigEndian32(key.data() + 5, recordNumber);
+  return key;
+}
+
+Bytes counterKey(std::uint32_t table, std::uint8_t counted) {
+  Bytes key = kindPrefix(table, RecordKind::COUNTER);
+  key.push_back(counted);
+  return key;
+}
+
+Bytes definitionPieceKey(std::uint32_t table, std::uint16_t piece) {
+  Bytes key = kindPrefix(table, RecordKind::DEFINITION);
+  key.push_back(static_cast<std::uint8_t>(piece));
+  key.push_back(static_cast<std::uint8_t>(piece >> 8));
+  return key;
+}
+
+Bytes characterTablesKey(std::uint32_t table) {
+  Bytes key = kindPrefix(table, RecordKind::CHARACTER_TABLES);
+  key.push_back(0x01);
+  return key;
+}
+
+Bytes memoPieceKey(std::uint32_t table, std::uint32_t recordNumber, std::uint8_t memo, std::uint16_t piece) {
+  Bytes key = kindPrefix(table, RecordKind::MEMO);
+  key.resize(12);
+  putBigEndian32(key.data() + 5, recordNumber);
+  key[9] = memo;
+  key[10] = static_cast<std::uint8_t>(piece >> 8);
+  key[11] = static_cast<std::uint8_t>(piece);
+  return key;
+}
+
+Bytes tableNameKey(std::string_view name) {
+  Bytes key;
+  key.reserve(1 + name.size());
+  key.push_back(RecordKind::TABLE_NAME);
+  key.insert(key.end(), name.begin(), name.end());
+  return key;
+}
+
+Bytes Counter::payload() const {
+  Bytes bytes(8);
+  putLittleEndian32(bytes.data(), count);
+  putLittleEndian32(bytes.data() + 4, mark);
+  return bytes;
+}
+
+std::optional<Counter> Counter::parse(ByteView payload) {
+  if (payload.size() < 8) return std::nullopt;
+  return Counter{getLittleEndian32(payload.data()), getLittleEndian32(payload.data() + 4)};
+}
+
+TableAddress TableAddress::parse(std::string_view fileName) {
+  TableAddress address;
+  std::string_view path = fileName;
+  const std::size_t mark = fileName.find("\\!");
+  if (mark != std::string_view::npos) {
+    path = fileName.substr(0, mark);
+    for (char c : fileName.substr(mark + 2))
+      address.table.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    address.tableNamed = true;
+  }
+  if (address.table.empty()) {
+    address.table = "UNNAMED";
+  }
+  address.path = std::string(path);
+  // An extension is a dot after the last directory separator.
+  const std::size_t slash = address.path.find_last_of("/\\");
+  const std::size_t dot = address.path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) address.path += ".DAT";
+  return address;
+}
+
+}  // namespace glimra::datafile

@@ -1,0 +1,31 @@
+// The commands of glimra-file, the command-line tool for collection files.
+// Each takes its arguments after the command name, writes its result to
+// stdout and its errors to stderr, and returns the process exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace glimra::tools {
+
+// Exit codes, shown by --help.
+enum ExitCode : int {
+  EXIT_OK = 0,
+  EXIT_DAMAGED = 1,  // check found damage
+  EXIT_USAGE = 2,    // wrong arguments
+  EXIT_FAILED = 3,   // the file could not be opened, read or written
+};
+
+using Arguments = std::vector<std::string>;
+
+int infoCommand(const Arguments& args);
+int checkCommand(const Arguments& args);
+int dumpCommand(const Arguments& args);
+int generateCommand(const Arguments& args);
+int buildCommand(const Arguments& args);  // build_commands.cpp
+int packCommand(const Arguments& args);   // build_commands.cpp
+
+// "glimra-file: " + message on stderr; returns code.
+int fail(int code, const std::string& message);
+
+}  // namespace glimra::tools

@@ -1,0 +1,180 @@
+// glimra-file from the outside: check finds each kind of damage and passes a
+// sound file, generate is deterministic, and the exit codes are as documented.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <functional>
+
+#include "datafile/record_kinds.h"
+#include "datafile_fixture.h"
+
+namespace glimra::datafile {
+namespace {
+
+using namespace testing;
+
+std::string tool(const std::string& arguments, int* code) {
+  FILE* pipe = popen((std::string(GLIMRA_TOOL_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+// A sound file of 40 items, then one change made behind the record layer.
+struct Damage {
+  const char* what;
+  std::function<void(DataFile&, Container&)> apply;
+  const char* reported;
+};
+
+TEST(ToolCheck, FindsEachKindOfDamage) {
+  const Damage cases[] = {
+      {"nothing", [](DataFile&, Container&) {}, "sound: 1 table, 40 records"},
+      {"missing key entry",
+       [](DataFile& f, Container& c) {
+         TreeRecord r;
+         ASSERT_TRUE(c.findFirstGreater(kindPrefix(f.tableNumber(), NUMBERKEY), &r));
+         c.erase(r.key());
+       },
+       "key IT:NUMBERKEY: no entry for record"},
+      {"stray key entry",
+       [](DataFile& f, Container& c) {
+         TreeRecord r;
+         r.bytes = kindPrefix(f.tableNumber(), NAMEKEY);
+         for (char ch : std::string("ZZZZZZZZ")) r.bytes.push_back(ch);
+         r.bytes.insert(r.bytes.end(), {0, 0, 0, 2});
+         r.keyLength = static_cast<std::uint16_t>(r.bytes.size());
+         c.insert(r);
+       },
+       "matches no record"},
+      {"wrong count",
+       [](DataFile& f, Container& c) {
+         TreeRecord r;
+         r.bytes = counterKey(f.tableNumber(), RecordKind::DATA);
+         r.keyLength = 6;
+         const Bytes payload = Counter{41, 0}.payload();
+         r.bytes.insert(r.bytes.end(), payload.begin(), payload.end());
+         c.replace(r);
+       },
+       "counter says 41 records, the table holds 40"},
+      {"short record image",
+       [](DataFile& f, Container& c) {
+         TreeRecord r;
+         ASSERT_TRUE(c.findFirstGreater(kindPrefix(f.tableNumber(), RecordKind::DATA), &r));
+         r.bytes.pop_back();
+         c.replace(r);
+       },
+       "image of 23 bytes, the record has 24"},
+      {"record of an unknown table",
+       [](DataFile&, Container& c) {
+         TreeRecord r;
+         r.bytes = dataRecordKey(999, 1);
+         r.keyLength = 9;
+         c.insert(r);
+       },
+       "belongs to no table"},
+  };
+  for (const Damage& d : cases) {
+    TempDir dir;
+    const TableDeclaration declaration = itemDeclaration();
+    Item buffer{};
+    DataFile file;
+    file.declare(declaration, &buffer);
+    file.setName(dir.file("items.dat"));
+    ASSERT_EQ(file.create(), 0);
+    ASSERT_EQ(file.open(), 0);
+    for (int i = 0; i < 40; ++i) {
+      buffer = item("n" + std::to_string(i % 7), i, i, i % 2 ? std::to_string(i) : "");
+      ASSERT_EQ(file.add(), 0);
+    }
+    d.apply(file, *file.container());
+    file.container()->commit();
+    ASSERT_EQ(file.close(), 0);
+    int code = -1;
+    const std::string out = tool("check " + dir.file("items.dat"), &code);
+    EXPECT_EQ(code, std::string(d.what) == "nothing" ? 0 : 1) << d.what << "\n" << out;
+    EXPECT_NE(out.find(d.reported), std::string::npos) << d.what << "\n" << out;
+  }
+}
+
+TEST(ToolCheck, DamagedBytesOnDiskAreReportedNotCrashedOn) {
+  TempDir dir;
+  const std::string path = dir.file("gen.GLM");
+  int code = -1;
+  tool("generate " + path + " --records 60 --seed 5", &code);
+  ASSERT_EQ(code, 0);
+  std::vector<char> bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  ASSERT_GT(bytes.size(), 4096u);
+  // Scribble over the middle of the data, and separately cut the file short.
+  std::vector<char> scribbled = bytes;
+  for (std::size_t i = 1000; i < 1400; ++i) scribbled[i] = static_cast<char>(i * 7);
+  std::ofstream(path, std::ios::binary).write(scribbled.data(), static_cast<std::streamsize>(scribbled.size()));
+  std::string out = tool("check " + path, &code);
+  EXPECT_EQ(code, 1) << out;
+  std::ofstream(path, std::ios::binary).write(bytes.data(), 3000);
+  out = tool("check " + path, &code);
+  EXPECT_EQ(code, 1) << out;
+  std::ofstream(path, std::ios::binary).write(bytes.data(), 100);
+  out = tool("check " + path, &code);
+  EXPECT_EQ(code, 3) << out;
+  EXPECT_NE(out.find("Invalid Data File (36)"), std::string::npos) << out;
+}
+
+TEST(ToolCheck, GenerateIsDeterministicAndUsageErrorsAreReported) {
+  TempDir dir;
+  int code = -1;
+  tool("generate " + dir.file("a.GLM") + " --records 150 --seed 9", &code);
+  ASSERT_EQ(code, 0);
+  tool("generate " + dir.file("b.GLM") + " --records 150 --seed 9", &code);
+  ASSERT_EQ(code, 0);
+  tool("generate " + dir.file("c.GLM") + " --records 150 --seed 10", &code);
+  ASSERT_EQ(code, 0);
+  const std::string a = tool("dump " + dir.file("a.GLM"), &code);
+  EXPECT_EQ(a, tool("dump " + dir.file("b.GLM"), &code));
+  EXPECT_NE(a, tool("dump " + dir.file("c.GLM"), &code));
+  EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 151);
+  EXPECT_NE(a.find("\"GL:NAMEKEY\":\""), std::string::npos);
+  const std::string csv = tool("dump " + dir.file("a.GLM") + " --csv", &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(csv.rfind("record,GL:NAME,GL:CATEGORY,", 0), 0u) << csv.substr(0, 200);
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 152) << "a header line, then one per record (no newlines in text)";
+
+  struct Usage {
+    const char* arguments;
+    int code;
+  } usages[] = {
+      {"", 2},
+      {"--help", 0},
+      {"frobnicate x", 2},
+      {"check", 2},
+      {"dump", 2},
+      {"generate x.GLM", 2},
+      {"generate x.GLM --records many", 2},
+  };
+  for (const Usage& u : usages) {
+    tool(u.arguments, &code);
+    EXPECT_EQ(code, u.code) << u.arguments;
+  }
+  const std::string missing = tool("check " + dir.file("none.GLM"), &code);
+  EXPECT_EQ(code, 3);
+  EXPECT_NE(missing.find("File Not Found"), std::string::npos) << missing;
+  tool("dump " + dir.file("none.GLM"), &code);
+  EXPECT_EQ(code, 3);
+  const std::string info = tool("info " + dir.file("a.GLM"), &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(info.find("key 3  GL:NAMEKEYKEY  DUP,OPT,NOCASE"), std::string::npos) << info;
+}
+
+}  // namespace
+}  // namespace glimra::datafile
