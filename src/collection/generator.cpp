@@ -43,20 +43,20 @@ constexpr std::array<std::string_view, 28> NOUNS = {
     "Cardinal", "Gingerbread House", "Rocking Horse", "Wreath", "Lantern", "Acorn", "Fox",
     "Carousel", "Train", "Caf\xE9 Sign", "Pi\xF1" "ata", "Tree Topper"};
 constexpr std::array<std::string_view, 16> SERIES = {
-    "Winter Wonderland", "Frosty Friends", "Holiday Heirlooms", "Nostalgic Houses",
-    "Christmas Carousel", "Here Comes Santa", "Toymaker", "Snow Buddies", "Northern Lights",
+    "Winter Wonderland", "Frost Garden", "Holiday Heirlooms", "Nostalgic Houses",
+    "Christmas Carousel", "Santa on the Roof", "Toymaker", "Snow Pals", "Northern Lights",
     "Old World Glass", "Twelve Days", "Birds of Winter", "Night Before Christmas",
     "Sweet Treats", "Village Lights", "Premi\xE8re Edition"};
 constexpr std::array<std::string_view, 12> CATEGORIES = {
     "Glass", "Wood", "Porcelain", "Metal", "Fabric", "Resin", "Keepsake", "Handmade",
     "Figurine", "Ball", "Tree Topper", "Miniature"};
 constexpr std::array<std::string_view, 10> MANUFACTURERS = {
-    "Hallmark", "Christopher Radko", "Department 56", "Kurt Adler", "Lenox", "Steinbach",
-    "Inge-Glas", "K\xE4the Wohlfahrt", "Old World Christmas", "Enesco"};
+    "Hearthside Works", "Brightwater Glass", "Northgate Studio", "Alder & Pine", "Lumen House",
+    "Tannenhof", "Kristallweg", "M\xFChlberg Werkstatt", "Silverbell Co.", "Juniper Lane"};
 constexpr std::array<std::string_view, 5> CONDITIONS = {"Mint", "Excellent", "Very Good", "Good", "Fair"};
 constexpr std::array<std::string_view, 10> ARTISTS = {
-    "Anna Lindqvist", "Robert Chad", "Duane Unruh", "Sue Tague", "Ed Seale",
-    "Joyce Lyle", "LaDene Votruba", "Nina Aub\xE9", "Tom Best", "Linda Sickman"};
+    "Anna Lindqvist", "Marek Holm", "Ines Varga", "Tobias Reed", "Clara Winslow",
+    "Olek Brandt", "Maren Fiske", "Nina Aub\xE9", "Hugo Delacroix", "Signe Berg"};
 constexpr std::array<std::string_view, 8> LOCATIONS = {
     "Box 1", "Box 2", "Box 3", "Attic", "Curio Cabinet", "Tree", "Basement Shelf", "Closet"};
 constexpr std::array<std::string_view, 9> SELLERS = {
