@@ -1,0 +1,182 @@
+// The lists behind the main window: loading ALLQUEUE from the collection file
+// (purging retired and nameless records in the same transaction), keeping it
+// in order, deriving TABQUEUE for a category tab, and finding and showing the
+// selected entry.
+#include <cctype>
+
+#include "catalogue/display_glimra.h"
+#include "catalogue/main_window_controls.h"
+#include "catalogue/messages.h"
+#include "runtime/last_error.h"
+
+namespace glimra::catalogue {
+
+using runtime::EventKind;
+using namespace control;
+
+int letterNumber(const FixedText<80>& sortKey) {
+  const auto first = static_cast<unsigned char>(sortKey.bytes[0]);
+  const int upper = first < 128 ? std::toupper(first) : first;
+  return upper - 64;
+}
+
+void DisplayGlimra::loadLists(bool onOpen) {
+  // The load purges flagged records for good: no undo entry may outlive it.
+  clearUndoHistory();
+  ALLQUEUE.removeAll();
+  TABQUEUE.removeAll();
+  if (onOpen) CATEGORYQUEUE.removeAll();
+  GLIMRA.logout();
+  GLIMRA.setFile();
+  if (GLIMRA.next() == 0) {
+    // The first record in physical order is the file's header record: never
+    // listed, never purged.
+    LASTDATE = GL.CHANGEDDATE;
+    LASTTIME = GL.CHANGEDTIME;
+    LASTPOINTER = static_cast<std::int32_t>(GLIMRA.pointer());
+    while (GLIMRA.next() == 0) {
+      if (GL.DELETED != 0 || GL.NAME.isBlank()) {
+        GLIMRA.erase();
+        continue;
+      }
+      if (onOpen) collectCategory();
+      R_INSERTQUEUE();
+    }
+  }
+  GLIMRA.commit();
+}
+
+void DisplayGlimra::R_INSERTQUEUE() { insertQueueEntry(GL, static_cast<std::int32_t>(GLIMRA.pointer())); }
+
+void DisplayGlimra::insertQueueEntry(const GlRecord& record, std::int32_t pointer) {
+  AllEntry& entry = ALLQUEUE.buffer;
+  entry.clear();
+  entry.CATEGORY = record.CATEGORY;
+  entry.POINTER = pointer;
+  entry.NAMEKEY = record.NAMEKEY;
+  entry.SERIESKEY = record.SERIESKEY;
+  entry.NAME = record.NAME;
+  if (LISTBYSERIES)
+    ALLQUEUE.insertOrdered(&AllEntry::SERIESKEY, &AllEntry::NAME);
+  else
+    ALLQUEUE.insertOrdered(&AllEntry::NAMEKEY, &AllEntry::NAME);
+}
+
+void DisplayGlimra::R_DELETEQUEUE() { removeQueueEntries(static_cast<std::int32_t>(GLIMRA.pointer())); }
+
+void DisplayGlimra::removeQueueEntries(std::int32_t pointer) {
+  int position = 1;
+  while (position <= ALLQUEUE.count()) {
+    if (!ALLQUEUE.get(position)) {
+      CHECKERROR(runtime_, "Can't Get Element");
+      ++position;
+      continue;
+    }
+    if (ALLQUEUE.buffer.POINTER == pointer) {
+      if (!ALLQUEUE.deleteLastRead()) {
+        CHECKERROR(runtime_, "Can't Delete Element");
+        ++position;
+      }
+      continue;  // the same position now holds the next entry
+    }
+    ++position;
+  }
+  if (CURRENTTEXT != "ALL") R_BUILDTABQUEUE();
+}
+
+void DisplayGlimra::R_BUILDTABQUEUE() {
+  TABQUEUE.removeAll();
+  for (int position = 1; position <= ALLQUEUE.count(); ++position) {
+    const AllEntry& entry = *ALLQUEUE.peek(position);
+    if (entry.CATEGORY != CURRENTTEXT) continue;
+    TabEntry& copy = TABQUEUE.buffer;
+    copy.POINTER = entry.POINTER;
+    copy.SORTKEY = entry.SORTKEY;
+    copy.SERIESKEY = entry.SERIESKEY;
+    copy.NAMEKEY = entry.NAMEKEY;
+    copy.NAME = entry.NAME;
+    copy.KEYTYPE = entry.KEYTYPE;
+    TABQUEUE.append();
+  }
+  if (TABQUEUE.empty()) {
+    window_->select(ALL);
+    window_->post(control::SHEET, EventKind::NewSelection);
+  }
+}
+
+void DisplayGlimra::refreshCategoryView() {
+  if (CURRENTTEXT == "ALL") return;
+  R_BUILDTABQUEUE();
+  // A rebuild in the middle of a change may have found the tab empty for a
+  // moment and chosen the ALL tab; the tab stays while it has entries, and
+  // the switch then posted finds it still chosen.
+  if (!TABQUEUE.empty()) window_->select(CURRENTTAB);
+}
+
+void DisplayGlimra::R_SELECTCURRENTENTRY() {
+  if (!NEWSORTKEY.isBlank()) CURRENTSORTKEY = NEWSORTKEY;
+  for (int position = 1; position <= ACTQUEUE.count(); ++position) {
+    if (!ACTQUEUE.get(position)) continue;
+    if (ACTQUEUE.SORTKEY() == CURRENTSORTKEY) {
+      window_->selectRow(GLMLIST, position);
+      return;
+    }
+  }
+}
+
+int DisplayGlimra::selectedRow() {
+  const int count = ACTQUEUE.count();
+  const int row = window_->choice(GLMLIST);
+  if (row >= 1 && row <= count) return row;
+  window_->selectRow(GLMLIST, count);
+  return count;
+}
+
+void DisplayGlimra::R_DISPLAYSELECTION() {
+  runtime::Window& w = *window_;
+  if (ACTQUEUE.empty() && CURRENTTEXT != "ALL") {
+    // The category has no records left: its tab goes and the ALL tab shows.
+    R_DELETECATEGORY();
+    switchToAllTab();
+  }
+  if (ALLQUEUE.empty()) {
+    showEmptyForm();
+    return;
+  }
+  ACTQUEUE.get(selectedRow());
+  CURRENTPOINTER = ACTQUEUE.POINTER();
+  LETTER = letterNumber(ACTQUEUE.SORTKEY());
+  CURRENTSORTKEY = ACTQUEUE.SORTKEY();
+  CURRENTKEYTYPE = ACTQUEUE.KEYTYPE();
+
+  GLIMRA.get(static_cast<std::uint32_t>(CURRENTPOINTER));
+  CHECKERROR(runtime_, GLIMRA, "Can't Select File");
+  w.display();
+  CURRENTRECORD = collection::toImage(GL);
+  formShowsRecord(true);
+}
+
+void DisplayGlimra::formShowsRecord(bool shown) {
+  // A record just shown is clean: Save waits for the first edit start. An
+  // empty form has no record to edit.
+  RECORDCHANGED = 0;
+  window_->disable(SAVE);
+  window_->disable(GLMSAVE);
+  if (shown)
+    window_->enable(FIRSTFORMCONTROL, LASTFORMCONTROL);
+  else
+    window_->disable(FIRSTFORMCONTROL, LASTFORMCONTROL);
+}
+
+void DisplayGlimra::showEmptyForm() {
+  GL.clear();
+  CURRENTPOINTER = 0;
+  CURRENTSORTKEY.clear();
+  CURRENTKEYTYPE = 0;
+  LETTER = 0;
+  CURRENTRECORD = collection::toImage(GL);
+  formShowsRecord(false);
+  window_->display();
+}
+
+}  // namespace glimra::catalogue

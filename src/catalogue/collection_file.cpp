@@ -1,0 +1,131 @@
+// The current collection file: opening and loading it (R_OPENGLIMRA) and the
+// File menu's commands Create New File, Open Existing File and Save File As.
+// Every step that can fail is reported under a caption naming the step and
+// the remaining steps still run; R_OPENGLIMRA decides at the end, falling back
+// to "Create New File" when no file could be opened.
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "catalogue/display_glimra.h"
+#include "catalogue/main_window_controls.h"
+#include "catalogue/messages.h"
+#include "collection/settings.h"
+#include "collection/std_date.h"
+#include "datafile/file_errors.h"
+
+namespace glimra::catalogue {
+
+using runtime::EventKind;
+using runtime::FileDialog;
+using runtime::FileDialogKind;
+using namespace control;
+
+namespace {
+
+constexpr datafile::OpenMode COLLECTION_OPEN_MODE{0x22};  // read/write, deny write to others
+
+}  // namespace
+
+void DisplayGlimra::R_OPENGLIMRA() {
+  runtime::Window& w = *window_;
+  w.setCaption(std::string(NAMESTRING.raw()) + " (" + GLIMRAFILE.str() + ")");
+  // Whatever was pending or recorded belongs to the file shown before.
+  PENDINGADD = 0;
+  RECORDCHANGED = 0;
+  clearUndoHistory();
+  CURRENTTEXT = "ALL";
+  enableAddAndCopy();
+  LISTBYSERIES = 0;
+  w.display(control::LISTBYSERIES);
+  SHEET = 1;
+  CURRENTTAB = ALL;
+  w.select(ALL);
+  bindActiveList(ActiveList::View::All);
+  destroyCategoryTabs();
+  CATEGORYQUEUE.removeAll();
+
+  GLIMRA.setName(GLIMRAFILE.str());
+  if (GLIMRA.open(COLLECTION_OPEN_MODE) != 0) {
+    // A file that is there but cannot be used (damaged, locked by another
+    // program, not a collection file) is named to the user before the program
+    // offers a new one; a missing file or no file at all needs no words.
+    if (!GLIMRAFILE.isBlank() && GLIMRA.errorCode() != datafile::FileError::FILE_NOT_FOUND)
+      CHECKERROR(runtime_, GLIMRA, "Can't Open File");
+    w.post(FILENEW, EventKind::Accepted);
+    return;
+  }
+  collection::writeSetting("CurrentFile", "GlimraFile", GLIMRAFILE.clipped());
+  loadLists(true);
+  createCategoryTabs();
+  w.setListSource(GL_CATEGORY, CATEGORYQUEUE.source(&CategoryEntry::CATEGORY));
+  w.display(GLMLIST);
+  w.selectRow(GLMLIST, 1);
+  if (ALLQUEUE.empty()) {
+    showEmptyForm();
+  } else {
+    R_DISPLAYSELECTION();
+  }
+}
+
+std::optional<std::string> DisplayGlimra::chooseCollectionFile(FileDialogKind kind, const char* title,
+                                                              const std::string& start) {
+  auto chosen = runtime_.chooseFile(FileDialog{kind, title, COLLECTION_FILE_FILTER, start});
+  if (chosen && chosen->size() > GLIMRAFILE.size) {
+    runtime_.message(runtime::MessageBox{
+        "The name of this file is longer than " + std::to_string(GLIMRAFILE.size) + " characters:\n" + *chosen +
+            "\nPlease choose a shorter name or a folder nearer the top.",
+        title, runtime::MessageIcon::Exclamation, runtime::Ok, runtime::Ok});
+    return std::nullopt;
+  }
+  return chosen;
+}
+
+void DisplayGlimra::createNewFile() {
+  const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Create a New File", GLIMRAFILE.str());
+  if (!chosen) return;
+  GLIMRAFILE = *chosen;
+  GLIMRA.close();
+  GLIMRA.setName(GLIMRAFILE.str());
+  GLIMRA.create();
+  CHECKERROR(runtime_, GLIMRA, "Can't Create File");
+  GLIMRA.open(COLLECTION_OPEN_MODE);
+  CHECKERROR(runtime_, GLIMRA, "Can't Open New File");
+  GL.clear();
+  GL.CREATEDDATE = collection::today();
+  GL.CREATEDTIME = collection::now();
+  GL.CHANGED = GL.CREATED;
+  GLIMRA.add();
+  CHECKERROR(runtime_, GLIMRA, "Can't Add First Record");
+  GLIMRA.close();
+  enableAddAndCopy();
+  R_OPENGLIMRA();
+}
+
+void DisplayGlimra::openExistingFile() {
+  const auto chosen = chooseCollectionFile(FileDialogKind::Open, "Open a Different File", GLIMRAFILE.str());
+  if (!chosen) return;
+  GLIMRAFILE = *chosen;
+  GLIMRA.close();
+  R_OPENGLIMRA();
+}
+
+void DisplayGlimra::saveFileAs() {
+  const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Save File As ...", CHANGEFILE.str());
+  if (!chosen) return;
+  CHANGEFILE = *chosen;
+  GLIMRA.close();
+  CHECKERROR(runtime_, GLIMRA, "Can't Close File");
+  GLIMRA.setName(GLIMRAFILE.str());
+  // Copying a file onto itself would empty it; choosing the current file
+  // simply carries on with it.
+  std::error_code sameFileError;
+  if (!std::filesystem::equivalent(GLIMRAFILE.str(), CHANGEFILE.str(), sameFileError)) {
+    GLIMRA.copy(CHANGEFILE.str());
+    CHECKERROR(runtime_, GLIMRA, "Can't Copy File");
+  }
+  GLIMRAFILE = CHANGEFILE;
+  R_OPENGLIMRA();
+}
+
+}  // namespace glimra::catalogue

@@ -1,0 +1,235 @@
+// DISPLAYGLIMRA's start-up and event loop, and the handlers of the loop that
+// change what the list shows: tab change, row change (which saves an edit),
+// "Sort by Series" and the letter bar.
+#include "catalogue/display_glimra.h"
+
+#include "catalogue/main_window_controls.h"
+#include "catalogue/start_up.h"
+#include "collection/glimra_file.h"
+#include "collection/settings.h"
+
+namespace glimra::catalogue {
+
+using runtime::EventKind;
+using namespace control;
+
+DisplayGlimra::DisplayGlimra(runtime::Runtime& runtime, datafile::FileSystem& fileSystem)
+    : GLIMRA(fileSystem), runtime_(runtime) {
+  GLIMRA.declare(collection::glimraDeclaration(), &GL);
+  clearGlobals();
+}
+
+DisplayGlimra::~DisplayGlimra() { closeFiles(); }
+
+void DisplayGlimra::clearGlobals() {
+  GLIMRAFILE.clear();
+  CHANGEFILE.clear();
+  CURRENTTEXT.clear();
+  CURRENTSORTKEY.clear();
+  NEWSORTKEY.clear();
+  FINDSTRING.clear();
+  GLOBALREQUEST = 0;
+  GLOBALRESPONSE = 0;
+  VCRREQUEST = 0;
+  GL.clear();
+  CHG.clear();
+  CURRENTRECORD = collection::blankImage();
+  NAMESTRING = "'Glimra'";
+}
+
+void DisplayGlimra::closeFiles() { GLIMRA.close(); }
+
+void DisplayGlimra::DISPLAYGLIMRA() {
+  window_ = runtime_.open(mainWindowDeclaration());
+  runtime::Window& w = *window_;
+  if (onWindowOpened) onWindowOpened(w);
+  runtime_.setHelpFile("Glm.hlp");
+  w.setWallpaper(WALLPAPER_IMAGE);
+  if (static_cast<double>(w.geometry(0).width) / DESIGN_WIDTH > 1.0) {
+    R_RESOLUTION();
+    runtime_.beep(runtime::ExclamationSound);
+  }
+  // The undo history starts empty.
+  enableUndo(false);
+  w.alertKey(GLMLIST, runtime::Key::Insert);
+  w.alertKey(GLMLIST, runtime::Key::Delete);
+  w.select(ALL);
+  GLIMRAFILE = collection::readSetting("CurrentFile", "GlimraFile", "");
+  R_OPENGLIMRA();
+  GLMSPLASH(runtime_);
+  runEventLoop();
+  closeFiles();
+  window_.reset();
+}
+
+void DisplayGlimra::runEventLoop() {
+  runtime::Window& w = *window_;
+  for (;;) {
+    const runtime::Event event = w.accept();
+    if (event.closes()) break;
+    if (event.is(control::LISTBYSERIES, EventKind::Accepted)) {
+      sortBySeriesChanged();
+    } else if (event.is(control::SHEET, EventKind::NewSelection)) {
+      tabChanged();
+    } else if (event.is(control::LETTER, EventKind::Accepted)) {
+      letterJump();
+    } else if (event.is(GLMLIST, EventKind::NewSelection)) {
+      rowChanged();
+    } else if (event.is(GLMLIST, EventKind::AlertKey)) {
+      // Insert starts an addition while one may start; Delete deletes.
+      if (event.key == runtime::Key::Insert && w.isEnabled(GLMNEW)) w.post(GLMNEW, EventKind::Accepted);
+      if (event.key == runtime::Key::Delete) w.post(GLMDELETE, EventKind::Accepted);
+    } else if (event.is(FILENEW, EventKind::Accepted)) {
+      createNewFile();
+    } else if (event.is(FILEOPEN, EventKind::Accepted)) {
+      openExistingFile();
+    } else if (event.is(FILESAVEAS, EventKind::Accepted)) {
+      saveFileAs();
+    } else if (event.is(GLMNEW, EventKind::Accepted) || event.is(NEW, EventKind::Accepted)) {
+      addOrnament(false);
+    } else if (event.is(GLMDUPLICATE, EventKind::Accepted) || event.is(DUPLICATE, EventKind::Accepted)) {
+      addOrnament(true);
+    } else if (event.is(GLMDELETE, EventKind::Accepted) || event.is(control::DELETE, EventKind::Accepted)) {
+      deleteOrnament();
+    } else if (event.is(GLMSAVE, EventKind::Accepted) || event.is(SAVE, EventKind::Accepted)) {
+      saveOrnament();
+    } else if (event.is(GLMUNDO, EventKind::Accepted) || event.is(UNDO, EventKind::Accepted)) {
+      undoLastOperation();
+    } else if (event.kind == EventKind::Selected && event.control > FIRSTFORMCONTROL &&
+               event.control <= LASTFORMCONTROL) {
+      editStart();
+    } else if (event.is(HELPABOUT, EventKind::Accepted)) {
+      ABOUTGLIMRA(runtime_);
+    } else if (event.is(FILEEXIT, EventKind::Accepted)) {
+      break;
+    }
+  }
+}
+
+void DisplayGlimra::enableAddAndCopy() {
+  window_->enable(NEW, DUPLICATE);
+  window_->enable(GLMNEW, GLMDUPLICATE);
+}
+
+void DisplayGlimra::disableAddAndCopy() {
+  window_->disable(NEW, DUPLICATE);
+  window_->disable(GLMNEW, GLMDUPLICATE);
+}
+
+void DisplayGlimra::enableUndo(bool on) {
+  if (on) {
+    window_->enable(UNDO);
+    window_->enable(GLMUNDO);
+  } else {
+    window_->disable(UNDO);
+    window_->disable(GLMUNDO);
+  }
+}
+
+void DisplayGlimra::switchToAllTab() {
+  window_->select(ALL);
+  CURRENTTAB = ALL;
+  CURRENTTEXT = "ALL";
+  bindActiveList(ActiveList::View::All);
+  window_->display(GLMLIST);
+  window_->selectRow(GLMLIST, 1);
+}
+
+void DisplayGlimra::bindActiveList(ActiveList::View view) {
+  ACTQUEUE.bind(view, LISTBYSERIES != 0);
+  window_->setListSource(GLMLIST, ACTQUEUE.source());
+}
+
+void DisplayGlimra::tabChanged() {
+  runtime::Window& w = *window_;
+  CURRENTTAB = static_cast<std::int16_t>(w.choice(control::SHEET) + 31);
+  const std::string tabText = w.text(CURRENTTAB);
+  if (CURRENTTEXT == tabText) return;
+  R_DELETEPENDINGADD();
+  if (tabText == "ALL") {
+    CURRENTTEXT = "ALL";
+    bindActiveList(ActiveList::View::All);
+  } else {
+    CURRENTTEXT = tabText;
+    bindActiveList(ActiveList::View::Category);
+    R_BUILDTABQUEUE();
+    if (TABQUEUE.empty()) {
+      R_DELETECATEGORY();
+      w.select(ALL);
+      return;
+    }
+  }
+  w.display(GLMLIST);
+  w.selectRow(GLMLIST, 1);
+  R_DISPLAYSELECTION();
+  enableAddAndCopy();
+}
+
+void DisplayGlimra::rowChanged() {
+  if (ACTQUEUE.get(window_->choice(GLMLIST))) NEWSORTKEY = ACTQUEUE.SORTKEY();
+  // Leaving an addition: without a name it is dropped; with one it is no
+  // longer pending (saved below when a field was entered).
+  const std::int32_t pending = PENDINGADD;
+  if (PENDINGADD != 0) {
+    if (GL.NAME.isBlank())
+      R_DELETEPENDINGADD();
+    else
+      PENDINGADD = 0;
+  }
+  if (RECORDCHANGED && !R_SAVERECORD()) {
+    // The edit stays in the form, on its own row.
+    PENDINGADD = pending;
+    NEWSORTKEY.clear();
+    return;
+  }
+  R_DISPLAYSELECTION();
+  NEWSORTKEY.clear();
+}
+
+void DisplayGlimra::sortBySeriesChanged() {
+  runtime::Window& w = *window_;
+  R_DELETEPENDINGADD();
+  loadLists(false);
+  CURRENTTAB = static_cast<std::int16_t>(w.choice(control::SHEET) + 31);
+  if (w.text(CURRENTTAB) == "ALL") {
+    bindActiveList(ActiveList::View::All);
+  } else {
+    R_BUILDTABQUEUE();
+    bindActiveList(ActiveList::View::Category);
+  }
+  w.display(GLMLIST);
+  w.selectRow(GLMLIST, 1);
+  if (ACTQUEUE.get(1)) {
+    CURRENTPOINTER = ACTQUEUE.POINTER();
+    LETTER = letterNumber(ACTQUEUE.SORTKEY());
+    GLIMRA.get(static_cast<std::uint32_t>(CURRENTPOINTER));
+    w.display();
+    CURRENTRECORD = collection::toImage(GL);
+    CURRENTSORTKEY = ACTQUEUE.SORTKEY();
+    CURRENTKEYTYPE = ACTQUEUE.KEYTYPE();
+    formShowsRecord(true);
+  } else {
+    showEmptyForm();
+  }
+  enableAddAndCopy();
+  w.enable(control::LISTBYSERIES);
+  runtime_.beep(runtime::QuestionSound);
+}
+
+void DisplayGlimra::letterJump() {
+  runtime::Window& w = *window_;
+  const int count = ACTQUEUE.count();
+  if (count == 0) return;
+  int row = count;
+  for (int position = 1; position <= count; ++position) {
+    ACTQUEUE.get(position);
+    if (letterNumber(ACTQUEUE.SORTKEY()) >= LETTER) {
+      row = position;
+      break;
+    }
+  }
+  w.selectRow(GLMLIST, row);
+  R_DISPLAYSELECTION();
+}
+
+}  // namespace glimra::catalogue

@@ -1,0 +1,215 @@
+// DISPLAYGLIMRA: the main window of the program and everything it does with
+// the current collection file — opening and loading it, the File commands,
+// the lists and their views, the categories and their tabs, the letter bar,
+// "Sort by Series", editing records (Add, Copy, Delete, Save), Undo, the
+// about box, and the event loop that runs until Exit.
+//
+// The class stands for the procedure and its module: the globals of the
+// catalogue (the record buffer GL, the collection file GLIMRA, GLIMRAFILE,
+// the lists and the current-selection state) are its members, its routines
+// R$… are member functions R_…(). It talks only to runtime::Runtime and
+// runtime::Window, so tests drive it with the scripted runtime.
+//
+// Invariants: the collection file is open from a successful R_OPENGLIMRA until
+// the next File command closes it or the window closes; CATEGORYQUEUE entry i
+// is shown by tab 32 + i; ACTQUEUE's bindings and the list box's source are
+// changed together. A record is never changed in place: a save retires the
+// version on disk and adds the edited contents as a new record, a delete only
+// sets the deleted flag, and an addition is stored at once, flagged, until it
+// is saved (PENDINGADD); the next load purges what is flagged. Every entry of
+// UNDOQUEUE names records of the file as it is since the last load: each load
+// that purges, and each switch to another file, empties the history.
+//
+// Three controls share their names with the variables they show (SHEET,
+// LETTER, LISTBYSERIES): inside member functions the bare name is the
+// variable, so their control numbers are always written control::NAME.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "catalogue/catalogue_lists.h"
+#include "collection/fixed_text.h"
+#include "collection/gl_record.h"
+#include "datafile/datafile.h"
+#include "runtime/runtime.h"
+#include "runtime/window.h"
+
+namespace glimra::catalogue {
+
+using collection::GlRecord;
+using collection::GlRecordImage;
+
+// The main window's declared title, before a file names itself in the caption.
+inline constexpr const char* MAIN_WINDOW_TITLE = "Glimra";
+inline constexpr const char* COLLECTION_FILE_FILTER = "Glimra|*.GLM|ALL|*.*";
+
+class DisplayGlimra {
+ public:
+  // The window's design size in dialog units; wider windows are scaled.
+  static constexpr int DESIGN_WIDTH = 429;
+  static constexpr int DESIGN_HEIGHT = 256;
+
+  // The collection file is reached through `fileSystem` (tests give a
+  // fault-injecting one).
+  explicit DisplayGlimra(runtime::Runtime& runtime,
+                         datafile::FileSystem& fileSystem = datafile::posixFileSystem());
+  ~DisplayGlimra();
+  DisplayGlimra(const DisplayGlimra&) = delete;
+  DisplayGlimra& operator=(const DisplayGlimra&) = delete;
+
+  // Clears the module's globals, as the program does when it starts.
+  void clearGlobals();
+  // The main procedure: opens the window, opens the remembered collection
+  // file, shows the splash and runs the event loop until Exit or the window
+  // closes; then closes the file and the window.
+  void DISPLAYGLIMRA();
+  // Closes the collection file (also the program's exit path on a halt).
+  void closeFiles();
+
+  // Called once the main window is open, before the start-up steps run
+  // (the program uses it for what only the real screen needs).
+  std::function<void(runtime::Window&)> onWindowOpened;
+
+  // --- globals of the module
+  GlRecord GL;   // the record buffer of GLIMRA
+  GlRecord CHG;  // scratch copy with the same layout
+  GlRecordImage CURRENTRECORD{};
+  datafile::DataFile GLIMRA;
+  FixedText<100> GLIMRAFILE;
+  FixedText<100> CHANGEFILE;  // as wide as GLIMRAFILE, which it becomes
+  FixedText<40> NAMESTRING;
+  std::int32_t GLIMRA_USED = 0;
+  std::int32_t GLOBALREQUEST = 0;
+  std::int32_t GLOBALRESPONSE = 0;
+  std::int32_t VCRREQUEST = 0;
+  FixedText<20> FINDSTRING;
+
+  // --- the lists
+  AllQueue ALLQUEUE;
+  TabQueue TABQUEUE;
+  CategoryQueue CATEGORYQUEUE;
+  UndoQueue UNDOQUEUE;
+  ActiveList ACTQUEUE{ALLQUEUE, TABQUEUE};
+
+  // --- current-selection state
+  std::int32_t CURRENTPOINTER = 0;
+  FixedText<80> CURRENTSORTKEY;
+  FixedText<80> NEWSORTKEY;
+  std::uint8_t CURRENTKEYTYPE = 0;
+  std::int16_t CURRENTTAB = 0;
+  FixedText<24> CURRENTTEXT;
+  std::int32_t LETTER = 0;       // the letter bar's value, 1-26
+  std::uint8_t LISTBYSERIES = 0; // "Sort by Series:"
+  std::int16_t SHEET = 1;        // the sheet's chosen tab, 1 = ALL
+  std::uint8_t RECORDCHANGED = 0;  // a form field was entered since the record was shown
+  std::int32_t PENDINGADD = 0;     // the added or copied record not saved yet; 0 = none
+  std::int32_t LASTDATE = 0;     // changed stamp and pointer of the header record
+  std::int32_t LASTTIME = 0;
+  std::int32_t LASTPOINTER = 0;
+  double K = 1.0;                // layout scale factor
+
+  runtime::Window* window() const { return window_.get(); }
+
+  // --- routines
+  void R_OPENGLIMRA();
+  void R_INSERTQUEUE();
+  void R_DELETEQUEUE();
+  void R_BUILDTABQUEUE();
+  void R_SELECTCURRENTENTRY();
+  void R_DISPLAYSELECTION();
+  void R_INSERTCATEGORY();
+  void R_RENAMECATEGORIES();
+  void R_DELETECATEGORY();
+  void R_RESOLUTION();
+  // Stores the record buffer as a new record, flagged as pending, and shows
+  // its blank row; false (reported) when the file refused it.
+  bool R_ADDRECORD();
+  // Drops the pending addition, if any, from the file and the list.
+  void R_DELETEPENDINGADD();
+  // Saves the record buffer as a new version of the record shown, in one
+  // transaction. False when the save failed: then the transaction was rolled
+  // back, the failure reported, the entry is back in the lists and the edit
+  // is still in the form.
+  bool R_SAVERECORD();
+
+ private:
+  runtime::WindowDeclaration mainWindowDeclaration();
+  void runEventLoop();
+
+  // File commands of the File menu.
+  // Runs a file dialog; a chosen path too long for GLIMRAFILE is refused with
+  // a message and counts as cancelled, so no file is made under a cut name.
+  std::optional<std::string> chooseCollectionFile(runtime::FileDialogKind kind, const char* title,
+                                                  const std::string& start);
+  void createNewFile();
+  void openExistingFile();
+  void saveFileAs();
+
+  // Empties the lists and reloads ALLQUEUE from the file in one transaction,
+  // purging retired records and records without a name; on open also
+  // collects the categories.
+  void loadLists(bool onOpen);
+  // Adds the record buffer's category to CATEGORYQUEUE when it is new.
+  void collectCategory();
+  void createCategoryTabs();
+  void destroyCategoryTabs();
+  // Binds ACTQUEUE and the list box to ALLQUEUE or TABQUEUE.
+  void bindActiveList(ActiveList::View view);
+
+  void tabChanged();
+  void rowChanged();
+  void sortBySeriesChanged();
+  void letterJump();
+  // Shows the form for the record buffer as it is; a cleared form when no
+  // entry is listed.
+  void showEmptyForm();
+  void enableAddAndCopy();
+  // Enables the form's fields when a record is shown, disables them on an
+  // empty form; either way the form is clean and Save disabled.
+  void formShowsRecord(bool shown);
+  void disableAddAndCopy();
+  void enableUndo(bool on);
+  // Selects the ALL tab and shows its list from row 1.
+  void switchToAllTab();
+  // The list box's selected row, moved onto the last row when it has fallen
+  // off the end of the active list; 0 when the list is empty.
+  int selectedRow();
+  // Puts an entry for `record`, stored at `pointer`, into ALLQUEUE in order.
+  void insertQueueEntry(const GlRecord& record, std::int32_t pointer);
+  // Removes every ALLQUEUE entry of `pointer`; refreshes TABQUEUE.
+  void removeQueueEntries(std::int32_t pointer);
+  // After ALLQUEUE changed on a category tab: rebuilds TABQUEUE and keeps the
+  // tab selected while it still has entries.
+  void refreshCategoryView();
+  // R_INSERTCATEGORY, then follows the shown category when the new tab has
+  // shifted the titles one place to the right.
+  void insertCategoryKeepingTab();
+
+  // Editing (the Ornament menu and its toolbar buttons).
+  void editStart();
+  void addOrnament(bool copy);
+  void deleteOrnament();
+  void saveOrnament();
+  // Drops the pending addition and shows the row that is then selected.
+  void dropPendingAddition();
+  // Undoes a failed save: rolls the transaction back, puts the entry of the
+  // record shown back in the lists, restores the edit in the form and tells
+  // the user under `caption`. Returns false for R_SAVERECORD.
+  bool saveFailed(std::string_view caption);
+
+  // Undo.
+  void pushUndo(const UndoEntry& entry);
+  void undoLastOperation();
+  // Empties the history and disables Undo.
+  void clearUndoHistory();
+
+  runtime::Runtime& runtime_;
+  std::unique_ptr<runtime::Window> window_;
+};
+
+}  // namespace glimra::catalogue

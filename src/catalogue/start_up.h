@@ -1,0 +1,31 @@
+// Start-up: the program's entry procedure, the splash window shown once at
+// start and the about box, and the names of the pictures they show.
+//
+// The pictures and help pages are compiled into the program as resources
+// (":/images/…", ":/help/…"); a window whose picture is missing still works.
+#pragma once
+
+#include "catalogue/display_glimra.h"
+#include "runtime/runtime.h"
+
+namespace glimra::catalogue {
+
+inline constexpr const char* LOGO_IMAGE = ":/images/logo.svg";
+inline constexpr const char* WALLPAPER_IMAGE = ":/images/wallpaper.svg";
+inline constexpr const char* SPLASH_IMAGE = ":/images/splash.svg";
+inline constexpr const char* ABOUT_IMAGE = ":/images/about.svg";
+inline constexpr const char* SPLASH_TITLE = "Welcome to Glimra";
+inline constexpr const char* ABOUT_TITLE = "About Glimra";
+inline constexpr const char* VERSION_TEXT = "Version 5.0";
+
+// The program: clears the globals, names the help file and runs the main
+// procedure; returns when the main window has closed.
+void runGlimra(runtime::Runtime& runtime, DisplayGlimra& main);
+
+// The splash window: closes after 5 seconds or at the first mouse click.
+void GLMSPLASH(runtime::Runtime& runtime);
+
+// The about box: runs until OK.
+void ABOUTGLIMRA(runtime::Runtime& runtime);
+
+}  // namespace glimra::catalogue

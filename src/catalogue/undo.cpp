@@ -1,0 +1,118 @@
+// The undo history: UNDOQUEUE used as a stack, newest entry last, and Undo,
+// which replays the newest entry.
+//
+// Undo works because no record is changed in place: every earlier version is
+// still in the file, flagged as deleted, until the next load purges it; an
+// undo swaps flags back and puts the lists in step. Entries name records by
+// pointer, so the history is emptied at every load that purges and at every
+// switch to another file. A step that cannot be done leaves the file and the
+// lists as they were and the entry on the stack, for the next try.
+#include "catalogue/display_glimra.h"
+#include "catalogue/main_window_controls.h"
+#include "catalogue/messages.h"
+
+namespace glimra::catalogue {
+
+using namespace control;
+
+void DisplayGlimra::pushUndo(const UndoEntry& entry) {
+  UNDOQUEUE.buffer = entry;
+  UNDOQUEUE.append();
+  enableUndo(true);
+}
+
+void DisplayGlimra::clearUndoHistory() {
+  UNDOQUEUE.removeAll();
+  if (window_) enableUndo(false);
+}
+
+void DisplayGlimra::undoLastOperation() {
+  runtime::Window& w = *window_;
+  if (UNDOQUEUE.empty()) return;
+  UNDOQUEUE.get(UNDOQUEUE.count());
+  const UndoEntry undo = UNDOQUEUE.buffer;
+  const bool hadPending = PENDINGADD != 0;
+  R_DELETEPENDINGADD();
+  // Stops with the entry kept; the form shows the selected row again when
+  // the pending addition it showed has gone.
+  auto stop = [&] {
+    if (hadPending) {
+      w.display(GLMLIST);
+      R_DISPLAYSELECTION();
+    }
+  };
+  // Both flags of an undone save change together or not at all.
+  auto saveUndoFailed = [&](std::string_view caption) {
+    const int code = GLIMRA.errorCode();
+    const std::string text = fileErrorMessage(GLIMRA);
+    if (GLIMRA.inTransaction()) GLIMRA.rollback();
+    CHECKERROR(runtime_, code, text, caption);
+    stop();
+  };
+
+  switch (undo.ACTION) {
+    case UndoAction::Added:
+    case UndoAction::ReplayedAsAdd:
+      // The record shown before the add is selected again (none when the list
+      // was empty). An addition saved since has an entry of its own above.
+      if (undo.OLDPOINTER != 0 && GLIMRA.get(static_cast<std::uint32_t>(undo.OLDPOINTER)) != 0) return stop();
+      CURRENTSORTKEY = undo.SORTKEY;
+      CURRENTKEYTYPE = undo.KEYTYPE;
+      w.display(GLMLIST);
+      R_SELECTCURRENTENTRY();
+      R_DISPLAYSELECTION();
+      break;
+
+    case UndoAction::Saved: {
+      GLIMRA.logout();
+      if (GLIMRA.get(static_cast<std::uint32_t>(undo.POINTER)) != 0) {
+        if (GLIMRA.inTransaction()) GLIMRA.rollback();
+        return stop();
+      }
+      GL.DELETED = 1;
+      if (GLIMRA.put() != 0) return saveUndoFailed("Can't Put Undo Save Record");
+      if (GLIMRA.get(static_cast<std::uint32_t>(undo.OLDPOINTER)) != 0)
+        return saveUndoFailed("Can't Get Undo Old Record");
+      GL.DELETED = 0;
+      if (GLIMRA.put() != 0 || GLIMRA.commit() != 0) return saveUndoFailed("Can't Put Undo Save Record");
+      removeQueueEntries(undo.POINTER);
+      CURRENTPOINTER = undo.OLDPOINTER;
+      R_INSERTQUEUE();
+      insertCategoryKeepingTab();
+      refreshCategoryView();
+      CURRENTSORTKEY = undo.SORTKEY;
+      CURRENTKEYTYPE = undo.KEYTYPE;
+      w.display(GLMLIST);
+      R_SELECTCURRENTENTRY();
+      R_DISPLAYSELECTION();
+      break;
+    }
+
+    case UndoAction::Deleted:
+      if (GLIMRA.get(static_cast<std::uint32_t>(undo.POINTER)) != 0) return stop();
+      GL.DELETED = 0;
+      if (GLIMRA.put() != 0) {
+        CHECKERROR(runtime_, GLIMRA, "Can't Put Undo Delete Record");
+        return stop();
+      }
+      R_INSERTQUEUE();
+      insertCategoryKeepingTab();
+      refreshCategoryView();
+      CURRENTSORTKEY = undo.SORTKEY;
+      CURRENTKEYTYPE = undo.KEYTYPE;
+      w.display(GLMLIST);
+      R_SELECTCURRENTENTRY();
+      R_DISPLAYSELECTION();
+      break;
+
+    default:
+      break;
+  }
+  // The entry replayed leaves the stack (get() above made it the last read).
+  UNDOQUEUE.get(UNDOQUEUE.count());
+  UNDOQUEUE.deleteLastRead();
+  if (UNDOQUEUE.empty()) enableUndo(false);
+  w.select(GLMLIST);
+}
+
+}  // namespace glimra::catalogue

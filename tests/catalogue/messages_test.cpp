@@ -1,0 +1,171 @@
+// The standard warnings as the user sees them through the runtime, and
+// CHECKOPEN's handling of a file that is missing, open already or unusable.
+#include <gtest/gtest.h>
+
+#include "catalogue/check_open.h"
+#include "catalogue/messages.h"
+#include "catalogue_fixture.h"
+#include "datafile/fault_file.h"
+
+namespace catalogue_test {
+namespace {
+
+using glimra::catalogue::CHECKOPEN;
+using glimra::catalogue::STANDARDWARNING;
+using glimra::runtime::Button;
+using glimra::runtime::MessageIcon;
+using glimra::runtime::ProgramHalted;
+
+// A collection file object whose last operation failed with "File Not Found".
+struct MissingFile {
+  GlRecord record;
+  glimra::datafile::DataFile file;
+  explicit MissingFile(const std::string& name) {
+    file.declare(glimra::collection::glimraDeclaration(), &record);
+    file.setName(name);
+    file.open();
+  }
+};
+
+TEST(StandardWarning, ShowsEachWarningAndHaltsOnTheFatalOnes) {
+  const std::string T1 = "/data/Tree.GLM";
+  const std::string E = "File Not Found (2)";
+  const std::string endApp = ".  Press OK to end this application.";
+  struct Case {
+    int id;
+    Button answer;
+    std::string text1;
+    std::string caption;
+    std::string text;
+    MessageIcon icon;
+    unsigned buttons;
+    std::string halt;  // empty: returns
+    int result;
+  };
+  const Case cases[] = {
+      {1, glimra::runtime::Ok, T1, "Invalid File", "Error: (" + E + ") accessing " + T1 + endApp,
+       MessageIcon::Information, glimra::runtime::Ok, "Invalid File!", 0},
+      {2, glimra::runtime::Yes, T1, "Invalid Key", T1 + " key file is invalid.  Do you want to rebuild the key?",
+       MessageIcon::Exclamation, glimra::runtime::Yes | glimra::runtime::No, "", 2},
+      {2, glimra::runtime::No, T1, "Invalid Key", T1 + " key file is invalid.  Do you want to rebuild the key?",
+       MessageIcon::Exclamation, glimra::runtime::Yes | glimra::runtime::No, "Invalid Key!", 0},
+      {3, glimra::runtime::Ok, T1, "Key Rebuild Error", "Error: (" + E + ") repairing key for " + T1 + endApp,
+       MessageIcon::Information, glimra::runtime::Ok, "Error Rebuilding Key!", 0},
+      {4, glimra::runtime::Ok, T1, "File Creation Error", "Error: (" + E + ") creating " + T1 + endApp,
+       MessageIcon::Information, glimra::runtime::Ok, "File Creation Error!", 0},
+      {5, glimra::runtime::Ok, T1, "File Creation Error", "Error: (" + E + ") opening created file:" + T1 + endApp,
+       MessageIcon::Information, glimra::runtime::Ok, "File Creation Error!", 0},
+      {30, glimra::runtime::Ok, T1, "File Access Error",
+       "File (" + T1 + ") could not be opened.  Error: " + E + ".", MessageIcon::Information, glimra::runtime::Ok, "",
+       1},
+      {35, glimra::runtime::Ok, "Glimra", "Record Retrieval Error",
+       "Error: (" + E + ") attempting to access a record from the Glimra file.  Returning to previous window.",
+       MessageIcon::Information, glimra::runtime::Ok, "", 1},
+      {36, glimra::runtime::Ok, "", "View Open Error",
+       "Error: (" + E + ") attempting to open the current VIEW. Filter and Range Limits ignored.",
+       MessageIcon::Information, glimra::runtime::Ok, "", 1},
+  };
+  MissingFile missing("/nonexistent-dir/Tree.GLM");
+  ASSERT_EQ(missing.file.errorCode(), 2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE("warning " + std::to_string(c.id) + " answered " + std::to_string(c.answer));
+    ScriptedRuntime runtime;
+    runtime.messageAnswers.push_back(c.answer);
+    int result = -1;
+    bool halted = false;
+    try {
+      result = STANDARDWARNING(runtime, missing.file, c.id, c.text1);
+    } catch (const ProgramHalted&) {
+      halted = true;
+    }
+    ASSERT_GE(runtime.messages.size(), 1u);
+    const auto& box = runtime.messages[0];
+    EXPECT_EQ(box.caption, c.caption);
+    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.icon, c.icon);
+    EXPECT_EQ(box.buttons, c.buttons);
+    EXPECT_EQ(box.defaultButton, c.buttons & glimra::runtime::Yes ? glimra::runtime::Yes : glimra::runtime::Ok);
+    EXPECT_EQ(halted, !c.halt.empty());
+    if (halted) {
+      ASSERT_EQ(runtime.messages.size(), 2u);
+      EXPECT_EQ(runtime.messages[1].caption, "Halt");
+      EXPECT_EQ(runtime.messages[1].text, c.halt);
+      EXPECT_EQ(runtime.messages[1].icon, MessageIcon::Stop);
+      EXPECT_EQ(runtime.exitCodes, std::vector<int>{0});
+    } else {
+      EXPECT_EQ(runtime.messages.size(), 1u);
+      EXPECT_EQ(result, c.result);
+    }
+  }
+}
+
+TEST(StandardWarning, FileSystemErrorNamesTheOperatingSystemsError) {
+  glimra::datafile::FaultFileSystem disk;
+  glimra::datafile::FaultPlan plan;
+  plan.failWrite = 1;
+  disk.plan = plan;
+  GlRecord record;
+  glimra::datafile::DataFile file(disk);
+  file.declare(glimra::collection::glimraDeclaration(), &record);
+  file.setName("Tree.GLM");
+  ASSERT_EQ(file.create(), 90);
+  ScriptedRuntime runtime;
+  STANDARDWARNING(runtime, file, 30, "Tree.GLM");
+  ASSERT_EQ(runtime.messages.size(), 1u);
+  EXPECT_EQ(runtime.messages[0].text, "File (Tree.GLM) could not be opened.  Error: " + file.fileErrorText() + " (" +
+                                          file.fileErrorCode() + ").");
+  EXPECT_EQ(runtime.messages[0].text.find("File System Error"), std::string::npos);
+}
+
+class CheckOpenTest : public CatalogueTest {};
+
+TEST_F(CheckOpenTest, OpensCreatesOrEndsTheProgram) {
+  struct Case {
+    const char* label;
+    std::function<void(const fs::path&)> prepare;
+    std::optional<std::uint8_t> create;
+    std::vector<std::string> captions;  // message boxes shown, in order
+    bool halts;
+  };
+  const Case cases[] = {
+      {"present", [](const fs::path& p) { writeCollection(p, {{"Star", "", ""}}); }, std::nullopt, {}, false},
+      {"missing, created", [](const fs::path&) {}, 1, {}, false},
+      {"missing, not to be created", [](const fs::path&) {}, 0, {"File Creation Error", "Halt"}, true},
+      {"missing", [](const fs::path&) {}, std::nullopt, {"File Access Error", "Halt"}, true},
+      {"not a collection file", [](const fs::path& p) { std::ofstream(p) << std::string(5000, 'x'); }, 1,
+       {"File Access Error", "Halt"}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const fs::path file = path(std::string("Check-") + std::to_string(&c - cases) + ".GLM");
+    c.prepare(file);
+    ScriptedRuntime runtime;
+    GlRecord record;
+    glimra::datafile::DataFile data;
+    data.declare(glimra::collection::glimraDeclaration(), &record);
+    data.setName(file.string());
+    bool halted = false;
+    try {
+      CHECKOPEN(runtime, data, c.create);
+    } catch (const ProgramHalted&) {
+      halted = true;
+    }
+    std::vector<std::string> captions;
+    for (const auto& m : runtime.messages) captions.push_back(m.caption);
+    EXPECT_EQ(captions, c.captions);
+    EXPECT_EQ(halted, c.halts);
+    if (c.halts) {
+      EXPECT_EQ(runtime.messages.back().text, c.captions[0] == "File Access Error" ? "Disk Error" : "File Creation Error!");
+    }
+    EXPECT_EQ(data.isOpen(), !c.halts);
+    if (!c.halts) {
+      // Already open: returns at once.
+      CHECKOPEN(runtime, data, c.create);
+      EXPECT_TRUE(data.isOpen());
+      EXPECT_EQ(runtime.messages.size(), 0u);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace catalogue_test
