@@ -1,0 +1,214 @@
+// build and pack: completing or rebuilding the keys of a file's tables, and
+// cutting the file after its data.
+//
+// build FILE [--full]  every key of every table (or of the table FILE names
+//                      with "\!"), then every static index that needs it
+//                      (under --full: all of them, from their first record)
+// pack FILE            every key but the static indexes, then the file is cut
+//                      right after its data
+//
+// Long work shows a progress bar on stderr when it is a terminal. Ctrl-C asks
+// the build to stop: the file keeps everything up to its last checkpoint and
+// a later build goes on from there.
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "datafile/container.h"
+#include "datafile/datafile.h"
+#include "datafile/file_errors.h"
+#include "datafile/key_build.h"
+#include "datafile/record_kinds.h"
+#include "datafile/table_catalog.h"
+#include "tools/commands.h"
+
+namespace glimra::tools {
+
+using namespace glimra::datafile;
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int) { interrupted = 1; }
+
+// One line on stderr, redrawn in place when the shown percentage moves.
+class ProgressBar {
+ public:
+  explicit ProgressBar(std::string label) : label_(std::move(label)), shown_(isatty(STDERR_FILENO) != 0) {}
+  ~ProgressBar() { finish(); }
+
+  BuildAnswer update(const BuildStatus& s) {
+    if (shown_) {
+      const double perKey = s.recordsTotal ? double(std::min(s.recordsDone, s.recordsTotal)) / double(s.recordsTotal) : 1;
+      const double whole = s.finished ? 1.0 : (double(s.keysDone) + perKey) / double(s.keysTotal ? s.keysTotal : 1);
+      const int percent = static_cast<int>(whole * 100);
+      if (percent != lastPercent_) {
+        lastPercent_ = percent;
+        constexpr int WIDTH = 30;
+        const int filled = percent * WIDTH / 100;
+        std::fprintf(stderr, "\r%s [%s%s] %3d%%", label_.c_str(), std::string(filled, '#').c_str(),
+                     std::string(WIDTH - filled, '-').c_str(), percent);
+        std::fflush(stderr);
+        drawn_ = true;
+      }
+    }
+    return interrupted ? BuildAnswer::Stop : BuildAnswer::Continue;
+  }
+
+  void finish() {
+    if (drawn_) std::fputc('\n', stderr);
+    drawn_ = false;
+  }
+
+ private:
+  std::string label_;
+  bool shown_;
+  bool drawn_ = false;
+  int lastPercent_ = -1;
+};
+
+std::string errorLine(int code, const BuildFailure& failure) {
+  std::string text = errorTextFor(code) + " (" + std::to_string(code) + ")";
+  if (!failure.fileErrorCode.empty()) text += ": " + failure.fileErrorText + " (" + failure.fileErrorCode + ")";
+  return text;
+}
+
+// The tables to work on: the one FILE names, or every table in the file.
+bool tablesToBuild(const std::string& argument, std::vector<std::string>* names, std::string* error) {
+  const TableAddress address = TableAddress::parse(argument);
+  if (address.tableNamed) {
+    names->push_back(argument);
+    return true;
+  }
+  if (!posixFileSystem().exists(address.path)) {
+    *error = address.path + ": " + errorTextFor(FileError::FILE_NOT_FOUND) + " (2)";
+    return false;
+  }
+  int code = 0;
+  auto file = posixFileSystem().open(address.path, false, false, &code);
+  if (!file) {
+    *error = address.path + ": " + osErrorText(code);
+    return false;
+  }
+  try {
+    Container container(*file);
+    if (int rc = container.open()) {
+      *error = address.path + ": " + errorTextFor(rc) + " (" + std::to_string(rc) + ")";
+      return false;
+    }
+    container.refresh(false);
+    for (const TableEntry& table : listTables(container)) names->push_back(address.path + "\\!" + table.name);
+  } catch (const InternalError& e) {
+    *error = address.path + ": " + errorTextFor(FileError::FILE_SYSTEM_ERROR) + ": " + DATA_CORRUPTION_TEXT + " (" +
+             std::to_string(e.number) + ")";
+    return false;
+  } catch (const OsFailure& e) {
+    *error = address.path + ": " + osErrorText(e.code);
+    return false;
+  }
+  return true;
+}
+
+std::uint32_t rebuildMark(DataFile& file, std::size_t key) {
+  TreeRecord record;
+  if (!file.container() ||
+      !file.container()->find(counterKey(file.tableNumber(), static_cast<std::uint8_t>(key)), &record))
+    return 0;
+  const auto counter = Counter::parse(record.payload());
+  return counter ? counter->mark : 0;
+}
+
+bool isStaticIndex(const KeyDeclaration& key) {
+  return (key.flags & KeyFlag::INDEX) && !(key.flags & KeyFlag::DYNAMIC);
+}
+
+std::string keyName(const DataFile& file, std::size_t key) {
+  const std::string& name = file.declaration().keys[key].name;
+  return name.empty() ? "#" + std::to_string(key) : name;
+}
+
+// Builds one table; prints its outcome. Returns an exit code.
+int buildTable(const std::string& name, bool packing, bool full) {
+  DataFile file;
+  file.setName(name);
+  if (file.open() != 0) return fail(EXIT_FAILED, name + ": " + describeError(file));
+  const std::string table = TableAddress::parse(name).table;
+  const std::uint32_t records = file.records();
+
+  BuildSettings settings;
+  settings.fullBuild = full;
+  ProgressBar bar((packing ? "packing " : "building ") + table);
+  settings.progress = [&](const BuildStatus& s) { return bar.update(s); };
+  BuildFailure failure;
+  int rc = packing ? pack(file, settings, &failure) : buildFile(file, settings, &failure);
+  std::size_t indexes = 0;
+  for (std::size_t k = 0; !packing && k < file.declaration().keys.size(); ++k) {
+    if (rc == FileError::BUILD_CANCELLED || rc == FileError::FILE_SYSTEM_ERROR) break;
+    if (!isStaticIndex(file.declaration().keys[k]) || (!full && rebuildMark(file, k) == 0)) continue;
+    BuildFailure indexFailure;
+    const int indexRc = buildKey(file, k, settings, &indexFailure);
+    ++indexes;
+    if (rc == 0 || indexRc == FileError::BUILD_CANCELLED || indexRc == FileError::FILE_SYSTEM_ERROR) {
+      rc = indexRc;
+      failure = indexFailure;
+    }
+  }
+  bar.finish();
+
+  const std::string where = name + ": ";
+  if (rc != 0 && rc != FileError::DUPLICATE_KEY) return fail(EXIT_FAILED, where + errorLine(rc, failure));
+  for (std::size_t k = 0; k < file.declaration().keys.size(); ++k) {
+    const std::uint32_t mark = rebuildMark(file, k);
+    if (mark != 0 && !(packing && isStaticIndex(file.declaration().keys[k])))
+      std::cerr << "glimra-file: " << where << "key " << keyName(file, k) << " incomplete from record " << mark
+                << '\n';
+  }
+  if (rc == FileError::DUPLICATE_KEY) return fail(EXIT_FAILED, where + errorLine(rc, failure));
+  std::cout << where << (packing ? "packed, " : "built, ") << records << " records";
+  if (indexes) std::cout << ", " << indexes << " static ind" << (indexes == 1 ? "ex" : "exes") << " rebuilt";
+  std::cout << '\n';
+  return EXIT_OK;
+}
+
+int run(const Arguments& args, bool packing) {
+  const char* usage = packing ? "usage: glimra-file pack FILE" : "usage: glimra-file build FILE [--full]";
+  std::string path;
+  bool full = false;
+  for (const std::string& arg : args) {
+    if (arg == "--full" && !packing)
+      full = true;
+    else if (!arg.empty() && arg[0] == '-')
+      return fail(EXIT_USAGE, usage);
+    else if (path.empty())
+      path = arg;
+    else
+      return fail(EXIT_USAGE, usage);
+  }
+  if (path.empty()) return fail(EXIT_USAGE, usage);
+
+  std::vector<std::string> tables;
+  std::string error;
+  if (!tablesToBuild(path, &tables, &error)) return fail(EXIT_FAILED, error);
+  const auto previous = std::signal(SIGINT, onInterrupt);
+  int exit = EXIT_OK;
+  for (const std::string& table : tables) {
+    const int rc = buildTable(table, packing, full);
+    if (rc != EXIT_OK) exit = rc;
+    if (interrupted) break;
+  }
+  std::signal(SIGINT, previous);
+  return exit;
+}
+
+}  // namespace
+
+int buildCommand(const Arguments& args) { return run(args, false); }
+int packCommand(const Arguments& args) { return run(args, true); }
+
+}  // namespace glimra::tools
