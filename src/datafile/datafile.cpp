@@ -1,7 +1,9 @@
 #include "datafile/datafile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -9,8 +11,10 @@
 #include "datafile/file_errors.h"
 #include "datafile/key_encoding.h"
 #include "datafile/memo_pieces.h"
+#include "datafile/options.h"
 #include "datafile/record_kinds.h"
 #include "datafile/table_catalog.h"
+#include "datafile/transactions.h"
 
 namespace glimra::datafile {
 
@@ -25,9 +29,12 @@ struct DataFile::Cursor {
 
 namespace {
 
-std::shared_ptr<FileHooks> defaultHooks() {
-  static const auto hooks = std::make_shared<FileHooks>();
-  return hooks;
+// The driver's hooks behind a file, when it runs under them (null for hooks
+// a caller set that are not the driver's).
+DriverHooks* driverOf(const std::shared_ptr<FileHooks>& hooks) { return dynamic_cast<DriverHooks*>(hooks.get()); }
+FileLocks* locksOf(const std::shared_ptr<FileHooks>& hooks) {
+  DriverHooks* driver = driverOf(hooks);
+  return driver ? driver->locks() : nullptr;
 }
 
 // Undo log of one writing operation, replayed backwards when a later key of
@@ -62,7 +69,67 @@ bool sameEntry(const std::optional<TreeRecord>& a, const std::optional<TreeRecor
 
 }  // namespace
 
-DataFile::DataFile(FileSystem& fileSystem) : fileSystem_(fileSystem), hooks_(defaultHooks()) {}
+// What the driver options FLAGS and PNM read and change in the open table.
+// Each runs as an operation of its own (locks, refresh, commit), so a failure
+// leaves its error in the file and nothing escapes as an exception.
+struct DataFile::OptionTable final : TableOptionAccess {
+  explicit OptionTable(DataFile& f) : file(f) {}
+
+  std::uint32_t flagsValue() override {
+    std::uint32_t flags = 0;
+    file.guarded(true, false, [&] {
+      flags = dataCounter().mark;
+      return 0;
+    });
+    return flags;
+  }
+  void setFlagsValue(std::uint32_t value) override {
+    file.guarded(true, true, [&] {
+      Counter counter = dataCounter();
+      if (counter.mark == value) return 0;
+      counter.mark = value;
+      TreeRecord record;
+      record.bytes = counterKey(file.table_, RecordKind::DATA);
+      record.keyLength = 6;
+      const Bytes payload = counter.payload();
+      record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
+      file.container_->replace(record);
+      return 0;
+    });
+  }
+  std::optional<std::string> storedTableName(std::string_view name) override {
+    std::optional<std::string> stored;
+    file.guarded(true, false, [&] {
+      for (const TableEntry& table : listTables(*file.container_)) {
+        if (table.name.size() == name.size() &&
+            std::equal(name.begin(), name.end(), table.name.begin(), [](char a, char b) {
+              return std::toupper(static_cast<unsigned char>(a)) == std::toupper(static_cast<unsigned char>(b));
+            })) {
+          stored = table.name;
+          break;
+        }
+      }
+      return 0;
+    });
+    return stored;
+  }
+
+  // The data's counter record: the record count and, second, the FLAGS word.
+  Counter dataCounter() {
+    TreeRecord record;
+    if (!file.container_->find(counterKey(file.table_, RecordKind::DATA), &record)) return Counter{};
+    const auto counter = Counter::parse(record.payload());
+    if (!counter) throw InternalError{RecordDamage::COUNTER};
+    return *counter;
+  }
+
+  DataFile& file;
+};
+
+DataFile::DataFile(FileSystem& fileSystem)
+    : fileSystem_(fileSystem), optionTable_(std::make_unique<OptionTable>(*this)) {
+  prepareHooks();
+}
 
 DataFile::~DataFile() {
   if (isOpen()) close();
@@ -75,7 +142,26 @@ void DataFile::declare(const TableDeclaration& declaration, void* recordBuffer) 
 
 void DataFile::setName(std::string fileName) { fileName_ = std::move(fileName); }
 
-void DataFile::setHooks(std::shared_ptr<FileHooks> hooks) { hooks_ = hooks ? std::move(hooks) : defaultHooks(); }
+void DataFile::setHooks(std::shared_ptr<FileHooks> hooks) {
+  hooksChosen_ = hooks != nullptr;
+  if (hooksChosen_)
+    hooks_ = std::move(hooks);
+  else
+    prepareHooks();
+}
+
+// Without hooks of the caller's, each CREATE and OPEN gets fresh driver hooks
+// (so the owner password of the declaration given since is the one used).
+// Never while open: the open file's locks live in its hooks.
+void DataFile::prepareHooks() {
+  if (hooksChosen_ || container_) return;
+  hooks_ = std::make_shared<DriverHooks>(declared_ ? std::string_view(declared_->ownerPassword) : std::string_view());
+}
+
+// Gives up the open file's share mode and locks; before the OS file closes.
+void DataFile::detachHooks() {
+  if (DriverHooks* driver = driverOf(hooks_)) driver->detach();
+}
 
 std::array<std::uint8_t, 4> DataFile::position() const {
   std::array<std::uint8_t, 4> bytes{};
@@ -139,6 +225,7 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
   auto fail = [&](int number, std::string text) {
     if (needsOpen && writes) {
       dropChanges();
+      if (inTransaction_) Transaction::current().leave(container_.get());
       inTransaction_ = false;
     }
     if (begun) hooks_->endOperation(*this, writes);
@@ -178,8 +265,30 @@ int DataFile::create() {
     clearError();
     return setError(FileError::FILE_ALREADY_OPEN);
   }
+  prepareHooks();
   return guarded(false, true, [&] { return createTable(); });
 }
+
+namespace {
+
+// Holds a file's driver hooks attached to an OS file that the caller opened
+// for one operation (CREATE, COPY of a closed file), and detaches them before
+// that file closes: declare it after the file and before anything that locks.
+struct AttachedFor {
+  DriverHooks* driver = nullptr;
+  ~AttachedFor() {
+    if (driver) driver->detach();
+  }
+  // 0, 5 (another open's share mode refuses), or an OS error code.
+  int attach(DriverHooks* hooks, OsFile& file, OpenMode mode, FileSystem& fileSystem, const std::string& path) {
+    if (!hooks) return 0;
+    if (int refused = hooks->attach(file, mode, fileSystem, path)) return refused;
+    driver = hooks;
+    return 0;
+  }
+};
+
+}  // namespace
 
 int DataFile::createTable() {
   if (!declared_) return FileError::INVALID_RECORD_DECLARATION;
@@ -188,8 +297,24 @@ int DataFile::createTable() {
   // A plain file name makes a new file; a named table joins the file it names.
   const bool fresh = !address.tableNamed || !fileSystem_.exists(address.path);
   int error = 0;
-  std::unique_ptr<OsFile> file = fileSystem_.open(address.path, true, fresh, &error);
+  // The file is emptied only once its share mode is held: a file replaced by
+  // CREATE must not be open anywhere else (deny all), and a table joins a file
+  // that no other program writes (deny write). Until then it is opened as it
+  // is, so that a refused CREATE leaves it untouched.
+  std::unique_ptr<OsFile> file = fileSystem_.openOrCreate(address.path, &error);
   if (!file) return osError(error);
+  AttachedFor attached;
+  if (int refused = attached.attach(driverOf(hooks_), *file, OpenMode{fresh ? 0x12u : 0x22u}, fileSystem_,
+                                    address.path))
+    return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
+  FileLocks::Guard writing;
+  if (FileLocks* locks = attached.driver ? attached.driver->locks() : nullptr) writing = locks->forOperation(true);
+  if (fresh) {
+    std::uint64_t size = 0;
+    if (int failed = file->size(&size)) return osError(failed);
+    if (size != 0)
+      if (int failed = file->truncate(0)) return osError(failed);
+  }
   Container container(*file, hooks_.get());
   if (int rc = container.open()) return rc;
   container.refresh(true);
@@ -206,11 +331,14 @@ int DataFile::open(OpenMode mode) {
     clearError();
     return setError(FileError::FILE_ALREADY_OPEN);
   }
+  prepareHooks();
   const int rc = guarded(false, false, [&] { return openTable(mode); });
   if (rc != 0) {
     if (hookOpened_) hooks_->closing(*this);
     hookOpened_ = false;
+    Transaction::current().leave(container_.get());
     container_.reset();
+    detachHooks();
     file_.reset();
   }
   return rc;
@@ -222,6 +350,15 @@ int DataFile::openTable(OpenMode mode) {
   int error = 0;
   file_ = fileSystem_.open(address.path, mode.writes(), false, &error);
   if (!file_) return osError(error);
+  // The share mode first: a refused open reads nothing. Then the open itself
+  // runs under the locks of one operation, since it reads the file (and a
+  // writable open may add missing counters) outside any guarded operation.
+  FileLocks::Guard openLocks;
+  if (DriverHooks* driver = driverOf(hooks_)) {
+    if (int refused = driver->attach(*file_, mode, fileSystem_, address.path, optionTable_.get()))
+      return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
+    openLocks = driver->locks()->forOperation(mode.writes());
+  }
   container_ = std::make_unique<Container>(*file_, hooks_.get());
   if (int rc = container_->open()) return rc;
   container_->refresh(false);
@@ -291,7 +428,9 @@ int DataFile::close() {
   }
   if (hookOpened_) hooks_->closing(*this);
   hookOpened_ = false;
+  Transaction::current().leave(container_.get());
   container_.reset();
+  detachHooks();
   file_.reset();
   inTransaction_ = false;
   currentRecord_ = 0;
@@ -670,12 +809,22 @@ int DataFile::setFile() {
   });
 }
 
-int DataFile::next() {
-  return guarded(true, false, [&] { return step(true); });
-}
+int DataFile::next() { return stepRepeatingHeld(true); }
 
-int DataFile::previous() {
-  return guarded(true, false, [&] { return step(false); });
+int DataFile::previous() { return stepRepeatingHeld(false); }
+
+// Under a hold, a step that meets a record another process holds (43) is
+// repeated, each time as an operation of its own (so a committing writer is
+// not kept out meanwhile), until the hold's time limit has passed.
+int DataFile::stepRepeatingHeld(bool forward) {
+  const auto start = std::chrono::steady_clock::now();
+  int rc = guarded(true, false, [&] { return step(forward); });
+  while (rc == FileError::RECORD_ALREADY_HELD) {
+    FileLocks* locks = locksOf(hooks_);
+    if (!locks || !locks->mayRepeatHeldStep(start)) break;
+    rc = guarded(true, false, [&] { return step(forward); });
+  }
+  return rc;
 }
 
 int DataFile::step(bool forward) {
@@ -684,16 +833,22 @@ int DataFile::step(bool forward) {
   const bool any = forward ? container_->findFirstGreater(cursor_->nextProbe, &found)
                            : container_->findLastLess(cursor_->previousProbe, &found);
   if (!any || !hasKindPrefix(found.key(), table_, cursor_->kind)) return FileError::RECORD_NOT_AVAILABLE;
-  cursor_->nextProbe.assign(found.key().begin(), found.key().end());
-  cursor_->previousProbe = cursor_->nextProbe;
+  // The cursor moves only onto a record that was read: a step refused by a
+  // hold (43) can be repeated and meets the same record again.
+  int rc = 0;
   if (cursor_->kind == RecordKind::DATA) {
     if (found.key().size() != 9) throw InternalError{RecordDamage::RECORD_LENGTH};
-    return readRecord(getBigEndian32(found.key().data() + 5), found);
+    rc = readRecord(getBigEndian32(found.key().data() + 5), found);
+  } else {
+    const auto recordNumber = entryRecordNumber(found);
+    const auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
+    rc = readRecord(*recordNumber, *data);
   }
-  const auto recordNumber = entryRecordNumber(found);
-  const auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
-  if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
-  return readRecord(*recordNumber, *data);
+  if (rc != 0) return rc;
+  cursor_->nextProbe.assign(found.key().begin(), found.key().end());
+  cursor_->previousProbe = cursor_->nextProbe;
+  return 0;
 }
 
 std::uint32_t DataFile::records() {
@@ -718,6 +873,7 @@ std::uint32_t DataFile::records(std::size_t key) {
 // --- COPY ---------------------------------------------------------------------
 
 int DataFile::copy(const std::string& target) {
+  prepareHooks();
   return guarded(false, false, [&] {
     const TableAddress from = TableAddress::parse(fileName_);
     const TableAddress to = TableAddress::parse(target);
@@ -739,6 +895,8 @@ int DataFile::copyTable(const std::string& target) {
   const TableAddress to = TableAddress::parse(target);
 
   std::unique_ptr<OsFile> sourceFile;
+  AttachedFor sourceAttached;
+  FileLocks::Guard sourceLocks;
   std::unique_ptr<Container> sourceOwned;
   Container* source = container_.get();
   if (source) {
@@ -748,6 +906,13 @@ int DataFile::copyTable(const std::string& target) {
     int error = 0;
     sourceFile = fileSystem_.open(from.path, to.path == from.path, false, &error);
     if (!sourceFile) return osError(error);
+    // A closed source is opened for the copy as any open would be: under its
+    // share mode and one operation's locks, with the driver's recovery.
+    const OpenMode mode{to.path == from.path ? 0x22u : 0x40u};
+    if (int refused = sourceAttached.attach(driverOf(hooks_), *sourceFile, mode, fileSystem_, from.path))
+      return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
+    if (FileLocks* locks = sourceAttached.driver ? sourceAttached.driver->locks() : nullptr)
+      sourceLocks = locks->forOperation(mode.writes());
     sourceOwned = std::make_unique<Container>(*sourceFile, hooks_.get());
     if (int rc = sourceOwned->open()) return rc;
     sourceOwned->refresh(to.path == from.path);
@@ -825,11 +990,37 @@ int DataFile::copyTable(const std::string& target) {
 
 // --- Transactions and options --------------------------------------------------
 
-int DataFile::logout() {
-  return guarded(true, false, [&] {
-    inTransaction_ = true;
+int DataFile::logout() { return logout(kLogoutSeconds); }
+
+int DataFile::logout(int timeoutSeconds) { return logout(std::vector<DataFile*>{this}, timeoutSeconds); }
+
+// The files join the process's transaction: each takes its writer lock (so no
+// other program commits under its uncommitted changes) and leaves the
+// transaction, clearing its flag, when it commits, rolls back or closes.
+int DataFile::logout(const std::vector<DataFile*>& files, int timeoutSeconds) {
+  if (files.empty()) return 0;
+  std::vector<TransactionMember> members;
+  for (DataFile* file : files) {
+    file->clearError();
+    if (!file->container_) return file->setError(FileError::FILE_NOT_OPEN);
+    members.push_back(TransactionMember{file->container_.get(), &file->fileSystem_,
+                                        TableAddress::parse(file->fileName_).path, locksOf(file->hooks_),
+                                        [file] { file->inTransaction_ = false; }});
+  }
+  DataFile& first = *files.front();
+  const int rc = first.guarded(true, false, [&] {
+    if (int busy = Transaction::current().begin(std::move(members), timeoutSeconds)) return busy;
+    for (DataFile* file : files) file->inTransaction_ = true;
     return 0;
   });
+  for (DataFile* file : files) {
+    if (file == &first) continue;
+    file->errorCode_ = first.errorCode_;
+    file->errorText_ = first.errorText_;
+    file->fileErrorCode_ = first.fileErrorCode_;
+    file->fileErrorText_ = first.fileErrorText_;
+  }
+  return rc;
 }
 
 int DataFile::commit() {
@@ -837,10 +1028,15 @@ int DataFile::commit() {
     clearError();
     return container_ ? 0 : setError(FileError::FILE_NOT_OPEN);
   }
-  // Leaving the transaction first lets the guarded entry point run the
-  // ordinary commit, and drop everything should it fail.
+  // The transaction commits every file that joined it (one changed file: its
+  // ordinary commit; more: together through the control files) and ends, which
+  // clears their flags. Should it fail, the guarded entry point drops what this
+  // file still holds.
   return guarded(true, true, [&] {
-    inTransaction_ = false;
+    if (Transaction::current().includes(container_.get()))
+      Transaction::current().commit();
+    else
+      inTransaction_ = false;
     return 0;
   });
 }
@@ -848,6 +1044,10 @@ int DataFile::commit() {
 int DataFile::rollback() {
   clearError();
   if (!container_) return setError(FileError::FILE_NOT_OPEN);
+  // The transaction ends first and whatever happens next: it needs no reading
+  // (it only drops what is in memory), and a file that cannot be read now
+  // must not keep its writer lock.
+  if (inTransaction_ && Transaction::current().includes(container_.get())) Transaction::current().rollback();
   inTransaction_ = false;
   return guarded(true, false, [&] {
     container_->discardChanges();
@@ -855,6 +1055,50 @@ int DataFile::rollback() {
   });
 }
 
+// FLUSH commits this file's writes now, inside a transaction too.
+int DataFile::flush() {
+  return guarded(true, true, [&] {
+    container_->commit();
+    return 0;
+  });
+}
+
+int DataFile::stream() {
+  clearError();
+  return 0;
+}
+
+int DataFile::lockTable() {
+  return guarded(true, false, [&] {
+    FileLocks* locks = locksOf(hooks_);
+    return locks ? locks->lockTable(table_) : 0;
+  });
+}
+
+int DataFile::unlockTable() {
+  return guarded(true, false, [&] {
+    if (FileLocks* locks = locksOf(hooks_)) locks->unlockTable(table_);
+    return 0;
+  });
+}
+
+int DataFile::hold(int seconds) {
+  clearError();
+  if (!container_) return setError(FileError::FILE_NOT_OPEN);
+  if (FileLocks* locks = locksOf(hooks_)) locks->armHold(seconds);
+  return 0;
+}
+
+int DataFile::release() {
+  return guarded(true, false, [&] {
+    if (FileLocks* locks = locksOf(hooks_)) locks->releaseHold();
+    return 0;
+  });
+}
+
+// The record layer knows no option of its own: every one goes to the hooks
+// (the driver's answer FLAGS and PNM through OptionTable, each as an
+// operation of its own whose error stays in errorCode()).
 std::string DataFile::send(std::string_view option) {
   clearError();
   return hooks_->option(*this, option).value_or(std::string());

@@ -18,6 +18,13 @@
 // record that its flags call for (none for a record left out by OPT), each
 // carrying the record's number; the counter records hold the number of data
 // records and of entries per key; record numbers are never reused.
+//
+// Unless setHooks() says otherwise, each open (and CREATE) runs under the
+// driver's own hooks (options.h): the open mode's share mode is taken on the
+// OS file, every operation holds the locks that share mode calls for, the file
+// is enciphered with the declaration's owner password, LOGOUT/COMMIT/ROLLBACK
+// go through the process's transaction (transactions.h), and SEND knows the
+// driver options.
 #pragma once
 
 #include <array>
@@ -54,8 +61,10 @@ class DataFile {
   void setName(std::string fileName);
   const std::string& name() const { return fileName_; }
   // Locking, transactions across files, cipher and options (see file_hooks.h).
-  // Taken at OPEN; null restores the defaults.
+  // Taken at OPEN; null restores the defaults (a fresh DriverHooks per CREATE
+  // and OPEN, enciphering with the declaration's owner password).
   void setHooks(std::shared_ptr<FileHooks> hooks);
+  const std::shared_ptr<FileHooks>& hooks() const { return hooks_; }
 
   // --- Operations: each returns errorCode() ------------------------------
   int create();                       // CREATE: the table, replacing one of that name
@@ -77,8 +86,23 @@ class DataFile {
   std::uint32_t records(std::size_t key);  // RECORDS(key)
   int copy(const std::string& target);     // COPY (whole file, or the table into another file)
   int logout();                       // LOGOUT: writes stay in memory until COMMIT/ROLLBACK
-  int commit();                       // COMMIT
-  int rollback();                     // ROLLBACK
+  // LOGOUT waiting up to timeoutSeconds (< 0: no limit) for the file's writer
+  // lock; 32 when it stays busy. logout() waits kLogoutSeconds.
+  int logout(int timeoutSeconds);
+  // LOGOUT of several open files into one transaction: all join or none
+  // (each file's errorCode() is set). COMMIT or ROLLBACK on any of them ends it.
+  static int logout(const std::vector<DataFile*>& files, int timeoutSeconds = kLogoutSeconds);
+  static constexpr int kLogoutSeconds = 1;
+  int commit();                       // COMMIT: every file of the transaction together
+  int rollback();                     // ROLLBACK: every file of the transaction
+  int flush();                        // FLUSH: commit this file's pending writes now
+  int stream();                       // STREAM: accepted, no effect
+  int lockTable();                    // LOCK: 0, or 32 when another process holds it
+  int unlockTable();                  // UNLOCK
+  // HOLD: the next record read is also locked (43 when another process holds
+  // it; NEXT/PREVIOUS repeat their step for up to seconds, < 0: no limit).
+  int hold(int seconds);
+  int release();                      // RELEASE the held record
   std::string send(std::string_view option);  // SEND: unknown options give ""
 
   // The current record's number (POINTER) and its position as an opaque
@@ -112,6 +136,8 @@ class DataFile {
 
  private:
   struct Cursor;
+  struct OptionTable;
+  friend struct OptionTable;
 
   template <class Body>
   int guarded(bool needsOpen, bool writes, Body&& body);
@@ -125,6 +151,9 @@ class DataFile {
   int deleteRecord();
   int readRecord(std::uint32_t recordNumber, const TreeRecord& data);
   int step(bool forward);
+  int stepRepeatingHeld(bool forward);
+  void prepareHooks();
+  void detachHooks();
   int copyTable(const std::string& target);
   int osError(int code);
 
@@ -144,6 +173,8 @@ class DataFile {
   FileSystem& fileSystem_;
   std::string fileName_;
   std::shared_ptr<FileHooks> hooks_;
+  bool hooksChosen_ = false;  // setHooks() gave hooks; else the driver's per open
+  std::unique_ptr<OptionTable> optionTable_;
   const TableDeclaration* declared_ = nullptr;
   std::uint8_t* declaredBuffer_ = nullptr;
 

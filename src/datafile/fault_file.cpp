@@ -142,6 +142,10 @@ std::unique_ptr<OsFile> FaultFileSystem::open(const std::string& path, bool forW
   return std::make_unique<File>(*this, it->second, forWrite || create);
 }
 
+std::unique_ptr<OsFile> FaultFileSystem::openOrCreate(const std::string& path, int* error) {
+  return open(path, true, files_.count(path) == 0, error);
+}
+
 bool FaultFileSystem::exists(const std::string& path) { return files_.count(path) != 0; }
 
 int FaultFileSystem::remove(const std::string& path) { return files_.erase(path) ? 0 : ENOENT; }

@@ -39,6 +39,7 @@ class FaultFileSystem final : public FileSystem {
   ~FaultFileSystem() override;
 
   std::unique_ptr<OsFile> open(const std::string& path, bool forWrite, bool create, int* error) override;
+  std::unique_ptr<OsFile> openOrCreate(const std::string& path, int* error) override;
   bool exists(const std::string& path) override;
   int remove(const std::string& path) override;
   int copy(const std::string& from, const std::string& to) override;

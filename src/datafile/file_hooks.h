@@ -1,6 +1,7 @@
 // FileHooks: where locking, transactions across files, the cipher and the
-// driver options plug into an open data file. The defaults take no locks,
-// never refuse, and know no options, which is what a single-user file needs.
+// driver options plug into an open data file. This base takes no locks, never
+// refuses, and knows no options; a DataFile runs under the driver's
+// implementation (DriverHooks, options.h) unless its caller sets other hooks.
 //
 // A DataFile calls these around every operation; it also hands the object to
 // its container, whose hooks (reader lock around a commit, the recovery

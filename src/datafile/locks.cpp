@@ -3,6 +3,7 @@
 #include "datafile/locks.h"
 
 #include <cerrno>
+#include <exception>
 #include <thread>
 
 #include "datafile/container.h"
@@ -101,24 +102,38 @@ bool FileLocks::take(unsigned kinds, std::uint32_t number, bool wait) {
     return retainNumber(number, wait);
   }
   // Writer before readers, so that a committer never holds the reader range
-  // while it waits for the writer byte.
-  if (kinds & kWriterByte) {
-    if (writerDepth_ == 0 && !request(lock_bytes::kWriter, 1, wait)) return false;
-    ++writerDepth_;
-  }
-  if (kinds & kAllReaders) {
-    if (allReadersDepth_ == 0 && !request(lock_bytes::kBase, lock_bytes::kReaderSlots, wait)) {
-      if (kinds & kWriterByte) release(kWriterByte, 0);
-      return false;
+  // while it waits for the writer byte. A request that is refused or fails
+  // gives back what this call took: a caller whose take() did not succeed
+  // never releases, so nothing may stay counted.
+  unsigned taken = 0;
+  try {
+    if (kinds & kWriterByte) {
+      if (writerDepth_ == 0 && !request(lock_bytes::kWriter, 1, wait)) return false;
+      ++writerDepth_;
+      taken |= kWriterByte;
     }
-    ++allReadersDepth_;
-  }
-  if (kinds & kReaderSlot) {
-    if (readerDepth_ == 0 && allReadersDepth_ == 0 && !takeReaderSlot(wait)) {
-      release(kinds & (kWriterByte | kAllReaders), 0);
-      return false;
+    if (kinds & kAllReaders) {
+      if (allReadersDepth_ == 0 && !request(lock_bytes::kBase, lock_bytes::kReaderSlots, wait)) {
+        release(taken, 0);
+        return false;
+      }
+      ++allReadersDepth_;
+      taken |= kAllReaders;
     }
-    ++readerDepth_;
+    if (kinds & kReaderSlot) {
+      if (readerDepth_ == 0 && allReadersDepth_ == 0 && !takeReaderSlot(wait)) {
+        release(taken, 0);
+        return false;
+      }
+      ++readerDepth_;
+    }
+  } catch (...) {
+    try {
+      release(taken, 0);
+    } catch (...) {
+      // The OS failure that got here is the one to report.
+    }
+    throw;
   }
   return true;
 }
@@ -130,12 +145,22 @@ void FileLocks::release(unsigned kinds, std::uint32_t number) {
   }
   if ((kinds & kReaderSlot) && readerDepth_ > 0 && --readerDepth_ == 0 && allReadersDepth_ == 0)
     file_.unlock(lock_bytes::kBase + slot_, 1);
+  std::exception_ptr slotFailure;
   if ((kinds & kAllReaders) && allReadersDepth_ > 0 && --allReadersDepth_ == 0) {
     file_.unlock(lock_bytes::kBase, lock_bytes::kReaderSlots);
-    // The range covered our own slot too; keep it if it is still in use.
-    if (readerDepth_ > 0) takeReaderSlot(true);
+    // The range covered our own slot too; keep it if it is still in use
+    // (before the writer byte goes, so no commit slips in between). Should
+    // that fail, the writer byte is still given back.
+    if (readerDepth_ > 0) {
+      try {
+        takeReaderSlot(true);
+      } catch (...) {
+        slotFailure = std::current_exception();
+      }
+    }
   }
   if ((kinds & kWriterByte) && writerDepth_ > 0 && --writerDepth_ == 0) file_.unlock(lock_bytes::kWriter, 1);
+  if (slotFailure) std::rethrow_exception(slotFailure);
 }
 
 FileLocks::Guard& FileLocks::Guard::operator=(Guard&& other) noexcept {

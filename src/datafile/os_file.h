@@ -40,6 +40,13 @@ class FileSystem {
   // create: replace any existing file by an empty one. Returns null and sets
   // *error (errno) on failure.
   virtual std::unique_ptr<OsFile> open(const std::string& path, bool forWrite, bool create, int* error) = 0;
+  // Opens the file for writing, creating an empty one only when none exists:
+  // an existing file is never truncated, even when another process creates it
+  // at the same moment. The fallback (exists, then open) is not atomic; the
+  // real and the test file systems do it in one step.
+  virtual std::unique_ptr<OsFile> openOrCreate(const std::string& path, int* error) {
+    return open(path, true, !exists(path), error);
+  }
   virtual bool exists(const std::string& path) = 0;
   virtual int remove(const std::string& path) = 0;
   virtual int copy(const std::string& from, const std::string& to) = 0;

@@ -96,6 +96,16 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixFile>(fd);
   }
 
+  std::unique_ptr<OsFile> openOrCreate(const std::string& path, int* error) override {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (error) *error = errno;
+      return nullptr;
+    }
+    if (error) *error = 0;
+    return std::make_unique<PosixFile>(fd);
+  }
+
   bool exists(const std::string& path) override {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;

@@ -81,8 +81,9 @@ int ControlFile::open(FileSystem& fileSystem, const std::string& path, std::uniq
   std::unique_ptr<ControlFile> opened(new ControlFile);
   opened->path_ = path;
   int error = 0;
-  // Created only when missing: creating replaces a file by an empty one.
-  opened->file_ = fileSystem.open(path, true, !fileSystem.exists(path), &error);
+  // Created only when missing, in one step: two processes that create it at
+  // the same moment must not truncate each other's ids.
+  opened->file_ = fileSystem.openOrCreate(path, &error);
   if (!opened->file_) return error ? error : 5;
   opened->share_ = std::make_unique<ShareModeLock>(*opened->file_, kControlFileMode);
   if (int refused = opened->share_->acquire()) return refused;

@@ -194,6 +194,9 @@ TEST_F(ItemFile, ErrorsOfRecordOperations) {
 
 TEST_F(ItemFile, WatchedRecordChangedElsewhereIsNotOverwritten) {
   const auto a = add(item("a", 1));
+  // Two writers at once: both open with deny none.
+  ASSERT_EQ(file.close(), 0);
+  ASSERT_EQ(file.open(OpenMode{0x42}), 0);
   ASSERT_EQ(file.watch(), 0);
   ASSERT_EQ(file.get(a), 0);
 
@@ -201,7 +204,7 @@ TEST_F(ItemFile, WatchedRecordChangedElsewhereIsNotOverwritten) {
   Item otherBuffer{};
   other.declare(declaration, &otherBuffer);
   other.setName(file.name());
-  ASSERT_EQ(other.open(), 0);
+  ASSERT_EQ(other.open(OpenMode{0x42}), 0);
   ASSERT_EQ(other.get(a), 0);
   otherBuffer.amount = 5;
   ASSERT_EQ(other.put(), 0);

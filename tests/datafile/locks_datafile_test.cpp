@@ -1,12 +1,9 @@
 // Share modes and locks met through the record layer by another process: a
 // collection file open for writing with deny write keeps a second writer out
-// and lets a reader open and walk it.
-//
-// Runs once the record layer hands the OS file to its DriverHooks at OPEN
-// (DriverHooks::attach); until then it is skipped.
+// and lets a reader open and walk it. No hooks are set: every DataFile runs
+// under the driver's.
 #include <gtest/gtest.h>
 
-#include "datafile/options.h"
 #include "datafile_fixture.h"
 #include "locks_support.h"
 
@@ -30,22 +27,12 @@ TEST(LockedDataFile, DenyWriteKeepsASecondWriterOutAndLetsAReaderRead) {
     }
     file.close();
   }
-  {
-    DataFile probe;
-    auto hooks = std::make_shared<DriverHooks>();
-    probe.declare(declaration, &buffer);
-    probe.setName(path);
-    probe.setHooks(hooks);
-    ASSERT_EQ(probe.open(OpenMode{0x22}), 0);
-    if (!hooks->locks()) GTEST_SKIP() << "the record layer does not attach its DriverHooks at OPEN yet";
-  }
   Pipe ready, done;
   Child owner([&] {
     DataFile file;
     Item own{};
     file.declare(declaration, &own);
     file.setName(path);
-    file.setHooks(std::make_shared<DriverHooks>());
     if (file.open(OpenMode{0x22}) != 0) return 2;
     ready.send('R');
     done.receive();
@@ -57,7 +44,6 @@ TEST(LockedDataFile, DenyWriteKeepsASecondWriterOutAndLetsAReaderRead) {
     auto file = std::make_unique<DataFile>();
     file->declare(declaration, &buffer);
     file->setName(path);
-    file->setHooks(std::make_shared<DriverHooks>());
     file->open(OpenMode{mode});
     return file;
   };
