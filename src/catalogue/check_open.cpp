@@ -60,7 +60,7 @@ void CHECKOPEN(runtime::Runtime& runtime, datafile::DataFile& file, std::optiona
       break;
     case FileError::KEY_FILE_MUST_BE_REBUILT:
       STANDARDWARNING(runtime, file, INVALID_KEY, file.name());
-      if (!rebuildKeys || rebuildKeys(file) != 0) {
+      if ((rebuildKeys ? rebuildKeys(file) : file.buildFile()) != 0) {
         STANDARDWARNING(runtime, file, KEY_REBUILD_ERROR, file.name());
       } else {
         file.open(procedure.mode);

@@ -5,7 +5,7 @@
 // It returns with the file open (or already open), or ends the program. A file
 // whose keys must be rebuilt is offered a rebuild; the rebuild is done by the
 // caller's `rebuildKeys` (returning 0 on success, else an error code left in
-// the file); without one the rebuild counts as failed.
+// the file), or by the file's own BUILDfile when none is given.
 #pragma once
 
 #include <cstdint>

@@ -1111,3 +1111,48 @@ std::string describeError(const DataFile& file) {
 }
 
 }  // namespace glimra::datafile
+
+namespace glimra::datafile {
+
+int DataFile::writeOperation(const std::function<int()>& body) { return guarded(true, true, body); }
+
+// The builds leave their failure in this file's error fields.
+namespace {
+template <class Build>
+int runBuild(Build&& build, std::string* code, std::string* text) {
+  BuildFailure failure;
+  const int result = build(&failure);
+  *code = failure.fileErrorCode;
+  *text = failure.fileErrorText;
+  return result;
+}
+}  // namespace
+
+int DataFile::buildKey(std::size_t key, const BuildSettings& settings) {
+  std::string code, text;
+  const int result = runBuild([&](BuildFailure* f) { return datafile::buildKey(*this, key, settings, f); }, &code, &text);
+  return finishBuild(result, std::move(code), std::move(text));
+}
+
+int DataFile::buildFile(const BuildSettings& settings) {
+  std::string code, text;
+  const int result = runBuild([&](BuildFailure* f) { return datafile::buildFile(*this, settings, f); }, &code, &text);
+  return finishBuild(result, std::move(code), std::move(text));
+}
+
+int DataFile::pack(const BuildSettings& settings) {
+  std::string code, text;
+  const int result = runBuild([&](BuildFailure* f) { return datafile::pack(*this, settings, f); }, &code, &text);
+  return finishBuild(result, std::move(code), std::move(text));
+}
+
+int DataFile::finishBuild(int result, std::string fileErrorCode, std::string fileErrorText) {
+  setError(result);
+  if (result == FileError::FILE_SYSTEM_ERROR) {
+    fileErrorCode_ = std::move(fileErrorCode);
+    fileErrorText_ = std::move(fileErrorText);
+  }
+  return errorCode_;
+}
+
+}  // namespace glimra::datafile

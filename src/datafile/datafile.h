@@ -29,6 +29,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -40,6 +41,7 @@
 #include "datafile/container.h"
 #include "datafile/declaration.h"
 #include "datafile/file_hooks.h"
+#include "datafile/key_build.h"
 #include "datafile/os_file.h"
 
 namespace glimra::datafile {
@@ -104,6 +106,14 @@ class DataFile {
   int hold(int seconds);
   int release();                      // RELEASE the held record
   std::string send(std::string_view option);  // SEND: unknown options give ""
+  // BUILDkey, BUILDfile and PACK (key_build.h): complete or rebuild keys.
+  // buildFile and pack open a closed file for their duration.
+  int buildKey(std::size_t key, const BuildSettings& settings = {});
+  int buildFile(const BuildSettings& settings = {});
+  int pack(const BuildSettings& settings = {});
+  // Runs body (returning an error code) as one writing operation through the
+  // guarded entry point; for the key-build layer.
+  int writeOperation(const std::function<int()>& body);
 
   // The current record's number (POINTER) and its position as an opaque
   // 4-byte value (POSITION); 0 / zeros without a current record.
@@ -142,6 +152,7 @@ class DataFile {
   template <class Body>
   int guarded(bool needsOpen, bool writes, Body&& body);
   int setError(int code);
+  int finishBuild(int result, std::string fileErrorCode, std::string fileErrorText);
   void clearError();
 
   int openTable(OpenMode mode);

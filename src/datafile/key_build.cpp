@@ -276,42 +276,20 @@ int refusal(DataFile& file) {
   return 0;
 }
 
-// Runs body as one writing operation: the header refreshed first, its
-// uncommitted changes dropped when it fails, internal errors and OS failures
-// turned into error 90.
+// Runs body as one writing operation through the file's own guarded entry
+// point: under the operation locks of its share mode, with the header
+// refreshed first, uncommitted changes dropped when it fails, and internal
+// errors and OS failures turned into error 90.
 template <class Body>
 int guardedBuild(DataFile& file, BuildFailure* failure, Body&& body) {
   BuildFailure local;
   BuildFailure& out = failure ? *failure : local;
   out = BuildFailure{};
   if (int refused = refusal(file)) return out.error = refused;
-  Container& container = *file.container();
-  auto fail = [&](int number, std::string text) {
-    try {
-      container.discardChanges();
-    } catch (...) {
-      // Nothing more to drop: the file keeps its last commit.
-    }
-    out.error = FileError::FILE_SYSTEM_ERROR;
-    out.fileErrorCode = std::to_string(number);
-    out.fileErrorText = std::move(text);
-    return out.error;
-  };
-  try {
-    container.refresh(true);
-    const int result = body();
-    if (result == 0)
-      container.commit();
-    else
-      container.discardChanges();
-    return out.error = result;
-  } catch (const InternalError& e) {
-    return fail(e.number, DATA_CORRUPTION_TEXT);
-  } catch (const OsFailure& e) {
-    return fail(e.code, osErrorText(e.code));
-  } catch (const std::bad_alloc&) {
-    return fail(ENOMEM, osErrorText(ENOMEM));
-  }
+  out.error = file.writeOperation(std::forward<Body>(body));
+  out.fileErrorCode = file.fileErrorCode();
+  out.fileErrorText = file.fileErrorText();
+  return out.error;
 }
 
 // Opens a closed file for the duration of an operation, as BUILDfile and PACK
