@@ -385,10 +385,12 @@ int DataFile::openTable(OpenMode mode) {
   writable_ = mode.writes();
   openMode_ = mode;
   memos_.clear();
+  dynamic_.clear();
   for (const MemoDeclaration& m : layout_.memos)
     memos_.push_back((m.flags & MEMO_BLOB) ? Bytes() : Bytes(m.size, ' '));
   currentRecord_ = 0;
   cursor_.reset();
+  dynamic_.clear();
   watchArmed_ = false;
   watchedCopy_.reset();
   inTransaction_ = false;
@@ -762,8 +764,8 @@ int DataFile::getByKey(std::size_t key) {
     TreeRecord entry;
     // A unique key's entry is the value itself; duplicates carry the record
     // number behind it, so the first of them is the first key above the value.
-    bool found = container_->find(probe, &entry);
-    if (!found && container_->findFirstGreater(probe, &entry))
+    bool found = isDynamic(key) ? dynamic_.find(key, probe, &entry) : container_->find(probe, &entry);
+    if (!found && findEntry(static_cast<std::uint8_t>(key), true, probe, &entry))
       found = entry.key().size() == probe.size() + 4 && std::equal(probe.begin(), probe.end(), entry.key().begin());
     if (!found) return FileError::RECORD_NOT_FOUND;
     const auto recordNumber = entryRecordNumber(entry);
@@ -830,8 +832,7 @@ int DataFile::stepRepeatingHeld(bool forward) {
 int DataFile::step(bool forward) {
   if (!cursor_) return FileError::RECORD_NOT_AVAILABLE;
   TreeRecord found;
-  const bool any = forward ? container_->findFirstGreater(cursor_->nextProbe, &found)
-                           : container_->findLastLess(cursor_->previousProbe, &found);
+  const bool any = findEntry(cursor_->kind, forward, forward ? ByteView(cursor_->nextProbe) : ByteView(cursor_->previousProbe), &found);
   if (!any || !hasKindPrefix(found.key(), table_, cursor_->kind)) return FileError::RECORD_NOT_AVAILABLE;
   // The cursor moves only onto a record that was read: a step refused by a
   // hold (43) can be repeated and meets the same record again.
@@ -840,8 +841,16 @@ int DataFile::step(bool forward) {
     if (found.key().size() != 9) throw InternalError{RecordDamage::RECORD_LENGTH};
     rc = readRecord(getBigEndian32(found.key().data() + 5), found);
   } else {
-    const auto recordNumber = entryRecordNumber(found);
-    const auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    auto recordNumber = entryRecordNumber(found);
+    auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    // A dynamic index is not maintained record by record: it skips entries
+    // of records deleted since it was built.
+    while (!data && isDynamic(cursor_->kind)) {
+      if (!findEntry(cursor_->kind, forward, found.key(), &found) || !hasKindPrefix(found.key(), table_, cursor_->kind))
+        return FileError::RECORD_NOT_AVAILABLE;
+      recordNumber = entryRecordNumber(found);
+      data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    }
     if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
     rc = readRecord(*recordNumber, *data);
   }
@@ -864,7 +873,7 @@ std::uint32_t DataFile::records(std::size_t key) {
   std::uint32_t count = 0;
   guarded(true, false, [&] {
     if (!checkKeyNumber(key)) return FileError::RECORD_NOT_AVAILABLE;
-    count = counterValue(static_cast<std::uint8_t>(key));
+    count = isDynamic(key) ? dynamic_.count(key) : counterValue(static_cast<std::uint8_t>(key));
     return 0;
   });
   return count;
@@ -1116,6 +1125,25 @@ namespace glimra::datafile {
 
 int DataFile::writeOperation(const std::function<int()>& body) { return guarded(true, true, body); }
 
+bool DataFile::isDynamic(std::size_t key) const {
+  return key < layout_.keys.size() && (layout_.keys[key].flags & KeyFlag::DYNAMIC) != 0;
+}
+
+// The record after (forward) or before a probe, for a walk over records of
+// one kind: a dynamic index's entries live in memory, everything else in the
+// tree.
+bool DataFile::findEntry(std::uint8_t kind, bool forward, ByteView probe, TreeRecord* found) {
+  if (isDynamic(kind))
+    return forward ? dynamic_.findFirstGreater(kind, probe, found) : dynamic_.findLastLess(kind, probe, found);
+  return forward ? container_->findFirstGreater(probe, found) : container_->findLastLess(probe, found);
+}
+
+BuildSettings DataFile::withDynamicIndexes(const BuildSettings& settings) {
+  BuildSettings effective = settings;
+  effective.dynamicIndexes = &dynamic_;
+  return effective;
+}
+
 // The builds leave their failure in this file's error fields.
 namespace {
 template <class Build>
@@ -1130,19 +1158,19 @@ int runBuild(Build&& build, std::string* code, std::string* text) {
 
 int DataFile::buildKey(std::size_t key, const BuildSettings& settings) {
   std::string code, text;
-  const int result = runBuild([&](BuildFailure* f) { return datafile::buildKey(*this, key, settings, f); }, &code, &text);
+  const int result = runBuild([&](BuildFailure* f) { return datafile::buildKey(*this, key, withDynamicIndexes(settings), f); }, &code, &text);
   return finishBuild(result, std::move(code), std::move(text));
 }
 
 int DataFile::buildFile(const BuildSettings& settings) {
   std::string code, text;
-  const int result = runBuild([&](BuildFailure* f) { return datafile::buildFile(*this, settings, f); }, &code, &text);
+  const int result = runBuild([&](BuildFailure* f) { return datafile::buildFile(*this, withDynamicIndexes(settings), f); }, &code, &text);
   return finishBuild(result, std::move(code), std::move(text));
 }
 
 int DataFile::pack(const BuildSettings& settings) {
   std::string code, text;
-  const int result = runBuild([&](BuildFailure* f) { return datafile::pack(*this, settings, f); }, &code, &text);
+  const int result = runBuild([&](BuildFailure* f) { return datafile::pack(*this, withDynamicIndexes(settings), f); }, &code, &text);
   return finishBuild(result, std::move(code), std::move(text));
 }
 

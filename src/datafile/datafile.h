@@ -40,6 +40,7 @@
 #include "datafile/character_tables.h"
 #include "datafile/container.h"
 #include "datafile/declaration.h"
+#include "datafile/dynamic_index.h"
 #include "datafile/file_hooks.h"
 #include "datafile/key_build.h"
 #include "datafile/os_file.h"
@@ -153,6 +154,9 @@ class DataFile {
   int guarded(bool needsOpen, bool writes, Body&& body);
   int setError(int code);
   int finishBuild(int result, std::string fileErrorCode, std::string fileErrorText);
+  BuildSettings withDynamicIndexes(const BuildSettings& settings);
+  bool isDynamic(std::size_t key) const;
+  bool findEntry(std::uint8_t kind, bool forward, ByteView probe, TreeRecord* found);
   void clearError();
 
   int openTable(OpenMode mode);
@@ -202,6 +206,8 @@ class DataFile {
 
   std::uint32_t currentRecord_ = 0;
   std::unique_ptr<Cursor> cursor_;
+  // Entries of the dynamic indexes: built in memory, empty at every OPEN.
+  DynamicIndexes dynamic_;
   bool watchArmed_ = false;
   std::optional<Bytes> watchedCopy_;  // stored image read under WATCH
   bool inTransaction_ = false;

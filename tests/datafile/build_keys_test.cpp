@@ -185,6 +185,30 @@ TEST(BuildKeys, DynamicIndexIsBuiltInMemoryOnly) {
   EXPECT_EQ(dynamic.count(NUMBERDYNAMIC), 8u);
 }
 
+TEST(BuildKeys, AnOpenFileReadsItsDynamicIndexUntilItCloses) {
+  AppendedTable t;
+  EXPECT_TRUE(t.entries(NUMBERDYNAMIC).empty());  // nothing before a build
+  ASSERT_EQ(t.file.buildFile(), 0) << describeError(t.file);
+  ASSERT_EQ(t.file.buildKey(NUMBERDYNAMIC), 0) << describeError(t.file);
+  std::vector<std::uint32_t> byNumber = t.entries(NUMBERKEY);
+  EXPECT_EQ(t.entries(NUMBERDYNAMIC), byNumber);
+  EXPECT_EQ(t.file.records(NUMBERDYNAMIC), 7u);
+  std::reverse(byNumber.begin(), byNumber.end());
+  EXPECT_EQ(walk(t.file, NUMBERDYNAMIC, false), byNumber);
+
+  // A record deleted after the build is skipped, not reported as damage.
+  ASSERT_EQ(t.file.get(byNumber.front()), 0);
+  ASSERT_EQ(t.file.erase(), 0);
+  byNumber.erase(byNumber.begin());
+  std::reverse(byNumber.begin(), byNumber.end());
+  EXPECT_EQ(t.entries(NUMBERDYNAMIC), byNumber);
+
+  ASSERT_EQ(t.file.close(), 0);
+  ASSERT_EQ(t.file.open(), 0);
+  EXPECT_TRUE(t.entries(NUMBERDYNAMIC).empty());  // gone with the close
+  EXPECT_EQ(t.check(), "");
+}
+
 TEST(BuildKeys, BuildFileAndPackOpenAClosedFileAndPackDropsStaleBytes) {
   AppendedTable t;
   ASSERT_EQ(t.file.close(), 0);

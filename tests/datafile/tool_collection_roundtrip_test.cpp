@@ -144,11 +144,15 @@ TEST(CollectionRoundTrip, KeysCheckAndDumpAgreeWithTheRecordsWritten) {
       }
       if (i % 97 == 0) r.DELETED = 1;
       if (i % 31 == 0) r.CREATEDDATE = -r.CREATEDDATE;  // negative values sort first
-      if (i % 500 == 0) ASSERT_EQ(file.logout(), 0);
+      if (i % 500 == 0) {
+        ASSERT_EQ(file.logout(), 0);
+      }
       buffer = r;
       ASSERT_EQ(file.add(), 0) << describeError(file);
       written[file.pointer()] = r;
-      if (i % 500 == 499) ASSERT_EQ(file.commit(), 0) << describeError(file);
+      if (i % 500 == 499) {
+        ASSERT_EQ(file.commit(), 0) << describeError(file);
+      }
     }
     ASSERT_EQ(file.close(), 0);
   }
