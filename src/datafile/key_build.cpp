@@ -22,26 +22,11 @@ bool isStaticIndex(const KeyDeclaration& key) {
   return (key.flags & KeyFlag::INDEX) && !(key.flags & KeyFlag::DYNAMIC);
 }
 
-// The record as the program sees it: stored OEM text back in the Windows set
-// (CSTRING up to its first zero byte, PSTRING its counted bytes), since keys
-// are always encoded from the Windows image.
+// The record as the program sees it: stored OEM text back in the Windows set,
+// since keys are always encoded from the Windows image.
 Bytes windowsImage(const TableDeclaration& layout, const CharacterTables& tables, ByteView stored) {
   Bytes image(stored.begin(), stored.end());
-  if (!tables.oem) return image;
-  for (const FieldDeclaration& f : layout.fields) {
-    const bool text = f.type == FieldType::STRING || f.type == FieldType::CSTRING || f.type == FieldType::PSTRING;
-    if (!text || f.overlay != 0 || f.size == 0) continue;
-    std::uint8_t* at = image.data() + f.offset;
-    std::size_t length = f.size;
-    if (f.type == FieldType::CSTRING) {
-      const void* zero = std::memchr(at, 0, f.size);
-      if (zero) length = static_cast<const std::uint8_t*>(zero) - at;
-    } else if (f.type == FieldType::PSTRING) {
-      length = std::min<std::size_t>(at[0], f.size - 1);
-      ++at;
-    }
-    oemToWindows(at, length);
-  }
+  if (tables.oem) convertRecordText(layout, image.data(), false);
   return image;
 }
 
