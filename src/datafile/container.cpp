@@ -145,6 +145,7 @@ std::vector<CachedPage*> Container::Impl::dirtyPages() {
 void Container::Impl::trimCache() {
   // Below the hard limit the age check runs only now and then: it scans the cache.
   if (cache.size() < kCacheHigh && (++trimCalls % 16) != 0) return;
+  if (cache.size() <= cleanlessSize) return;
   while (cache.size() > kCacheLow) {
     CachedPage* oldest = nullptr;
     std::uint64_t ageSum = 0;
@@ -152,7 +153,10 @@ void Container::Impl::trimCache() {
       ageSum += useClock - p->lastUse;
       if (!p->dirty && (!oldest || p->lastUse < oldest->lastUse)) oldest = p.get();
     }
-    if (!oldest) return;
+    if (!oldest) {
+      cleanlessSize = cache.size();
+      return;
+    }
     const std::uint64_t average = ageSum / cache.size();
     const std::uint64_t age = useClock - oldest->lastUse;
     if (cache.size() < kCacheHigh && age <= 4 * average + kCacheHigh) return;

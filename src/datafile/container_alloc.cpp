@@ -122,7 +122,11 @@ void Container::Impl::relocate(CachedPage* p, int sizeClass) {
 }
 
 // Encodes every dirty page once and gives each a slot of the class its
-// encoded size needs. Moving pages dirties others, so this runs until stable.
+// encoded size needs. Moving pages dirties others (parents re-pointed, pages
+// slid within their regions) and may load pages into the cache, so whole
+// passes over the dirty pages repeat until one moves nothing. Cached pages
+// are never dropped during a commit, so the pointers of a pass stay valid;
+// a page slid by a later move keeps its class and is only re-pointed.
 void Container::Impl::placeDirtyPages() {
   for (;;) {
     bool moved = false;
@@ -135,7 +139,6 @@ void Container::Impl::placeDirtyPages() {
       if (p->ref < 0 || wanted != p->sizeClass) {
         relocate(p, wanted);
         moved = true;
-        break;
       }
     }
     if (!moved) return;

@@ -352,6 +352,7 @@ void Container::commitSecondHalf() {
     p->dirty = false;
     p->onDisk = p->encoded;
   }
+  d.cleanlessSize = 0;
   d.nextTemporary = kFirstTemporary;
   d.unlockReaders();
 }
@@ -393,6 +394,7 @@ void Container::discardChanges() {
   }
   d.header = (d.pendingFound && d.pendingReadable) ? d.newestHeader : d.diskHeader;
   d.headerDirty = false;
+  d.cleanlessSize = 0;
   d.nextTemporary = kFirstTemporary;
 }
 

@@ -59,6 +59,11 @@ struct Container::Impl {
   std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
   std::uint64_t useClock = 0;
   std::uint64_t trimCalls = 0;
+  // The cache size at which the last trim found only dirty pages: while a
+  // transaction holds many dirty pages, trimming then skips its scan until a
+  // page is added or pages become clean. A heuristic only: a stale value just
+  // keeps a few clean pages cached a little longer.
+  std::size_t cleanlessSize = 0;
   std::int32_t nextTemporary = kFirstTemporary;
 
   // An unfinished write found at refresh: home offset -> offset of its pending copy.
