@@ -1,4 +1,5 @@
 #include "runtime/qt_window.h"
+#include "runtime/control_map.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -527,19 +528,13 @@ void QtWindow::place(Control& control) {
   widget->setGeometry(at.x >= 0 ? px(at.x, true) : 0, at.y >= 0 ? px(at.y, false) : 0, width, height);
 }
 
-QtWindow::Control* QtWindow::find(int control) {
-  auto it = controls_.find(control);
-  return it == controls_.end() ? nullptr : &it->second;
-}
+QtWindow::Control* QtWindow::find(int control) { return findControl(controls_, control); }
 
-const QtWindow::Control* QtWindow::find(int control) const {
-  auto it = controls_.find(control);
-  return it == controls_.end() ? nullptr : &it->second;
-}
+const QtWindow::Control* QtWindow::find(int control) const { return findControl(controls_, control); }
 
 template <class F>
 void QtWindow::forRange(int first, int last, F&& f) {
-  for (auto it = controls_.lower_bound(first); it != controls_.end() && it->first <= last; ++it) f(it->second);
+  forControlRange(controls_, first, last, std::forward<F>(f));
 }
 
 // ---------------------------------------------------------------- events

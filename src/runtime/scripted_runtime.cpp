@@ -1,4 +1,5 @@
 #include "runtime/scripted_runtime.h"
+#include "runtime/control_map.h"
 
 #include <algorithm>
 
@@ -51,19 +52,13 @@ void ScriptedWindow::addControl(const ControlDeclaration& declaration) {
   }
 }
 
-ScriptedWindow::Control* ScriptedWindow::find(int control) {
-  auto it = controls_.find(control);
-  return it == controls_.end() ? nullptr : &it->second;
-}
+ScriptedWindow::Control* ScriptedWindow::find(int control) { return findControl(controls_, control); }
 
-const ScriptedWindow::Control* ScriptedWindow::find(int control) const {
-  auto it = controls_.find(control);
-  return it == controls_.end() ? nullptr : &it->second;
-}
+const ScriptedWindow::Control* ScriptedWindow::find(int control) const { return findControl(controls_, control); }
 
 template <class F>
 void ScriptedWindow::forRange(int first, int last, F&& f) {
-  for (auto it = controls_.lower_bound(first); it != controls_.end() && it->first <= last; ++it) f(it->second);
+  forControlRange(controls_, first, last, std::forward<F>(f));
 }
 
 Event ScriptedWindow::accept() {
