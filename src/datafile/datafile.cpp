@@ -457,6 +457,18 @@ Bytes DataFile::storedImage(const Bytes& windows) const {
   return image;
 }
 
+// The data record of a record number holding the image in its stored form.
+TreeRecord DataFile::dataRecord(std::uint32_t recordNumber, const Bytes& windows) const {
+  TreeRecord data;
+  data.bytes = dataRecordKey(table_, recordNumber);
+  data.keyLength = static_cast<std::uint16_t>(data.bytes.size());
+  const Bytes stored = storedImage(windows);
+  data.bytes.insert(data.bytes.end(), stored.begin(), stored.end());
+  return data;
+}
+
+DataFile::RecordLock::~RecordLock() { file.hooks_->unlockRecord(file, number); }
+
 Bytes DataFile::windowsImage(ByteView stored) const {
   Bytes image(stored.begin(), stored.end());
   if (tables_.oem) convertRecordText(layout_, image.data(), false);
@@ -602,12 +614,7 @@ int DataFile::writeRecord(bool appendOnly) {
     journal.inserted(*entry);
     deltas[k] = 1;
   }
-  TreeRecord data;
-  data.bytes = dataRecordKey(table_, recordNumber);
-  data.keyLength = 9;
-  const Bytes stored = storedImage(image);
-  data.bytes.insert(data.bytes.end(), stored.begin(), stored.end());
-  container_->insert(data);
+  container_->insert(dataRecord(recordNumber, image));
   writeMemos(recordNumber);
   for (std::size_t k = 0; k < deltas.size(); ++k) adjustCounter(static_cast<std::uint8_t>(k), deltas[k]);
   adjustCounter(RecordKind::DATA, 1);
@@ -623,11 +630,7 @@ int DataFile::rewriteRecord() {
   if (currentRecord_ == 0) return FileError::RECORD_NOT_AVAILABLE;
   const std::uint32_t recordNumber = currentRecord_;
   if (int refused = hooks_->lockRecord(*this, recordNumber)) return refused;
-  struct Unlock {
-    DataFile& file;
-    std::uint32_t number;
-    ~Unlock() { file.hooks_->unlockRecord(file, number); }
-  } unlock{*this, recordNumber};
+  const RecordLock unlock{*this, recordNumber};
 
   const auto stored = findRecord(recordNumber);
   if (!stored) return FileError::RECORD_NOT_AVAILABLE;
@@ -671,12 +674,7 @@ int DataFile::rewriteRecord() {
       }
     }
   }
-  TreeRecord data;
-  data.bytes = dataRecordKey(table_, recordNumber);
-  data.keyLength = 9;
-  const Bytes storedNew = storedImage(newImage);
-  data.bytes.insert(data.bytes.end(), storedNew.begin(), storedNew.end());
-  container_->replace(data);
+  container_->replace(dataRecord(recordNumber, newImage));
   writeMemos(recordNumber);
   for (std::size_t k = 0; k < deltas.size(); ++k) adjustCounter(static_cast<std::uint8_t>(k), deltas[k]);
   watchedCopy_.reset();
@@ -691,11 +689,7 @@ int DataFile::deleteRecord() {
   if (currentRecord_ == 0) return FileError::RECORD_NOT_AVAILABLE;
   const std::uint32_t recordNumber = currentRecord_;
   if (int refused = hooks_->lockRecord(*this, recordNumber)) return refused;
-  struct Unlock {
-    DataFile& file;
-    std::uint32_t number;
-    ~Unlock() { file.hooks_->unlockRecord(file, number); }
-  } unlock{*this, recordNumber};
+  const RecordLock unlock{*this, recordNumber};
 
   const auto stored = findRecord(recordNumber);
   if (!stored) return FileError::RECORD_NOT_AVAILABLE;

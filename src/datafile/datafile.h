@@ -177,6 +177,13 @@ class DataFile {
   bool checkKeyNumber(std::size_t key) const { return key < layout_.keys.size(); }
   Bytes storedImage(const Bytes& windowsImage) const;
   Bytes windowsImage(ByteView storedImage) const;
+  TreeRecord dataRecord(std::uint32_t recordNumber, const Bytes& windowsImage) const;
+  // Holds the lock byte of the record PUT or DELETE changes until it returns.
+  struct RecordLock {
+    DataFile& file;
+    std::uint32_t number;
+    ~RecordLock();
+  };
   void adjustCounter(std::uint8_t counted, int delta);
   void lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber);
   std::uint32_t counterValue(std::uint8_t counted);
