@@ -36,6 +36,9 @@ HelpWindow::HelpWindow(const QString& pagesDirectory, QWidget* parent) : QDialog
   browser_ = new QTextBrowser;
   browser_->setOpenExternalLinks(true);
   browser_->setSearchPaths({directory_});
+  // The pages share one style sheet, help.css beside them.
+  QFile style(QDir(directory_).filePath(QStringLiteral("help.css")));
+  if (style.open(QIODevice::ReadOnly)) browser_->document()->setDefaultStyleSheet(QString::fromUtf8(style.readAll()));
   tabs_->addTab(browser_, tr("Contents"));
 
   auto* searchPage = new QWidget;
