@@ -67,10 +67,70 @@ int Container::Impl::classOfReference(std::int32_t ref) const {
   throw InternalError{1735};
 }
 
+CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
+  CachedPage* page = p.get();
+  page->lastUse = ++useClock;
+  lastUseSum += page->lastUse;
+  if (page->dirty)
+    ++dirtyCount;
+  else
+    page->cleanSlot = cleanPages.insert(cleanPages.end(), page);
+  cache[page->ref] = std::move(p);
+  return page;
+}
+
+void Container::Impl::touch(CachedPage* p) {
+  lastUseSum -= p->lastUse;
+  p->lastUse = ++useClock;
+  lastUseSum += p->lastUse;
+  if (!p->dirty) cleanPages.splice(cleanPages.end(), cleanPages, p->cleanSlot);
+}
+
+void Container::Impl::dropPage(std::int32_t ref) {
+  auto it = cache.find(ref);
+  if (it == cache.end()) return;
+  CachedPage* p = it->second.get();
+  lastUseSum -= p->lastUse;
+  if (p->dirty)
+    --dirtyCount;
+  else
+    cleanPages.erase(p->cleanSlot);
+  cache.erase(it);
+}
+
+void Container::Impl::dropDirtyPages() {
+  std::vector<std::int32_t> refs;
+  for (auto& [ref, p] : cache)
+    if (p->dirty) refs.push_back(ref);
+  for (std::int32_t ref : refs) dropPage(ref);
+}
+
+void Container::Impl::clearCache() {
+  cache.clear();
+  cleanPages.clear();
+  dirtyCount = 0;
+  lastUseSum = 0;
+}
+
+void Container::Impl::setDirty(CachedPage* p) {
+  if (p->dirty) return;
+  p->dirty = true;
+  ++dirtyCount;
+  cleanPages.erase(p->cleanSlot);
+}
+
+void Container::Impl::setClean(CachedPage* p) {
+  if (!p->dirty) return;
+  p->dirty = false;
+  --dirtyCount;
+  p->cleanSlot = cleanPages.insert(cleanPages.end(), p);
+  touch(p);
+}
+
 CachedPage* Container::Impl::getPage(std::int32_t ref) {
   auto it = cache.find(ref);
   if (it != cache.end()) {
-    it->second->lastUse = ++useClock;
+    touch(it->second.get());
     return it->second.get();
   }
   if (ref < 0) throw InternalError{1735};
@@ -94,10 +154,7 @@ CachedPage* Container::Impl::getPage(std::int32_t ref) {
   p->onDisk.expandedSize = decoded.expandedSize;
   p->onDisk.sizeBound = decoded.sizeBound;
   p->onDisk.compressed = decoded.compressed;
-  p->lastUse = ++useClock;
-  CachedPage* raw_ptr = p.get();
-  cache[ref] = std::move(p);
-  return raw_ptr;
+  return adopt(std::move(p));
 }
 
 // A child must sit exactly one level below its parent; anything else is a
@@ -113,21 +170,19 @@ CachedPage* Container::Impl::newPage(std::uint8_t level) {
   p->ref = nextTemporary--;
   p->level = level;
   p->dirty = true;
-  p->lastUse = ++useClock;
-  CachedPage* raw = p.get();
-  cache[raw->ref] = std::move(p);
-  return raw;
+  return adopt(std::move(p));
 }
 
 void Container::Impl::markChanged(CachedPage* p) {
-  p->dirty = true;
+  setDirty(p);
   p->bodyStale = true;
 }
 
-void Container::Impl::markMoved(CachedPage* p) { p->dirty = true; }
+void Container::Impl::markMoved(CachedPage* p) { setDirty(p); }
 
 std::vector<CachedPage*> Container::Impl::dirtyPages() {
   std::vector<CachedPage*> pages;
+  pages.reserve(dirtyCount);
   for (auto& [ref, p] : cache)
     if (p->dirty) pages.push_back(p.get());
   // Placed pages by position, then new pages in the order they were made.
@@ -143,24 +198,14 @@ std::vector<CachedPage*> Container::Impl::dirtyPages() {
 // with the cache's average age. Called only between operations, when no page
 // pointer is held.
 void Container::Impl::trimCache() {
-  // Below the hard limit the age check runs only now and then: it scans the cache.
-  if (cache.size() < kCacheHigh && (++trimCalls % 16) != 0) return;
-  if (cache.size() <= cleanlessSize) return;
-  while (cache.size() > kCacheLow) {
-    CachedPage* oldest = nullptr;
-    std::uint64_t ageSum = 0;
-    for (auto& [ref, p] : cache) {
-      ageSum += useClock - p->lastUse;
-      if (!p->dirty && (!oldest || p->lastUse < oldest->lastUse)) oldest = p.get();
+  while (cache.size() > kCacheLow && !cleanPages.empty()) {
+    CachedPage* oldest = cleanPages.front();
+    if (cache.size() < kCacheHigh) {
+      const std::uint64_t average = useClock - lastUseSum / cache.size();
+      const std::uint64_t age = useClock - oldest->lastUse;
+      if (age <= 4 * average + kCacheHigh) return;
     }
-    if (!oldest) {
-      cleanlessSize = cache.size();
-      return;
-    }
-    const std::uint64_t average = ageSum / cache.size();
-    const std::uint64_t age = useClock - oldest->lastUse;
-    if (cache.size() < kCacheHigh && age <= 4 * average + kCacheHigh) return;
-    cache.erase(oldest->ref);
+    dropPage(oldest->ref);
   }
 }
 
@@ -430,19 +475,9 @@ void Container::setLastRecordNumber(std::uint32_t number) {
   impl_->headerDirty = true;
 }
 
-bool Container::dirty() const {
-  if (impl_->headerDirty) return true;
-  for (auto& [ref, p] : impl_->cache)
-    if (p->dirty) return true;
-  return false;
-}
+bool Container::dirty() const { return impl_->headerDirty || impl_->dirtyCount > 0; }
 
-std::size_t Container::dirtyPageCount() const {
-  std::size_t count = 0;
-  for (auto& [ref, p] : impl_->cache)
-    if (p->dirty) ++count;
-  return count;
-}
+std::size_t Container::dirtyPageCount() const { return impl_->dirtyCount; }
 
 std::size_t Container::cachedPageCount() const { return impl_->cache.size(); }
 

@@ -21,9 +21,9 @@ void Container::Impl::movePage(std::int32_t from, std::int32_t to, int newClass)
       markMoved(parent);
     }
   }
+  dropPage(to);  // a slot being filled never holds a live page
   auto node = cache.extract(from);
   node.key() = to;
-  cache.erase(to);  // a slot being filled never holds a live page
   cache.insert(std::move(node));
   p->ref = to;
   p->sizeClass = newClass;
@@ -46,7 +46,7 @@ void Container::Impl::freePages(const std::vector<CachedPage*>& pages) {
   for (CachedPage* p : pages) {
     const std::int32_t ref = p->ref;
     const int sizeClass = p->sizeClass;
-    cache.erase(ref);  // p is gone from here on
+    dropPage(ref);  // p is gone from here on
     if (ref >= 0) freeSlot(ref, sizeClass);
   }
 }

@@ -75,17 +75,12 @@ bool Container::Impl::regionsValid(const FileHeader& h) {
 }
 
 void Container::Impl::dropCleanPages() {
-  for (auto it = cache.begin(); it != cache.end();) {
-    if (it->second->dirty)
-      ++it;
-    else
-      it = cache.erase(it);
-  }
+  while (!cleanPages.empty()) dropPage(cleanPages.front()->ref);
 }
 
 // Forgets all in-memory state; the next refresh reads the file afresh.
 void Container::Impl::forgetEverything() {
-  cache.clear();
+  clearCache();
   headerLoaded = false;
   headerDirty = false;
   firstHalfDone = false;
@@ -191,7 +186,7 @@ void Container::Impl::recover() {
     forgetEverything();
     throw;
   }
-  cache.clear();
+  clearCache();
   pendingFound = false;
   pendingCopies.clear();
   diskHeader = header = result;
@@ -347,12 +342,10 @@ void Container::commitSecondHalf() {
   d.homeWrites.clear();
   d.firstHalfDone = false;
   d.headerDirty = false;
-  for (auto& [ref, p] : d.cache) {
-    if (!p->dirty) continue;
-    p->dirty = false;
+  for (CachedPage* p : d.dirtyPages()) {
     p->onDisk = p->encoded;
+    d.setClean(p);
   }
-  d.cleanlessSize = 0;
   d.nextTemporary = kFirstTemporary;
   d.unlockReaders();
 }
@@ -386,15 +379,9 @@ void Container::discardChanges() {
     discardPendingArea();
     return;
   }
-  for (auto it = d.cache.begin(); it != d.cache.end();) {
-    if (it->second->dirty)
-      it = d.cache.erase(it);
-    else
-      ++it;
-  }
+  d.dropDirtyPages();
   d.header = (d.pendingFound && d.pendingReadable) ? d.newestHeader : d.diskHeader;
   d.headerDirty = false;
-  d.cleanlessSize = 0;
   d.nextTemporary = kFirstTemporary;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -37,6 +38,7 @@ struct CachedPage {
   page::EncodedBody encoded;
   page::EncodedBody onDisk;            // sizes as read from the file (clean pages)
   std::uint64_t lastUse = 0;
+  std::list<CachedPage*>::iterator cleanSlot;  // its place in the clean-page order (clean pages only)
 
   bool nonLeaf() const { return level > 0; }
   ByteView firstKey() const { return records.front().key(); }
@@ -56,14 +58,17 @@ struct Container::Impl {
   bool fileIsNew = false;     // zero-length file: no header on disk yet
   bool headerDirty = false;
 
+  // The page cache. Only the helpers under "page cache" in container.cpp add,
+  // drop, dirty or clean pages, so that the bookkeeping beside the map stays
+  // exact: the clean pages in order of last use (least recent first), the
+  // number of dirty pages and the sum of every page's lastUse (for the
+  // cache's average age). Trimming and the dirty checks are then O(1) however
+  // many dirty pages a large transaction holds.
   std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
+  std::list<CachedPage*> cleanPages;
+  std::size_t dirtyCount = 0;
+  std::uint64_t lastUseSum = 0;
   std::uint64_t useClock = 0;
-  std::uint64_t trimCalls = 0;
-  // The cache size at which the last trim found only dirty pages: while a
-  // transaction holds many dirty pages, trimming then skips its scan until a
-  // page is added or pages become clean. A heuristic only: a stale value just
-  // keeps a few clean pages cached a little longer.
-  std::size_t cleanlessSize = 0;
   std::int32_t nextTemporary = kFirstTemporary;
 
   // An unfinished write found at refresh: home offset -> offset of its pending copy.
@@ -102,6 +107,13 @@ struct Container::Impl {
   CachedPage* getPage(std::int32_t ref);
   CachedPage* childOf(const CachedPage& parent, std::size_t index);
   CachedPage* newPage(std::uint8_t level);
+  CachedPage* adopt(std::unique_ptr<CachedPage> p);  // p->dirty says which kind it is
+  void touch(CachedPage* p);
+  void dropPage(std::int32_t ref);
+  void dropDirtyPages();
+  void clearCache();
+  void setDirty(CachedPage* p);
+  void setClean(CachedPage* p);
   void markChanged(CachedPage* p);  // records changed
   void markMoved(CachedPage* p);    // only its place or child references changed
   void trimCache();
