@@ -102,6 +102,11 @@ class Container {
   // unfinished write is completed (rolled forward or back) first.
   void refresh(bool forWrite);
 
+  // Tells whether another open of the file may write to it (true unless the
+  // share mode denies writing to everyone else). When none may, refresh()
+  // reads the header only until it has it: nothing else can move it on.
+  void setOthersMayWrite(bool othersMayWrite);
+
   // Lookups. Each returns false when there is no such record.
   bool find(ByteView key, TreeRecord* out);                 // exact key
   bool findFirstGreater(ByteView probe, TreeRecord* out);   // first key > probe

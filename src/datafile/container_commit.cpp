@@ -220,6 +220,13 @@ int Container::open() {
 
 void Container::refresh(bool forWrite) {
   Impl& d = *impl_;
+  // While no other open can write, only this container changes the file: the
+  // header it holds is the one on disk, and reading it again would only cost
+  // a read per operation.
+  if (!d.othersMayWrite && (d.headerLoaded || d.fileIsNew)) {
+    if (forWrite && d.pendingFound) d.recover();
+    return;
+  }
   if (d.fileIsNew) {
     std::uint64_t bytes = 0;
     if (int error = d.file.size(&bytes)) throw OsFailure{error};
@@ -249,6 +256,8 @@ void Container::refresh(bool forWrite) {
 }
 
 // ---------------------------------------------------------------- commit
+
+void Container::setOthersMayWrite(bool othersMayWrite) { impl_->othersMayWrite = othersMayWrite; }
 
 void Container::commit() {
   if (!dirty()) return;

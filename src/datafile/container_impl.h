@@ -57,6 +57,7 @@ struct Container::Impl {
   bool headerLoaded = false;  // diskHeader holds what offset 0 said at the last refresh
   bool fileIsNew = false;     // zero-length file: no header on disk yet
   bool headerDirty = false;
+  bool othersMayWrite = true;  // false while the share mode keeps every other writer out
 
   // The page cache. Only the helpers under "page cache" in container.cpp add,
   // drop, dirty or clean pages, so that the bookkeeping beside the map stays

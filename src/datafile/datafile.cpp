@@ -360,6 +360,7 @@ int DataFile::openTable(OpenMode mode) {
     openLocks = driver->locks()->forOperation(mode.writes());
   }
   container_ = std::make_unique<Container>(*file_, hooks_.get());
+  container_->setOthersMayWrite(hooks_->othersMayWrite(*this));
   if (int rc = container_->open()) return rc;
   container_->refresh(false);
 
@@ -729,8 +730,9 @@ int DataFile::watch() {
 int DataFile::readRecord(std::uint32_t recordNumber, const TreeRecord& data) {
   if (data.payload().size() != layout_.recordLength) throw InternalError{RecordDamage::RECORD_LENGTH};
   if (int refused = hooks_->recordRead(*this, recordNumber)) return refused;
-  const Bytes image = windowsImage(data.payload());
-  std::copy(image.begin(), image.end(), buffer_);
+  const ByteView stored = data.payload();
+  std::copy(stored.begin(), stored.end(), buffer_);
+  if (tables_.oem) convertRecordText(layout_, buffer_, false);
   readMemos(recordNumber);
   currentRecord_ = recordNumber;
   if (watchArmed_) {

@@ -38,6 +38,9 @@ class FileHooks : public ContainerHooks {
   // A record was read (GET, NEXT, PREVIOUS): a hold takes its lock here
   // (0, or 43 when another process holds it).
   virtual int recordRead(DataFile&, std::uint32_t /*recordNumber*/) { return 0; }
+  // Whether another open of the file may write to it while this one is open
+  // (false when the share mode keeps every other writer out).
+  virtual bool othersMayWrite(const DataFile&) const { return true; }
   // A driver option the record layer does not know; nullopt when unknown.
   virtual std::optional<std::string> option(DataFile&, std::string_view /*text*/) { return std::nullopt; }
 };

@@ -124,6 +124,8 @@ int DriverHooks::recordRead(DataFile&, std::uint32_t recordNumber) {
   return locks_ ? locks_->recordRead(recordNumber) : 0;
 }
 
+bool DriverHooks::othersMayWrite(const DataFile&) const { return !share_ || !share_->deniesWrite(); }
+
 std::optional<std::string> DriverHooks::option(DataFile&, std::string_view text) {
   return options_.send(text, table_);
 }

@@ -83,6 +83,7 @@ class DriverHooks final : public FileHooks {
   int lockRecord(DataFile&, std::uint32_t recordNumber) override;
   void unlockRecord(DataFile&, std::uint32_t recordNumber) override;
   int recordRead(DataFile&, std::uint32_t recordNumber) override;
+  bool othersMayWrite(const DataFile&) const override;
   std::optional<std::string> option(DataFile&, std::string_view text) override;
 
   // ContainerHooks

@@ -128,9 +128,9 @@ std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t lengt
     if (r.keyLength > recordLength || shared > recordLength) throw InternalError{1602};
     if (i > 0 && shared > records.back().bytes.size()) throw InternalError{1602};
     need(recordLength - shared);
-    r.bytes.resize(recordLength);
-    if (shared > 0) std::memcpy(r.bytes.data(), records.back().bytes.data(), shared);
-    if (recordLength > shared) std::memcpy(r.bytes.data() + shared, data + pos, recordLength - shared);
+    r.bytes.reserve(recordLength);
+    if (shared > 0) r.bytes.assign(records.back().bytes.begin(), records.back().bytes.begin() + std::ptrdiff_t(shared));
+    r.bytes.insert(r.bytes.end(), data + pos, data + pos + (recordLength - shared));
     pos += recordLength - shared;
     records.push_back(std::move(r));
   }

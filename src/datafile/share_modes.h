@@ -71,10 +71,12 @@ class ShareModeLock {
   // At close (the destructor does it too).
   void release();
 
+  // Deny write, deny read and deny all keep every other writer out.
+  bool deniesWrite() const;
+
  private:
   bool conflictWithOthers();
   bool writes() const;
-  bool deniesWrite() const;
   bool deniesRead() const;
 
   OsFile& file_;
