@@ -458,6 +458,32 @@ void Container::replace(const TreeRecord& record) {
   insert(record);
 }
 
+bool Container::rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit) {
+  Impl& d = *impl_;
+  d.trimCache();
+  d.beginChange();
+  if (d.treeEmpty()) return false;
+  CachedPage* p = d.getPage(d.header.rootPage);
+  while (p->nonLeaf()) {
+    if (p->records.empty()) return false;
+    p = d.childOf(*p, childIndexFor(*p, key));
+  }
+  const std::size_t at = lowerIndex(p->records, key);
+  if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return false;
+  TreeRecord updated = p->records[at];
+  edit(updated);
+  if (updated.keyLength == p->records[at].keyLength && updated.bytes.size() == p->records[at].bytes.size() &&
+      compareKeys(updated.key(), key) == 0) {
+    if (updated.bytes == p->records[at].bytes) return true;  // unchanged: nothing to write
+    p->records[at] = std::move(updated);
+    d.markChanged(p);
+    return true;
+  }
+  erase(key);
+  insert(updated);
+  return true;
+}
+
 std::uint32_t Container::newRecordNumber() {
   impl_->beginChange();
   const std::uint32_t next = impl_->header.lastRecordNumber + 1;

@@ -120,6 +120,11 @@ class Container {
   void insert(const TreeRecord& record);
   bool erase(ByteView key);
   void replace(const TreeRecord& record);  // erase (if present) then insert
+  // Changes the record with this key through edit (given a copy; edit may
+  // throw, and then nothing changes). A record that keeps its key and length
+  // is rewritten in its page with one descent; otherwise this is a replace.
+  // Returns false, changing nothing, when the key is absent.
+  bool rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit);
 
   // Issues the next record number (big-endian counter in the header).
   std::uint32_t newRecordNumber();

@@ -484,41 +484,43 @@ std::uint32_t DataFile::counterValue(std::uint8_t counted) {
   return counter->count;
 }
 
+// Changes a counter record in place; a missing counter starts from zero.
+void DataFile::changeCounter(std::uint8_t counted, const std::function<void(Counter&)>& change) {
+  const Bytes key = counterKey(table_, counted);
+  auto store = [&](TreeRecord& record, const Counter& counter) {
+    record.bytes.assign(key.begin(), key.end());
+    record.keyLength = static_cast<std::uint16_t>(key.size());
+    const Bytes payload = counter.payload();
+    record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
+  };
+  const bool found = container_->rewrite(key, [&](TreeRecord& record) {
+    auto counter = Counter::parse(record.payload());
+    if (!counter) throw InternalError{RecordDamage::COUNTER};
+    change(*counter);
+    store(record, *counter);
+  });
+  if (found) return;
+  Counter counter;
+  change(counter);
+  TreeRecord record;
+  store(record, counter);
+  container_->insert(record);
+}
+
 void DataFile::adjustCounter(std::uint8_t counted, int delta) {
   if (delta == 0) return;
-  TreeRecord record;
-  Counter counter;
-  if (container_->find(counterKey(table_, counted), &record)) {
-    const auto stored = Counter::parse(record.payload());
-    if (!stored) throw InternalError{RecordDamage::COUNTER};
-    counter = *stored;
-  }
-  counter.count = (delta < 0 && counter.count < static_cast<std::uint32_t>(-delta)) ? 0 : counter.count + delta;
-  record.bytes = counterKey(table_, counted);
-  record.keyLength = 6;
-  const Bytes payload = counter.payload();
-  record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
-  container_->replace(record);
+  changeCounter(counted, [&](Counter& counter) {
+    counter.count = (delta < 0 && counter.count < static_cast<std::uint32_t>(-delta)) ? 0 : counter.count + delta;
+  });
 }
 
 // A mark of 0 means "complete"; otherwise entries from the mark on may be
 // missing. Lowering compares mark - 1 with number - 1 unsigned, so 0 acts as
 // no mark at all.
 void DataFile::lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber) {
-  TreeRecord record;
-  Counter counter;
-  if (container_->find(counterKey(table_, counted), &record)) {
-    const auto stored = Counter::parse(record.payload());
-    if (!stored) throw InternalError{RecordDamage::COUNTER};
-    counter = *stored;
-  }
-  if (counter.mark - 1 <= recordNumber - 1) return;
-  counter.mark = recordNumber;
-  record.bytes = counterKey(table_, counted);
-  record.keyLength = 6;
-  const Bytes payload = counter.payload();
-  record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
-  container_->replace(record);
+  changeCounter(counted, [&](Counter& counter) {
+    if (counter.mark - 1 > recordNumber - 1) counter.mark = recordNumber;
+  });
 }
 
 bool DataFile::maintained(std::size_t key) const {

@@ -44,6 +44,7 @@
 #include "datafile/file_hooks.h"
 #include "datafile/key_build.h"
 #include "datafile/os_file.h"
+#include "datafile/record_kinds.h"
 
 namespace glimra::datafile {
 
@@ -184,6 +185,7 @@ class DataFile {
     std::uint32_t number;
     ~RecordLock();
   };
+  void changeCounter(std::uint8_t counted, const std::function<void(Counter&)>& change);
   void adjustCounter(std::uint8_t counted, int delta);
   void lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber);
   std::uint32_t counterValue(std::uint8_t counted);
