@@ -176,6 +176,7 @@ CachedPage* Container::Impl::newPage(std::uint8_t level) {
 void Container::Impl::markChanged(CachedPage* p) {
   setDirty(p);
   p->bodyStale = true;
+  p->boundKnown = false;
 }
 
 void Container::Impl::markMoved(CachedPage* p) { setDirty(p); }
@@ -211,23 +212,34 @@ void Container::Impl::trimCache() {
 
 // ---------------------------------------------------------------- tree
 
-bool Container::Impl::exceedsLimits(const CachedPage& p) {
-  const std::size_t bound = page::sizeBoundOf(p.records, p.nonLeaf());
+bool Container::Impl::exceedsLimits(CachedPage& p) {
+  if (!p.boundKnown) {
+    p.bound = page::sizeBoundOf(p.records, p.nonLeaf());
+    p.boundKnown = true;
+  }
+  const std::size_t bound = p.bound;
   return bound > page::kSplitBound || (bound > page::kSplitBoundCrowded && p.records.size() > page::kCrowdedRecordCount);
 }
 
-void Container::Impl::insertInto(CachedPage* p, const TreeRecord& record) {
+void Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
   if (!p->nonLeaf()) {
     const std::size_t at = lowerIndex(p->records, record.key());
     if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) throw InternalError{706};
-    p->records.insert(p->records.begin() + std::ptrdiff_t(at), record);
+    const bool boundKnown = p->boundKnown;
+    const std::size_t cost = page::recordCost(record, false);
+    p->records.insert(p->records.begin() + std::ptrdiff_t(at), std::move(record));
     markChanged(p);
+    // One more record: the page's size bound grows by its cost alone.
+    if (boundKnown) {
+      p->bound += cost;
+      p->boundKnown = true;
+    }
     return;
   }
   if (p->records.empty()) throw InternalError{1891};
   const std::size_t index = childIndexFor(*p, record.key());
   CachedPage* child = childOf(*p, index);
-  insertInto(child, record);
+  insertInto(child, std::move(record));
   // A new smallest key of the subtree becomes its separator.
   if (compareKeys(child->firstKey(), p->records[index].key()) != 0) {
     p->records[index] = separatorOf(*child);
@@ -321,6 +333,34 @@ std::pair<CachedPage*, std::size_t> Container::Impl::findParent(CachedPage* targ
   }
 }
 
+// The leaf holding key and its index there; nullptr when the key is absent.
+std::pair<CachedPage*, std::size_t> Container::Impl::leafHolding(ByteView key) {
+  if (treeEmpty()) return {nullptr, 0};
+  CachedPage* p = getPage(header.rootPage);
+  while (p->nonLeaf()) {
+    if (p->records.empty()) return {nullptr, 0};
+    p = childOf(*p, childIndexFor(*p, key));
+  }
+  const std::size_t at = lowerIndex(p->records, key);
+  if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return {nullptr, 0};
+  return {p, at};
+}
+
+// Puts record in place of the one at (p, at) when that keeps the page's key
+// order and size bound; false when it does not.
+bool Container::Impl::overwriteInPlace(CachedPage* p, std::size_t at, TreeRecord&& record) {
+  TreeRecord& old = p->records[at];
+  if (record.keyLength != old.keyLength || record.bytes.size() != old.bytes.size() ||
+      compareKeys(record.key(), old.key()) != 0)
+    return false;
+  if (record.bytes == old.bytes) return true;  // unchanged: nothing to write
+  const bool boundKnown = p->boundKnown;
+  old = std::move(record);
+  markChanged(p);
+  p->boundKnown = boundKnown;  // same length: same bound
+  return true;
+}
+
 bool Container::Impl::firstGreater(CachedPage* p, ByteView probe, TreeRecord* out) {
   if (!p->nonLeaf()) {
     const std::size_t at = upperIndex(p->records, probe);
@@ -367,14 +407,8 @@ Container::~Container() = default;
 
 bool Container::find(ByteView key, TreeRecord* out) {
   impl_->trimCache();
-  if (impl_->treeEmpty()) return false;
-  CachedPage* p = impl_->getPage(impl_->header.rootPage);
-  while (p->nonLeaf()) {
-    if (p->records.empty()) return false;
-    p = impl_->childOf(*p, childIndexFor(*p, key));
-  }
-  const std::size_t at = lowerIndex(p->records, key);
-  if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return false;
+  auto [p, at] = impl_->leafHolding(key);
+  if (!p) return false;
   if (out) *out = p->records[at];
   return true;
 }
@@ -414,7 +448,9 @@ bool Container::findLast(TreeRecord* out) {
   return true;
 }
 
-void Container::insert(const TreeRecord& record) {
+void Container::insert(const TreeRecord& record) { insert(TreeRecord(record)); }
+
+void Container::insert(TreeRecord&& record) {
   if (record.bytes.size() > page::kMaxRecordBytes) throw InternalError{824};
   if (record.keyLength > record.bytes.size()) throw InternalError{824};
   Impl& d = *impl_;
@@ -423,11 +459,11 @@ void Container::insert(const TreeRecord& record) {
   if (d.treeEmpty()) {
     d.header.rootPage = -1;
     CachedPage* root = d.newPage(0);
-    root->records.push_back(record);
+    root->records.push_back(std::move(record));
     d.header.rootPage = root->ref;
     d.headerDirty = true;
   } else {
-    d.insertInto(d.getPage(d.header.rootPage), record);
+    d.insertInto(d.getPage(d.header.rootPage), std::move(record));
   }
   while (Impl::exceedsLimits(*d.getPage(d.header.rootPage))) {
     if (d.getPage(d.header.rootPage)->records.size() < 2) throw InternalError{1364};
@@ -453,34 +489,29 @@ bool Container::erase(ByteView key) {
   return true;
 }
 
-void Container::replace(const TreeRecord& record) {
-  erase(record.key());
-  insert(record);
+void Container::replace(const TreeRecord& record) { replace(TreeRecord(record)); }
+
+void Container::replace(TreeRecord&& record) {
+  Impl& d = *impl_;
+  d.trimCache();
+  d.beginChange();
+  auto [p, at] = d.leafHolding(record.key());
+  if (p && d.overwriteInPlace(p, at, std::move(record))) return;
+  if (p) erase(record.key());
+  insert(std::move(record));
 }
 
 bool Container::rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit) {
   Impl& d = *impl_;
   d.trimCache();
   d.beginChange();
-  if (d.treeEmpty()) return false;
-  CachedPage* p = d.getPage(d.header.rootPage);
-  while (p->nonLeaf()) {
-    if (p->records.empty()) return false;
-    p = d.childOf(*p, childIndexFor(*p, key));
-  }
-  const std::size_t at = lowerIndex(p->records, key);
-  if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return false;
+  auto [p, at] = d.leafHolding(key);
+  if (!p) return false;
   TreeRecord updated = p->records[at];
   edit(updated);
-  if (updated.keyLength == p->records[at].keyLength && updated.bytes.size() == p->records[at].bytes.size() &&
-      compareKeys(updated.key(), key) == 0) {
-    if (updated.bytes == p->records[at].bytes) return true;  // unchanged: nothing to write
-    p->records[at] = std::move(updated);
-    d.markChanged(p);
-    return true;
-  }
+  if (d.overwriteInPlace(p, at, std::move(updated))) return true;
   erase(key);
-  insert(updated);
+  insert(std::move(updated));
   return true;
 }
 

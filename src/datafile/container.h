@@ -118,8 +118,12 @@ class Container {
   // Changes, kept in memory until commit(). insert() of a present key throws
   // InternalError{706}; erase() returns false when the key is absent.
   void insert(const TreeRecord& record);
+  void insert(TreeRecord&& record);
   bool erase(ByteView key);
-  void replace(const TreeRecord& record);  // erase (if present) then insert
+  // Erase (if present) then insert; a record of the same key and length is
+  // overwritten where it stands.
+  void replace(const TreeRecord& record);
+  void replace(TreeRecord&& record);
   // Changes the record with this key through edit (given a copy; edit may
   // throw, and then nothing changes). A record that keeps its key and length
   // is rewritten in its page with one descent; otherwise this is a replace.

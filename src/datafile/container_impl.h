@@ -34,6 +34,8 @@ struct CachedPage {
   int sizeClass = 0;                   // class of the slot it occupies; 0 while unplaced
   bool dirty = false;
   bool bodyStale = true;               // records changed since `encoded` was made
+  std::size_t bound = 0;               // sizeBoundOf(records), while boundKnown
+  bool boundKnown = false;
   bool detached = false;               // already unlinked from the tree, about to be freed
   page::EncodedBody encoded;
   page::EncodedBody onDisk;            // sizes as read from the file (clean pages)
@@ -123,8 +125,8 @@ struct Container::Impl {
   std::vector<CachedPage*> dirtyPages();
 
   // --- tree (container.cpp)
-  static bool exceedsLimits(const CachedPage& p);
-  void insertInto(CachedPage* p, const TreeRecord& record);
+  static bool exceedsLimits(CachedPage& p);
+  void insertInto(CachedPage* p, TreeRecord&& record);
   void splitChildren(CachedPage* parent, std::size_t index);
   void growRoot();
   bool eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied);
@@ -132,6 +134,8 @@ struct Container::Impl {
   bool lastLessOrEqual(CachedPage* p, ByteView probe, TreeRecord* out);
   bool lastLess(CachedPage* p, ByteView probe, TreeRecord* out);
   std::pair<CachedPage*, std::size_t> findParent(CachedPage* target);
+  std::pair<CachedPage*, std::size_t> leafHolding(ByteView key);
+  bool overwriteInPlace(CachedPage* p, std::size_t at, TreeRecord&& record);
 
   // --- allocation (container_alloc.cpp)
   std::uint32_t gapAbove(int region) const;

@@ -452,19 +452,15 @@ std::optional<TreeRecord> DataFile::findRecord(std::uint32_t recordNumber) {
   return record;
 }
 
-Bytes DataFile::storedImage(const Bytes& windows) const {
-  Bytes image = windows;
-  if (tables_.oem) convertRecordText(layout_, image.data(), true);
-  return image;
-}
-
 // The data record of a record number holding the image in its stored form.
-TreeRecord DataFile::dataRecord(std::uint32_t recordNumber, const Bytes& windows) const {
+TreeRecord DataFile::dataRecord(std::uint32_t recordNumber, ByteView windows) const {
   TreeRecord data;
-  data.bytes = dataRecordKey(table_, recordNumber);
-  data.keyLength = static_cast<std::uint16_t>(data.bytes.size());
-  const Bytes stored = storedImage(windows);
-  data.bytes.insert(data.bytes.end(), stored.begin(), stored.end());
+  const Bytes key = dataRecordKey(table_, recordNumber);
+  data.bytes.reserve(key.size() + windows.size());
+  data.bytes.assign(key.begin(), key.end());
+  data.keyLength = static_cast<std::uint16_t>(key.size());
+  data.bytes.insert(data.bytes.end(), windows.begin(), windows.end());
+  if (tables_.oem) convertRecordText(layout_, data.bytes.data() + key.size(), true);
   return data;
 }
 
@@ -594,7 +590,7 @@ int DataFile::append() {
 
 int DataFile::writeRecord(bool appendOnly) {
   const std::uint32_t recordNumber = container_->newRecordNumber();
-  const Bytes image(buffer_, buffer_ + layout_.recordLength);
+  const ByteView image(buffer_, layout_.recordLength);
   const KeyEncoder encoder(layout_, tables_);
   KeyJournal journal(*container_);
   std::vector<int> deltas(layout_.keys.size(), 0);

@@ -176,9 +176,8 @@ class DataFile {
   // Records of the open table.
   std::optional<TreeRecord> findRecord(std::uint32_t recordNumber);
   bool checkKeyNumber(std::size_t key) const { return key < layout_.keys.size(); }
-  Bytes storedImage(const Bytes& windowsImage) const;
   Bytes windowsImage(ByteView storedImage) const;
-  TreeRecord dataRecord(std::uint32_t recordNumber, const Bytes& windowsImage) const;
+  TreeRecord dataRecord(std::uint32_t recordNumber, ByteView windowsImage) const;
   // Holds the lock byte of the record PUT or DELETE changes until it returns.
   struct RecordLock {
     DataFile& file;
