@@ -2,6 +2,7 @@
 #include "datafile/container.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "datafile/container_impl.h"
 
@@ -513,6 +514,39 @@ bool Container::rewrite(ByteView key, const std::function<void(TreeRecord&)>& ed
   erase(key);
   insert(std::move(updated));
   return true;
+}
+
+std::vector<bool> Container::rewriteAll(const std::vector<Bytes>& keys,
+                                         const std::function<void(std::size_t, TreeRecord&)>& edit) {
+  Impl& d = *impl_;
+  d.trimCache();
+  d.beginChange();
+  std::vector<bool> found(keys.size(), false);
+  CachedPage* leaf = nullptr;  // the leaf of the previous key, while no page was dropped
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const ByteView key = keys[i];
+    CachedPage* p = nullptr;
+    std::size_t at = 0;
+    // A key between the leaf's first and last record belongs to that leaf:
+    // it is there or nowhere.
+    if (leaf && !leaf->records.empty() && compareKeys(key, leaf->records.front().key()) >= 0 &&
+        compareKeys(key, leaf->records.back().key()) <= 0) {
+      at = lowerIndex(leaf->records, key);
+      if (compareKeys(leaf->records[at].key(), key) == 0) p = leaf;
+    } else {
+      std::tie(p, at) = d.leafHolding(key);
+      leaf = p;
+    }
+    if (!p) continue;
+    found[i] = true;
+    TreeRecord updated = p->records[at];
+    edit(i, updated);
+    if (d.overwriteInPlace(p, at, std::move(updated))) continue;
+    erase(key);
+    insert(std::move(updated));
+    leaf = nullptr;  // the tree changed shape, and a clean page may have been dropped
+  }
+  return found;
 }
 
 std::uint32_t Container::newRecordNumber() {

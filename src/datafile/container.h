@@ -129,6 +129,11 @@ class Container {
   // is rewritten in its page with one descent; otherwise this is a replace.
   // Returns false, changing nothing, when the key is absent.
   bool rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit);
+  // rewrite() for many keys, given in ascending order: edit(i, record) for the
+  // record of keys[i]. Keys that lie in one leaf share its descent. Returns
+  // which keys were present.
+  std::vector<bool> rewriteAll(const std::vector<Bytes>& keys,
+                               const std::function<void(std::size_t, TreeRecord&)>& edit);
 
   // Issues the next record number (big-endian counter in the header).
   std::uint32_t newRecordNumber();

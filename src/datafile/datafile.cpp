@@ -480,32 +480,54 @@ std::uint32_t DataFile::counterValue(std::uint8_t counted) {
   return counter->count;
 }
 
-// Changes a counter record in place; a missing counter starts from zero.
-void DataFile::changeCounter(std::uint8_t counted, const std::function<void(Counter&)>& change) {
-  const Bytes key = counterKey(table_, counted);
-  auto store = [&](TreeRecord& record, const Counter& counter) {
+// Changes counter records in place (counted[i] through change(i, counter));
+// a missing counter starts from zero. The counters of a table lie side by
+// side, so one descent usually serves them all.
+void DataFile::changeCounters(const std::vector<std::uint8_t>& counted,
+                              const std::function<void(std::size_t, Counter&)>& change) {
+  std::vector<std::pair<Bytes, std::size_t>> order;
+  for (std::size_t i = 0; i < counted.size(); ++i) order.emplace_back(counterKey(table_, counted[i]), i);
+  std::sort(order.begin(), order.end());
+  std::vector<Bytes> keys;
+  for (const auto& [key, i] : order) keys.push_back(key);
+  auto store = [](TreeRecord& record, const Bytes& key, const Counter& counter) {
     record.bytes.assign(key.begin(), key.end());
     record.keyLength = static_cast<std::uint16_t>(key.size());
     const Bytes payload = counter.payload();
     record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
   };
-  const bool found = container_->rewrite(key, [&](TreeRecord& record) {
+  const std::vector<bool> found = container_->rewriteAll(keys, [&](std::size_t k, TreeRecord& record) {
     auto counter = Counter::parse(record.payload());
     if (!counter) throw InternalError{RecordDamage::COUNTER};
-    change(*counter);
-    store(record, *counter);
+    change(order[k].second, *counter);
+    store(record, keys[k], *counter);
   });
-  if (found) return;
-  Counter counter;
-  change(counter);
-  TreeRecord record;
-  store(record, counter);
-  container_->insert(record);
+  for (std::size_t k = 0; k < keys.size(); ++k) {
+    if (found[k]) continue;
+    Counter counter;
+    change(order[k].second, counter);
+    TreeRecord record;
+    store(record, keys[k], counter);
+    container_->insert(std::move(record));
+  }
 }
 
-void DataFile::adjustCounter(std::uint8_t counted, int delta) {
-  if (delta == 0) return;
-  changeCounter(counted, [&](Counter& counter) {
+// Adds deltas[k] to key k's counter and dataDelta to the record count.
+void DataFile::adjustCounters(const std::vector<int>& deltas, int dataDelta) {
+  std::vector<std::uint8_t> counted;
+  std::vector<int> change;
+  for (std::size_t k = 0; k < deltas.size(); ++k) {
+    if (deltas[k] == 0) continue;
+    counted.push_back(static_cast<std::uint8_t>(k));
+    change.push_back(deltas[k]);
+  }
+  if (dataDelta != 0) {
+    counted.push_back(RecordKind::DATA);
+    change.push_back(dataDelta);
+  }
+  if (counted.empty()) return;
+  changeCounters(counted, [&](std::size_t i, Counter& counter) {
+    const int delta = change[i];
     counter.count = (delta < 0 && counter.count < static_cast<std::uint32_t>(-delta)) ? 0 : counter.count + delta;
   });
 }
@@ -514,7 +536,7 @@ void DataFile::adjustCounter(std::uint8_t counted, int delta) {
 // missing. Lowering compares mark - 1 with number - 1 unsigned, so 0 acts as
 // no mark at all.
 void DataFile::lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber) {
-  changeCounter(counted, [&](Counter& counter) {
+  changeCounters({counted}, [&](std::size_t, Counter& counter) {
     if (counter.mark - 1 > recordNumber - 1) counter.mark = recordNumber;
   });
 }
@@ -615,8 +637,7 @@ int DataFile::writeRecord(bool appendOnly) {
   }
   container_->insert(dataRecord(recordNumber, image));
   writeMemos(recordNumber);
-  for (std::size_t k = 0; k < deltas.size(); ++k) adjustCounter(static_cast<std::uint8_t>(k), deltas[k]);
-  adjustCounter(RecordKind::DATA, 1);
+  adjustCounters(deltas, 1);
   currentRecord_ = recordNumber;
   return 0;
 }
@@ -675,7 +696,7 @@ int DataFile::rewriteRecord() {
   }
   container_->replace(dataRecord(recordNumber, newImage));
   writeMemos(recordNumber);
-  for (std::size_t k = 0; k < deltas.size(); ++k) adjustCounter(static_cast<std::uint8_t>(k), deltas[k]);
+  adjustCounters(deltas, 0);
   watchedCopy_.reset();
   return 0;
 }
@@ -694,6 +715,7 @@ int DataFile::deleteRecord() {
   if (!stored) return FileError::RECORD_NOT_AVAILABLE;
   const Bytes oldImage = windowsImage(stored->payload());
   const KeyEncoder encoder(layout_, tables_);
+  std::vector<int> deltas(layout_.keys.size(), 0);
   for (std::size_t k = 0; k < layout_.keys.size(); ++k) {
     if (layout_.keys[k].flags & KeyFlag::DYNAMIC) continue;
     const auto entry = encoder.entry(table_, k, oldImage.data(), recordNumber);
@@ -705,12 +727,12 @@ int DataFile::deleteRecord() {
     TreeRecord existing;
     if (container_->find(entry->key(), &existing) && entryRecordNumber(existing) == recordNumber) {
       container_->erase(existing.key());
-      adjustCounter(static_cast<std::uint8_t>(k), -1);
+      deltas[k] = -1;
     }
   }
   eraseMemos(recordNumber);
   container_->erase(stored->key());
-  adjustCounter(RecordKind::DATA, -1);
+  adjustCounters(deltas, -1);
   currentRecord_ = 0;
   watchedCopy_.reset();
   return 0;

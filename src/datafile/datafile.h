@@ -184,8 +184,9 @@ class DataFile {
     std::uint32_t number;
     ~RecordLock();
   };
-  void changeCounter(std::uint8_t counted, const std::function<void(Counter&)>& change);
-  void adjustCounter(std::uint8_t counted, int delta);
+  void changeCounters(const std::vector<std::uint8_t>& counted,
+                      const std::function<void(std::size_t, Counter&)>& change);
+  void adjustCounters(const std::vector<int>& deltas, int dataDelta);
   void lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber);
   std::uint32_t counterValue(std::uint8_t counted);
   void writeMemos(std::uint32_t recordNumber);
