@@ -127,21 +127,24 @@ void Container::Impl::relocate(CachedPage* p, int sizeClass) {
 // passes over the dirty pages repeat until one moves nothing. Cached pages
 // are never dropped during a commit, so the pointers of a pass stay valid;
 // a page slid by a later move keeps its class and is only re-pointed.
+// Within a pass the smaller classes are placed first: a region that grows
+// while the regions above it are still empty slides nothing, so a commit of
+// many new pages does not push every larger region up once per page.
 void Container::Impl::placeDirtyPages() {
   for (;;) {
-    bool moved = false;
+    std::vector<std::pair<int, CachedPage*>> toPlace;
     for (CachedPage* p : dirtyPages()) {
       if (p->bodyStale) {
         p->encoded = page::encodeBody(p->records, p->nonLeaf());
         p->bodyStale = false;
       }
       const int wanted = page::classOf(p->encoded.storedSize);
-      if (p->ref < 0 || wanted != p->sizeClass) {
-        relocate(p, wanted);
-        moved = true;
-      }
+      if (p->ref < 0 || wanted != p->sizeClass) toPlace.emplace_back(wanted, p);
     }
-    if (!moved) return;
+    if (toPlace.empty()) return;
+    std::stable_sort(toPlace.begin(), toPlace.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [wanted, p] : toPlace) relocate(p, wanted);
   }
 }
 

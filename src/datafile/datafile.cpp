@@ -485,27 +485,30 @@ std::uint32_t DataFile::counterValue(std::uint8_t counted) {
 // side, so one descent usually serves them all.
 void DataFile::changeCounters(const std::vector<std::uint8_t>& counted,
                               const std::function<void(std::size_t, Counter&)>& change) {
-  std::vector<std::pair<Bytes, std::size_t>> order;
-  for (std::size_t i = 0; i < counted.size(); ++i) order.emplace_back(counterKey(table_, counted[i]), i);
-  std::sort(order.begin(), order.end());
+  // A counter's key is the table's counter prefix and the counted kind, so
+  // the kinds' order is the keys' order.
+  std::vector<std::size_t> order(counted.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return counted[a] < counted[b]; });
   std::vector<Bytes> keys;
-  for (const auto& [key, i] : order) keys.push_back(key);
+  keys.reserve(order.size());
+  for (std::size_t i : order) keys.push_back(counterKey(table_, counted[i]));
   auto store = [](TreeRecord& record, const Bytes& key, const Counter& counter) {
-    record.bytes.assign(key.begin(), key.end());
+    record.bytes.resize(key.size() + 8);
+    std::copy(key.begin(), key.end(), record.bytes.begin());
     record.keyLength = static_cast<std::uint16_t>(key.size());
-    const Bytes payload = counter.payload();
-    record.bytes.insert(record.bytes.end(), payload.begin(), payload.end());
+    counter.store(record.bytes.data() + key.size());
   };
   const std::vector<bool> found = container_->rewriteAll(keys, [&](std::size_t k, TreeRecord& record) {
     auto counter = Counter::parse(record.payload());
     if (!counter) throw InternalError{RecordDamage::COUNTER};
-    change(order[k].second, *counter);
+    change(order[k], *counter);
     store(record, keys[k], *counter);
   });
   for (std::size_t k = 0; k < keys.size(); ++k) {
     if (found[k]) continue;
     Counter counter;
-    change(order[k].second, counter);
+    change(order[k], counter);
     TreeRecord record;
     store(record, keys[k], counter);
     container_->insert(std::move(record));

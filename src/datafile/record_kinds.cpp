@@ -85,9 +85,13 @@ Bytes tableNameKey(std::string_view name) {
 
 Bytes Counter::payload() const {
   Bytes bytes(8);
-  putLittleEndian32(bytes.data(), count);
-  putLittleEndian32(bytes.data() + 4, mark);
+  store(bytes.data());
   return bytes;
+}
+
+void Counter::store(std::uint8_t* out8) const {
+  putLittleEndian32(out8, count);
+  putLittleEndian32(out8 + 4, mark);
 }
 
 std::optional<Counter> Counter::parse(ByteView payload) {

@@ -57,6 +57,7 @@ struct Counter {
   std::uint32_t count = 0;
   std::uint32_t mark = 0;
   Bytes payload() const;
+  void store(std::uint8_t* out8) const;  // the 8 payload bytes
   static std::optional<Counter> parse(ByteView payload);
 };
 
