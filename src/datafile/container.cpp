@@ -523,23 +523,27 @@ std::vector<bool> Container::rewriteAll(const std::vector<Bytes>& keys,
   d.beginChange();
   std::vector<bool> found(keys.size(), false);
   CachedPage* leaf = nullptr;  // the leaf of the previous key, while no page was dropped
+  std::size_t from = 0;        // where the previous key stood in it
+  TreeRecord updated;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const ByteView key = keys[i];
     CachedPage* p = nullptr;
     std::size_t at = 0;
-    // A key between the leaf's first and last record belongs to that leaf:
-    // it is there or nowhere.
-    if (leaf && !leaf->records.empty() && compareKeys(key, leaf->records.front().key()) >= 0 &&
-        compareKeys(key, leaf->records.back().key()) <= 0) {
-      at = lowerIndex(leaf->records, key);
-      if (compareKeys(leaf->records[at].key(), key) == 0) p = leaf;
+    // Keys ascend: one at most the leaf's last record lies in the same leaf
+    // (it is there or nowhere), at or after the previous key's place.
+    if (leaf && from < leaf->records.size() && compareKeys(key, leaf->records.back().key()) <= 0) {
+      at = from;
+      int order = 0;
+      while ((order = compareKeys(leaf->records[at].key(), key)) < 0) ++at;
+      if (order == 0) p = leaf;
     } else {
       std::tie(p, at) = d.leafHolding(key);
       leaf = p;
     }
     if (!p) continue;
+    from = at;
     found[i] = true;
-    TreeRecord updated = p->records[at];
+    updated = p->records[at];
     edit(i, updated);
     if (d.overwriteInPlace(p, at, std::move(updated))) continue;
     erase(key);

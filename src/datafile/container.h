@@ -131,7 +131,8 @@ class Container {
   bool rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit);
   // rewrite() for many keys, given in ascending order: edit(i, record) for the
   // record of keys[i]. Keys that lie in one leaf share its descent. Returns
-  // which keys were present.
+  // which keys were present. An edit that throws leaves the keys before it
+  // rewritten (the caller's operation is then dropped as a whole).
   std::vector<bool> rewriteAll(const std::vector<Bytes>& keys,
                                const std::function<void(std::size_t, TreeRecord&)>& edit);
 

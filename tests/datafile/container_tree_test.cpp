@@ -2,6 +2,7 @@
 // with every structural invariant checked after each commit and after reopening.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "container_support.h"
@@ -137,7 +138,27 @@ TEST(ContainerTree, RandomOperationsAgainstModel) {
     const int insertPercent = round < 25 ? 70 : 25;
     for (int step = 0; step < 60; ++step) {
       const std::string key = randomKey();
-      if (int(random() % 100) < insertPercent) {
+      if (random() % 8 == 0) {
+        // Rewrite a run of neighbouring records (sharing leaves) plus a key
+        // that may be absent; new payloads of the same or another length.
+        std::vector<std::string> keys;
+        for (auto it = model.lower_bound(key); it != model.end() && keys.size() < 6; ++it) keys.push_back(it->first);
+        keys.push_back(randomKey());
+        std::sort(keys.begin(), keys.end());
+        keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+        std::vector<Bytes> keyBytes;
+        std::vector<std::string> payloads;
+        for (const std::string& k : keys) {
+          keyBytes.emplace_back(k.begin(), k.end());
+          payloads.push_back(random() % 2 ? model.count(k) ? std::string(model[k].size(), 'R') : "R" : randomPayload());
+        }
+        const std::vector<bool> found =
+            f->rewriteAll(keyBytes, [&](std::size_t i, TreeRecord& r) { r = makeRecord(keys[i], payloads[i]); });
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+          ASSERT_EQ(found[i], model.count(keys[i]) == 1) << keys[i];
+          if (found[i]) model[keys[i]] = payloads[i];
+        }
+      } else if (int(random() % 100) < insertPercent) {
         const std::string payload = randomPayload();
         f->replace(makeRecord(key, payload));
         model[key] = payload;
