@@ -31,6 +31,30 @@ void Container::Impl::writeBlock(std::uint64_t offset, const std::uint8_t* data,
   if (int error = file.writeAt(offset, copy.data(), copy.size())) throw OsFailure{error};
 }
 
+// Gathers page images that follow each other in the file into one write of
+// whole pages (a page is never split across writes), up to 1 MB at a time:
+// a commit of many pages then costs a few system calls instead of one each.
+class Container::Impl::WriteRun {
+ public:
+  explicit WriteRun(Impl& d) : d_(d) {}
+  void add(std::uint64_t offset, const std::uint8_t* data, std::size_t length) {
+    if (!bytes_.empty() && (offset != start_ + bytes_.size() || bytes_.size() >= kLimit)) flush();
+    if (bytes_.empty()) start_ = offset;
+    bytes_.insert(bytes_.end(), data, data + length);
+  }
+  void flush() {
+    if (bytes_.empty()) return;
+    d_.writeBlock(start_, bytes_.data(), bytes_.size());
+    bytes_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kLimit = 1 << 20;
+  Impl& d_;
+  std::uint64_t start_ = 0;
+  Bytes bytes_;
+};
+
 void Container::Impl::flushFile() {
   if (int error = file.flush()) throw OsFailure{error};
 }
@@ -291,21 +315,24 @@ void Container::commitFirstHalf() {
 
     std::uint64_t pendingAt = pendingStart;
     d.homeWrites.clear();
+    Impl::WriteRun pendingRun(d), newRun(d);
     for (CachedPage* p : d.dirtyPages()) {
       const std::uint64_t home = page::offsetOf(p->ref);
       Bytes image = page::assemblePage(p->encoded, std::uint32_t(home), p->level, p->children, p->records.size());
       if (home < committedEnd) {
-        d.writeBlock(pendingAt, image.data(), image.size());
+        pendingRun.add(pendingAt, image.data(), image.size());
         pendingAt += image.size();
         d.homeWrites.emplace_back(home, std::move(image));
       } else {
-        d.writeBlock(home, image.data(), image.size());
+        newRun.add(home, image.data(), image.size());
       }
     }
     std::uint8_t headerImage[page::kHeaderBytes];
     page::encodeHeader(d.header, headerImage);
-    d.writeBlock(pendingAt, headerImage, sizeof headerImage);
+    pendingRun.add(pendingAt, headerImage, sizeof headerImage);
     pendingAt += sizeof headerImage;
+    newRun.flush();
+    pendingRun.flush();
     d.flushFile();
 
     FileHeader announce = committed;
@@ -330,7 +357,9 @@ void Container::commitSecondHalf() {
   Impl& d = *impl_;
   if (!d.firstHalfDone) return;
   try {
-    for (const auto& [home, image] : d.homeWrites) d.writeBlock(home, image.data(), image.size());
+    Impl::WriteRun homeRun(d);
+    for (const auto& [home, image] : d.homeWrites) homeRun.add(home, image.data(), image.size());
+    homeRun.flush();
     // The pages must be on disk before a header says no write is pending.
     d.flushFile();
     d.writeHeaderAt0(d.header);

@@ -89,6 +89,7 @@ struct Container::Impl {
   ContainerHooks& hook() { return hooks ? *hooks : noHooks; }
 
   // --- I/O (container_commit.cpp)
+  class WriteRun;
   void readBlock(std::uint64_t offset, std::uint8_t* buffer, std::size_t length);
   void writeBlock(std::uint64_t offset, const std::uint8_t* data, std::size_t length);
   void flushFile();
