@@ -75,7 +75,7 @@ CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
   if (page->dirty)
     ++dirtyCount;
   else
-    page->cleanSlot = cleanPages.insert(cleanPages.end(), page);
+    listClean(page);
   cache[page->ref] = std::move(p);
   return page;
 }
@@ -84,18 +84,19 @@ void Container::Impl::touch(CachedPage* p) {
   lastUseSum -= p->lastUse;
   p->lastUse = ++useClock;
   lastUseSum += p->lastUse;
-  if (!p->dirty) cleanPages.splice(cleanPages.end(), cleanPages, p->cleanSlot);
+  if (!p->dirty) p->cleanList->splice(p->cleanList->end(), *p->cleanList, p->cleanSlot);
 }
 
 void Container::Impl::dropPage(std::int32_t ref) {
   auto it = cache.find(ref);
   if (it == cache.end()) return;
+  ++leafVersion;
   CachedPage* p = it->second.get();
   lastUseSum -= p->lastUse;
   if (p->dirty)
     --dirtyCount;
   else
-    cleanPages.erase(p->cleanSlot);
+    unlistClean(p);
   cache.erase(it);
 }
 
@@ -107,8 +108,10 @@ void Container::Impl::dropDirtyPages() {
 }
 
 void Container::Impl::clearCache() {
+  ++leafVersion;
   cache.clear();
-  cleanPages.clear();
+  cleanLeaves.clear();
+  cleanInner.clear();
   dirtyCount = 0;
   lastUseSum = 0;
 }
@@ -117,15 +120,36 @@ void Container::Impl::setDirty(CachedPage* p) {
   if (p->dirty) return;
   p->dirty = true;
   ++dirtyCount;
-  cleanPages.erase(p->cleanSlot);
+  unlistClean(p);
 }
 
 void Container::Impl::setClean(CachedPage* p) {
   if (!p->dirty) return;
   p->dirty = false;
   --dirtyCount;
-  p->cleanSlot = cleanPages.insert(cleanPages.end(), p);
+  listClean(p);
   touch(p);
+}
+
+void Container::Impl::listClean(CachedPage* p) {
+  p->cleanList = p->nonLeaf() ? &cleanInner : &cleanLeaves;
+  p->cleanSlot = p->cleanList->insert(p->cleanList->end(), p);
+}
+
+void Container::Impl::unlistClean(CachedPage* p) {
+  p->cleanList->erase(p->cleanSlot);
+  p->cleanList = nullptr;
+}
+
+// The least recently used clean leaf, else the least recently used clean
+// inner page; nullptr when every cached page is dirty. Inner pages take at
+// most 90 places, so that a walk keeps room for its leaves (a step from the
+// last record of a leaf looks at that leaf again).
+CachedPage* Container::Impl::nextToDrop() const {
+  if (!cleanInner.empty() && (cleanLeaves.empty() || cleanInner.size() > kCacheHigh - 10))
+    return cleanInner.front();
+  if (!cleanLeaves.empty()) return cleanLeaves.front();
+  return nullptr;
 }
 
 CachedPage* Container::Impl::getPage(std::int32_t ref) {
@@ -175,6 +199,7 @@ CachedPage* Container::Impl::newPage(std::uint8_t level) {
 }
 
 void Container::Impl::markChanged(CachedPage* p) {
+  ++leafVersion;
   setDirty(p);
   p->bodyStale = true;
   p->boundKnown = false;
@@ -195,13 +220,14 @@ std::vector<CachedPage*> Container::Impl::dirtyPages() {
   return pages;
 }
 
-// Drops clean pages: always the least recently used one while 100 or more are
-// cached; between 20 and 100 only one that has gone unused for long compared
-// with the cache's average age. Called only between operations, when no page
-// pointer is held.
+// Drops clean pages (leaves first, see nextToDrop): always the least recently
+// used one while 100 or more are cached; between 20 and 100 only one that has
+// gone unused for long compared with the cache's average age. Called only
+// between operations, when no page pointer is held.
 void Container::Impl::trimCache() {
-  while (cache.size() > kCacheLow && !cleanPages.empty()) {
-    CachedPage* oldest = cleanPages.front();
+  while (cache.size() > kCacheLow) {
+    CachedPage* oldest = nextToDrop();
+    if (!oldest) return;
     if (cache.size() < kCacheHigh) {
       const std::uint64_t average = useClock - lastUseSum / cache.size();
       const std::uint64_t age = useClock - oldest->lastUse;
@@ -362,11 +388,22 @@ bool Container::Impl::overwriteInPlace(CachedPage* p, std::size_t at, TreeRecord
   return true;
 }
 
+const TreeRecord* Container::Impl::stepFromHint(ByteView probe, int direction) {
+  CachedPage* leaf = lastStep.leaf;
+  if (!leaf || lastStep.version != leafVersion || lastStep.index >= leaf->records.size()) return nullptr;
+  if (direction > 0 ? lastStep.index + 1 >= leaf->records.size() : lastStep.index == 0) return nullptr;
+  if (compareKeys(leaf->records[lastStep.index].key(), probe) != 0) return nullptr;
+  lastStep.index += direction > 0 ? 1 : std::size_t(-1);
+  touch(leaf);
+  return &leaf->records[lastStep.index];
+}
+
 bool Container::Impl::firstGreater(CachedPage* p, ByteView probe, TreeRecord* out) {
   if (!p->nonLeaf()) {
     const std::size_t at = upperIndex(p->records, probe);
     if (at >= p->records.size()) return false;
     if (out) *out = p->records[at];
+    rememberStep(p, at);
     return true;
   }
   // Lookups load pages but never drop any, so p stays valid meanwhile.
@@ -393,6 +430,7 @@ bool Container::Impl::lastLess(CachedPage* p, ByteView probe, TreeRecord* out) {
   if (!p->nonLeaf()) {
     if (lower == 0) return false;
     if (out) *out = p->records[lower - 1];
+    rememberStep(p, lower - 1);
     return true;
   }
   if (p->children.empty()) return false;
@@ -416,6 +454,10 @@ bool Container::find(ByteView key, TreeRecord* out) {
 
 bool Container::findFirstGreater(ByteView probe, TreeRecord* out) {
   impl_->trimCache();
+  if (const TreeRecord* next = impl_->stepFromHint(probe, +1)) {
+    if (out) *out = *next;
+    return true;
+  }
   return !impl_->treeEmpty() && impl_->firstGreater(impl_->getPage(impl_->header.rootPage), probe, out);
 }
 
@@ -426,6 +468,10 @@ bool Container::findLastLessOrEqual(ByteView probe, TreeRecord* out) {
 
 bool Container::findLastLess(ByteView probe, TreeRecord* out) {
   impl_->trimCache();
+  if (const TreeRecord* previous = impl_->stepFromHint(probe, -1)) {
+    if (out) *out = *previous;
+    return true;
+  }
   return !impl_->treeEmpty() && impl_->lastLess(impl_->getPage(impl_->header.rootPage), probe, out);
 }
 

@@ -99,7 +99,7 @@ bool Container::Impl::regionsValid(const FileHeader& h) {
 }
 
 void Container::Impl::dropCleanPages() {
-  while (!cleanPages.empty()) dropPage(cleanPages.front()->ref);
+  while (CachedPage* p = nextToDrop()) dropPage(p->ref);
 }
 
 // Forgets all in-memory state; the next refresh reads the file afresh.

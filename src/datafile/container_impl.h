@@ -40,7 +40,8 @@ struct CachedPage {
   page::EncodedBody encoded;
   page::EncodedBody onDisk;            // sizes as read from the file (clean pages)
   std::uint64_t lastUse = 0;
-  std::list<CachedPage*>::iterator cleanSlot;  // its place in the clean-page order (clean pages only)
+  std::list<CachedPage*>* cleanList = nullptr;  // clean pages: the order it is kept in
+  std::list<CachedPage*>::iterator cleanSlot;    // and its place there
 
   bool nonLeaf() const { return level > 0; }
   ByteView firstKey() const { return records.front().key(); }
@@ -63,15 +64,34 @@ struct Container::Impl {
 
   // The page cache. Only the helpers under "page cache" in container.cpp add,
   // drop, dirty or clean pages, so that the bookkeeping beside the map stays
-  // exact: the clean pages in order of last use (least recent first), the
-  // number of dirty pages and the sum of every page's lastUse (for the
-  // cache's average age). Trimming and the dirty checks are then O(1) however
-  // many dirty pages a large transaction holds.
+  // exact: the clean leaves and the clean inner pages, each in order of last
+  // use (least recent first), the number of dirty pages and the sum of every
+  // page's lastUse (for the cache's average age). Trimming and the dirty
+  // checks are then O(1) however many dirty pages a large transaction holds.
+  // Trimming drops leaves before inner pages: a walk in key order visits the
+  // data records in no order, and every one of them would otherwise push out
+  // the inner pages that lead to the next.
   std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
-  std::list<CachedPage*> cleanPages;
+  std::list<CachedPage*> cleanLeaves;
+  std::list<CachedPage*> cleanInner;
   std::size_t dirtyCount = 0;
   std::uint64_t lastUseSum = 0;
   std::uint64_t useClock = 0;
+
+  // Moves on whenever any cached page's records change or a page leaves the
+  // cache. The last record a step found (its leaf and place) stays usable
+  // while it has not moved, so a walk steps within the leaf instead of
+  // descending from the root for every record.
+  std::uint64_t leafVersion = 0;
+  struct StepHint {
+    CachedPage* leaf = nullptr;
+    std::size_t index = 0;
+    std::uint64_t version = 0;
+  } lastStep;
+  void rememberStep(CachedPage* leaf, std::size_t index) { lastStep = {leaf, index, leafVersion}; }
+  // The record beside the one the last step found, when probe is that
+  // record's key: +1 for the next, -1 for the previous.
+  const TreeRecord* stepFromHint(ByteView probe, int direction);
   std::int32_t nextTemporary = kFirstTemporary;
 
   // An unfinished write found at refresh: home offset -> offset of its pending copy.
@@ -118,6 +138,9 @@ struct Container::Impl {
   void clearCache();
   void setDirty(CachedPage* p);
   void setClean(CachedPage* p);
+  void listClean(CachedPage* p);
+  void unlistClean(CachedPage* p);
+  CachedPage* nextToDrop() const;
   void markChanged(CachedPage* p);  // records changed
   void markMoved(CachedPage* p);    // only its place or child references changed
   void trimCache();

@@ -35,6 +35,43 @@ TEST(ContainerTree, InsertFindEraseCommitReopen) {
   checkInvariants(*f);
 }
 
+// Steps continue from the leaf of the previous step; every change in between
+// (an insert beside it, an erase, a page dropped from the cache, a commit)
+// must be seen by the next step.
+TEST(ContainerTree, StepsSeeChangesMadeBetweenThem) {
+  FaultFileSystem fs;
+  OpenFile f(fs, "steps.dat");
+  ASSERT_EQ(f.openResult, 0);
+  for (const char* k : {"b", "d", "f", "h"}) f->insert(makeRecord(k, "x"));
+  f->commit();
+  TreeRecord r;
+  auto next = [&](const std::string& probe) { return f->findFirstGreater(view(probe), &r) ? keyText(r) : "-"; };
+  auto previous = [&](const std::string& probe) { return f->findLastLess(view(probe), &r) ? keyText(r) : "-"; };
+  EXPECT_EQ(next("b"), "d");
+  f->insert(makeRecord("c", "new"));
+  EXPECT_EQ(next("b"), "c");
+  EXPECT_EQ(next("c"), "d");
+  ASSERT_TRUE(f->erase(view("f")));
+  EXPECT_EQ(next("d"), "h");
+  EXPECT_EQ(previous("h"), "d");
+  f->replace(makeRecord("e", "y"));
+  EXPECT_EQ(previous("h"), "e");
+  f->discardChanges();  // back to b d f h
+  EXPECT_EQ(next("d"), "f");
+  EXPECT_EQ(previous("f"), "d");
+  EXPECT_EQ(next("h"), "-");
+  EXPECT_EQ(previous("b"), "-");
+  // A change committed by another open is seen after refresh.
+  EXPECT_EQ(next("b"), "d");
+  {
+    OpenFile other(fs, "steps.dat");
+    other->insert(makeRecord("c", "other"));
+    other->commit();
+  }
+  f->refresh(false);
+  EXPECT_EQ(next("b"), "c");
+}
+
 TEST(ContainerTree, DuplicateKeyAndOversizeRecordAreInternalErrors) {
   FaultFileSystem fs;
   OpenFile f(fs, "a.dat");

@@ -123,7 +123,7 @@ TEST(ShareModesAcrossProcesses, AReaderDuringACommitSeesAllOrNothing) {
     writeVersion(c, 0);
   }
   constexpr int kVersions = 60;
-  Pipe started;
+  Pipe started, firstReadDone;
   Child writer([&] {
     int error = 0;
     auto file = posixFileSystem().open(path, true, false, &error);
@@ -132,6 +132,9 @@ TEST(ShareModesAcrossProcesses, AReaderDuringACommitSeesAllOrNothing) {
     Container c(*file, &hooks);
     if (c.open() != 0) return 3;
     started.send('S');
+    // The reader has seen the first version before the others come, however
+    // late a loaded machine schedules it.
+    if (firstReadDone.receive() != 'R') return 4;
     for (int version = 1; version <= kVersions; ++version) {
       auto guard = hooks.locks()->forOperation(true);
       c.refresh(true);
@@ -152,7 +155,7 @@ TEST(ShareModesAcrossProcesses, AReaderDuringACommitSeesAllOrNothing) {
     c.refresh(false);
     std::set<std::string> versions;
     for (const auto& [key, payload] : readAll(c)) versions.insert(payload.substr(0, payload.find('.')));
-    ++reads;
+    if (++reads == 1) firstReadDone.send('R');
     if (versions.size() != 1) ++mixed;
     seen.insert(versions.begin(), versions.end());
     if (seen.count("version " + std::to_string(kVersions))) break;
