@@ -564,8 +564,11 @@ void Bench::report() const {
     bool first = true;
     for (const Goal& g : kGoals) {
       const double ref = med(g.workload, g.reference);
-      const double r = ref > 0 ? med(g.workload, "ours") / ref : 0;
-      std::printf("%s\"%s\":%.3f", first ? "" : ",", g.workload, r);
+      const double o = med(g.workload, "ours");
+      if (ref > 0 && o > 0)
+        std::printf("%s\"%s\":%.3f", first ? "" : ",", g.workload, o / ref);
+      else
+        std::printf("%s\"%s\":null", first ? "" : ",", g.workload);  // not measured in this run
       first = false;
     }
     std::printf("},\"goals\":{");
@@ -622,7 +625,12 @@ void Bench::report() const {
   std::printf("goals (ours / %s): ", "trim_delete");
   for (const Goal& g : kGoals) {
     const double ref = med(g.workload, g.reference);
-    const double r = ref > 0 ? med(g.workload, "ours") / ref : 0;
+    const double o = med(g.workload, "ours");
+    if (ref <= 0 || o <= 0) {
+      std::printf("%s - (not measured)  ", g.workload);  // a workload or engine left out by --only/--engine
+      continue;
+    }
+    const double r = o / ref;
     std::printf("%s %.2f (<= %.1f %s)  ", g.workload, r, g.limit, r <= g.limit ? "met" : "MISSED");
   }
   std::printf("\n\nper durable commit (durable_add):\n");
