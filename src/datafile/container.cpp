@@ -393,9 +393,13 @@ const TreeRecord* Container::Impl::stepFromHint(ByteView probe, int direction) {
   if (!leaf || lastStep.version != leafVersion || lastStep.index >= leaf->records.size()) return nullptr;
   if (direction > 0 ? lastStep.index + 1 >= leaf->records.size() : lastStep.index == 0) return nullptr;
   if (compareKeys(leaf->records[lastStep.index].key(), probe) != 0) return nullptr;
-  lastStep.index += direction > 0 ? 1 : std::size_t(-1);
+  const std::size_t beside = direction > 0 ? lastStep.index + 1 : lastStep.index - 1;
+  // A damaged page may hold its records out of order: a step must still move
+  // strictly onwards, or a walk over that page would never end.
+  if (compareKeys(leaf->records[beside].key(), probe) * direction <= 0) return nullptr;
+  lastStep.index = beside;
   touch(leaf);
-  return &leaf->records[lastStep.index];
+  return &leaf->records[beside];
 }
 
 bool Container::Impl::firstGreater(CachedPage* p, ByteView probe, TreeRecord* out) {

@@ -21,8 +21,8 @@ void Container::Impl::movePage(std::int32_t from, std::int32_t to, int newClass)
       markMoved(parent);
     }
   }
-  dropPage(to);  // a slot being filled never holds a live page
   auto node = cache.extract(from);
+  dropPage(to);  // a slot being filled never holds a live page
   node.key() = to;
   cache.insert(std::move(node));
   p->ref = to;
