@@ -98,6 +98,10 @@ bool Container::Impl::regionsValid(const FileHeader& h) {
   return true;
 }
 
+bool Container::Impl::fitsInFile(const FileHeader& h, std::uint64_t fileSize) {
+  return endOfData(h) <= fileSize && h.dataEnd <= fileSize && h.pendingEnd <= fileSize;
+}
+
 void Container::Impl::dropCleanPages() {
   while (CachedPage* p = nextToDrop()) dropPage(p->ref);
 }
@@ -105,6 +109,7 @@ void Container::Impl::dropCleanPages() {
 // Forgets all in-memory state; the next refresh reads the file afresh.
 void Container::Impl::forgetEverything() {
   clearCache();
+  cutShort = false;
   headerLoaded = false;
   headerDirty = false;
   firstHalfDone = false;
@@ -134,6 +139,7 @@ void Container::Impl::unlockReaders() {
 // ---------------------------------------------------------------- recovery
 
 void Container::Impl::beginChange() {
+  if (cutShort) throw InternalError{2172};
   if (pendingFound && !owner.dirty()) recover();
 }
 
@@ -248,7 +254,10 @@ void Container::refresh(bool forWrite) {
   // header it holds is the one on disk, and reading it again would only cost
   // a read per operation.
   if (!d.othersMayWrite && (d.headerLoaded || d.fileIsNew)) {
-    if (forWrite && d.pendingFound) d.recover();
+    if (forWrite && d.pendingFound) {
+      if (d.cutShort) throw InternalError{2172};
+      d.recover();
+    }
     return;
   }
   if (d.fileIsNew) {
@@ -264,6 +273,14 @@ void Container::refresh(bool forWrite) {
   const bool changed = !d.headerLoaded || h.changeCount != d.diskHeader.changeCount ||
                        h.dataEnd != d.diskHeader.dataEnd || h.pendingEnd != d.diskHeader.pendingEnd;
   if (changed) {
+    // Pages are on disk before any header names them, so a header whose
+    // pages or pending area end past the end of the file belongs to a file
+    // cut short (or a damaged header). What is there can still be read; a
+    // write is refused (beginChange), since it would go after that end of
+    // data and could grow the file towards 4 GB.
+    std::uint64_t bytes = 0;
+    if (int error = d.file.size(&bytes)) throw OsFailure{error};
+    d.cutShort = !Impl::fitsInFile(h, bytes);
     const bool keepWork = dirty();
     d.dropCleanPages();
     d.diskHeader = h;
@@ -276,7 +293,10 @@ void Container::refresh(bool forWrite) {
       if (d.pendingReadable && !keepWork) d.header = d.newestHeader;
     }
   }
-  if (forWrite && d.pendingFound) d.recover();
+  if (forWrite && d.pendingFound) {
+    if (d.cutShort) throw InternalError{2172};
+    d.recover();
+  }
 }
 
 // ---------------------------------------------------------------- commit

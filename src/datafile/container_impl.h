@@ -61,6 +61,7 @@ struct Container::Impl {
   bool fileIsNew = false;     // zero-length file: no header on disk yet
   bool headerDirty = false;
   bool othersMayWrite = true;  // false while the share mode keeps every other writer out
+  bool cutShort = false;       // the header names pages past the end of the file
 
   // The page cache. Only the helpers under "page cache" in container.cpp add,
   // drop, dirty or clean pages, so that the bookkeeping beside the map stays
@@ -117,6 +118,7 @@ struct Container::Impl {
   FileHeader readHeaderAt0(bool* shortFile);
   static std::uint32_t endOfData(const FileHeader& h);
   static bool regionsValid(const FileHeader& h);
+  static bool fitsInFile(const FileHeader& h, std::uint64_t fileSize);
   void scanPendingArea();
   void recover();
   void unlockReaders();

@@ -1,6 +1,7 @@
-// Files found by fuzzing that once made the engine loop or crash, replayed:
-// every walk over them must move strictly onwards and end, and the integrity
-// check must finish and report the damage.
+// Files found by fuzzing that once made the engine loop, crash or run out of
+// memory, replayed: every walk over them must move strictly onwards and end,
+// the integrity check must finish and report the damage, and a write must be
+// refused rather than grow the file.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -45,6 +46,55 @@ TEST(DamagedFileWalk, StepsOverAnUnorderedLeafMoveStrictlyOnwards) {
     }
   }
   EXPECT_FALSE(checkDataFile(fs, "damaged.dat").sound());
+}
+
+// A header whose pages end far past the end of the file (here near 4 GB):
+// the open walked the pages that are there, then its first write went to the
+// header's end of data and grew the file to that size. What is there is still
+// read; every write is refused with the damage number and changes nothing.
+TEST(DamagedFileWalk, AFileShorterThanItsHeaderSaysIsReadButNotWritten) {
+  const Bytes image = readTestFile("header-beyond-file-end.dat");
+  ASSERT_FALSE(image.empty());
+  FaultFileSystem fs;
+  fs.setContents("short.dat", image);
+  OpenFile f(fs, "short.dat");
+  ASSERT_EQ(f.openResult, 0);
+  ASSERT_GT(f->endOfData(), image.size()) << "the case needs a header that names pages past the end";
+  try {
+    readAll(*f);
+  } catch (const InternalError&) {
+    // Pages past the end cannot be read: damage, reported.
+  }
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    try {
+      f->insert(makeRecord("new", "record"));
+      f->commit();
+      ADD_FAILURE() << "a write into a file cut short was taken";
+    } catch (const InternalError& e) {
+      EXPECT_EQ(e.number, 2172);
+    }
+    f->discardChanges();
+  }
+  EXPECT_EQ(fs.contents("short.dat"), image);
+
+  // The same file cut from a sound one: every byte it had is still readable
+  // through the records that lie in it, and nothing is written.
+  FaultFileSystem sound;
+  {
+    OpenFile g(sound, "cut.dat", true);
+    for (int i = 0; i < 40; ++i) g->insert(makeRecord("k" + std::to_string(100 + i), std::string(300, 'x')));
+    g->commit();
+  }
+  Bytes cut = sound.contents("cut.dat");
+  {
+    OpenFile whole(sound, "cut.dat");
+    cut.resize(whole->endOfData() - 256);  // the last page's last 256 bytes are gone
+  }
+  sound.setContents("cut.dat", cut);
+  OpenFile g(sound, "cut.dat");
+  ASSERT_EQ(g.openResult, 0);
+  EXPECT_THROW(g->erase(view("k100")), InternalError);
+  EXPECT_EQ(sound.contents("cut.dat"), cut);
 }
 
 }  // namespace
