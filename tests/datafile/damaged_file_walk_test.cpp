@@ -13,18 +13,20 @@
 namespace glimra::datafile::testing {
 namespace {
 
-Bytes readTestFile(const std::string& name) {
+// Puts the test file name into fs as path and returns its bytes.
+Bytes loadTestFile(FaultFileSystem& fs, const std::string& name, const std::string& path) {
   std::ifstream in(std::string(GLIMRA_TEST_DATA) + "/" + name, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  Bytes image(std::istreambuf_iterator<char>(in), {});
+  EXPECT_FALSE(image.empty()) << name;
+  fs.setContents(path, image);
+  return image;
 }
 
 // A leaf whose records are out of order: a walk that stepped to the record
 // beside the previous one went back and forth over it for ever.
 TEST(DamagedFileWalk, StepsOverAnUnorderedLeafMoveStrictlyOnwards) {
-  const Bytes image = readTestFile("unordered-leaf-walk.dat");
-  ASSERT_FALSE(image.empty());
   FaultFileSystem fs;
-  fs.setContents("damaged.dat", image);
+  loadTestFile(fs, "unordered-leaf-walk.dat", "damaged.dat");
   {
     OpenFile f(fs, "damaged.dat");
     ASSERT_EQ(f.openResult, 0);
@@ -53,10 +55,8 @@ TEST(DamagedFileWalk, StepsOverAnUnorderedLeafMoveStrictlyOnwards) {
 // header's end of data and grew the file to that size. What is there is still
 // read; every write is refused with the damage number and changes nothing.
 TEST(DamagedFileWalk, AFileShorterThanItsHeaderSaysIsReadButNotWritten) {
-  const Bytes image = readTestFile("header-beyond-file-end.dat");
-  ASSERT_FALSE(image.empty());
   FaultFileSystem fs;
-  fs.setContents("short.dat", image);
+  const Bytes image = loadTestFile(fs, "header-beyond-file-end.dat", "short.dat");
   OpenFile f(fs, "short.dat");
   ASSERT_EQ(f.openResult, 0);
   ASSERT_GT(f->endOfData(), image.size()) << "the case needs a header that names pages past the end";
