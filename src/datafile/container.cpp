@@ -540,6 +540,10 @@ bool Container::erase(ByteView key) {
   return true;
 }
 
+void Container::eraseFound(ByteView key) {
+  if (!erase(key)) throw InternalError{1894};
+}
+
 void Container::replace(const TreeRecord& record) { replace(TreeRecord(record)); }
 
 void Container::replace(TreeRecord&& record) {

@@ -120,6 +120,10 @@ class Container {
   void insert(const TreeRecord& record);
   void insert(TreeRecord&& record);
   bool erase(ByteView key);
+  // Erases a record a walk has just found. When its key does not lead back
+  // to it the tree is out of order: InternalError{1894} (a loop that erases
+  // what it finds would otherwise find the same record for ever).
+  void eraseFound(ByteView key);
   // Erase (if present) then insert; a record of the same key and length is
   // overwritten where it stands.
   void replace(const TreeRecord& record);

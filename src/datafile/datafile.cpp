@@ -571,7 +571,7 @@ void DataFile::writeMemos(std::uint32_t recordNumber) {
     TreeRecord stale;
     while (container_->findFirstGreater(probe, &stale) && stale.key().size() == 12 &&
            std::equal(probe.begin(), probe.begin() + 10, stale.key().begin()))
-      container_->erase(stale.key());
+      container_->eraseFound(stale.key());
   }
 }
 
@@ -599,7 +599,7 @@ void DataFile::eraseMemos(std::uint32_t recordNumber) {
     TreeRecord piece;
     while (container_->findFirstGreater(prefix, &piece) && piece.key().size() == 12 &&
            std::equal(prefix.begin(), prefix.end(), piece.key().begin()))
-      container_->erase(piece.key());
+      container_->eraseFound(piece.key());
   }
 }
 

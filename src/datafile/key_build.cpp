@@ -165,7 +165,7 @@ void KeyBuilder::eraseEntries(Run& run) {
   std::size_t erased = 0;
   while (container_.findFirstGreater(prefix, &entry) &&
          hasKindPrefix(entry.key(), table_, static_cast<std::uint8_t>(run.key))) {
-    container_.erase(entry.key());
+    container_.eraseFound(entry.key());
     if (run.count > 0) --run.count;
     if (++erased % CHECKPOINT_TEST_INTERVAL == 0) checkpointIfDue(run, 1);
   }

@@ -95,7 +95,7 @@ bool removeTable(Container& container, std::string_view name) {
   TreeRecord record;
   while (container.findFirstGreater(prefix, &record) && record.key().size() >= 4 &&
          std::equal(prefix.begin(), prefix.end(), record.key().begin()))
-    container.erase(record.key());
+    container.eraseFound(record.key());
   container.erase(tableNameKey(name));
   return true;
 }

@@ -8,7 +8,9 @@
 #include <iterator>
 
 #include "container_support.h"
+#include "datafile/datafile.h"
 #include "datafile/file_check.h"
+#include "datafile/table_catalog.h"
 
 namespace glimra::datafile::testing {
 namespace {
@@ -95,6 +97,31 @@ TEST(DamagedFileWalk, AFileShorterThanItsHeaderSaysIsReadButNotWritten) {
   ASSERT_EQ(g.openResult, 0);
   EXPECT_THROW(g->erase(view("k100")), InternalError);
   EXPECT_EQ(sound.contents("cut.dat"), cut);
+}
+
+// A memo piece stored where its key does not lead (the tree out of order):
+// writing a record's memo found the stale piece, could not erase it by its
+// key, and found it again for ever. Every table of the file takes an ADD
+// that ends, with the damage reported.
+TEST(DamagedFileWalk, APieceItsKeyDoesNotLeadToEndsTheWriteWithDamage) {
+  FaultFileSystem fs;
+  loadTestFile(fs, "misplaced-memo-piece.dat", "memo.dat");
+  std::vector<std::string> tables;
+  {
+    OpenFile f(fs, "memo.dat");
+    ASSERT_EQ(f.openResult, 0);
+    for (const TableEntry& t : listTables(*f)) tables.push_back(t.name);
+  }
+  ASSERT_FALSE(tables.empty());
+  int damaged = 0;
+  for (const std::string& table : tables) {
+    DataFile file(fs);
+    file.setName("memo.dat\\!" + table);
+    if (file.open(OpenMode{0x22}) != 0) continue;
+    if (file.add() == 90 && file.fileErrorCode() == "1894") ++damaged;
+    file.close();
+  }
+  EXPECT_GT(damaged, 0);
 }
 
 }  // namespace
