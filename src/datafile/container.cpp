@@ -556,20 +556,6 @@ void Container::replace(TreeRecord&& record) {
   insert(std::move(record));
 }
 
-bool Container::rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit) {
-  Impl& d = *impl_;
-  d.trimCache();
-  d.beginChange();
-  auto [p, at] = d.leafHolding(key);
-  if (!p) return false;
-  TreeRecord updated = p->records[at];
-  edit(updated);
-  if (d.overwriteInPlace(p, at, std::move(updated))) return true;
-  erase(key);
-  insert(std::move(updated));
-  return true;
-}
-
 std::vector<bool> Container::rewriteAll(const std::vector<Bytes>& keys,
                                          const std::function<void(std::size_t, TreeRecord&)>& edit) {
   Impl& d = *impl_;

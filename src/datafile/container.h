@@ -128,14 +128,11 @@ class Container {
   // overwritten where it stands.
   void replace(const TreeRecord& record);
   void replace(TreeRecord&& record);
-  // Changes the record with this key through edit (given a copy; edit may
-  // throw, and then nothing changes). A record that keeps its key and length
-  // is rewritten in its page with one descent; otherwise this is a replace.
-  // Returns false, changing nothing, when the key is absent.
-  bool rewrite(ByteView key, const std::function<void(TreeRecord&)>& edit);
-  // rewrite() for many keys, given in ascending order: edit(i, record) for the
-  // record of keys[i]. Keys that lie in one leaf share its descent. Returns
-  // which keys were present. An edit that throws leaves the keys before it
+  // Changes the records of keys (ascending) through edit(i, record), given a
+  // copy of the record of keys[i]. A record that keeps its key and length is
+  // rewritten in its page, and keys that lie in one leaf share its descent;
+  // otherwise this is a replace. Returns which keys were present (absent ones
+  // are left alone). An edit that throws leaves the keys before it
   // rewritten (the caller's operation is then dropped as a whole).
   std::vector<bool> rewriteAll(const std::vector<Bytes>& keys,
                                const std::function<void(std::size_t, TreeRecord&)>& edit);
