@@ -431,36 +431,30 @@ class Bench {
     removeDb(path);
   }
 
+  // Times reading every row (every column) of a query into s.
+  void timeRows(Sql& q, const std::string& sql, Sample& s) {
+    sqlite3_stmt* st = q.prepare(sql);
+    std::uint64_t n = 0, sum = 0;
+    s.times.push_back(timed([&] {
+      while (sqlite3_step(st) == SQLITE_ROW) {
+        ++n;
+        sum += readRow(st);
+      }
+    }));
+    s.result = n + (sum & 0);
+    sqlite3_finalize(st);
+  }
+
   void sqlReads(Sql& q, SqliteForm f) {
     if (wanted("scan")) {
-      sqlite3_stmt* st = q.prepare("SELECT * FROM t ORDER BY rowid");
-      std::uint64_t n = 0, sum = 0;
-      Sample& s = at("scan", f.name());
-      s.times.push_back(timed([&] {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-          ++n;
-          sum += readRow(st);
-        }
-      }));
-      s.result = n + (sum & 0);
-      sqlite3_finalize(st);
+      timeRows(q, "SELECT * FROM t ORDER BY rowid", at("scan", f.name()));
     }
     if (wanted("key_walk")) {
       const Column& name = columns()[0];
       const std::string sql =
           std::string("SELECT * FROM t WHERE NAME <> ") + q.blank(name) + " ORDER BY NAME COLLATE NOCASE";
       checkPlanUsesIndex(q, sql);
-      sqlite3_stmt* st = q.prepare(sql);
-      std::uint64_t n = 0, sum = 0;
-      Sample& s = at("key_walk", f.name());
-      s.times.push_back(timed([&] {
-        while (sqlite3_step(st) == SQLITE_ROW) {
-          ++n;
-          sum += readRow(st);
-        }
-      }));
-      s.result = n + (sum & 0);
-      sqlite3_finalize(st);
+      timeRows(q, sql, at("key_walk", f.name()));
     }
     if (wanted("find")) {
       std::string sql = "SELECT rowid FROM t WHERE DELETED = 0 AND (";
