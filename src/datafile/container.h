@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "datafile/os_file.h"
+#include "datafile/record_bytes.h"
 
 namespace glimra::datafile {
 
@@ -40,7 +41,7 @@ struct OsFailure {
 
 // One record of the tree: its first keyLength bytes are its sort key.
 struct TreeRecord {
-  Bytes bytes;
+  RecordBytes bytes;
   std::uint16_t keyLength = 0;
 
   ByteView key() const { return ByteView(bytes.data(), keyLength); }

@@ -350,7 +350,7 @@ class Checker {
       if (t.layout->keys[k].flags & KeyFlag::DYNAMIC) continue;
       const auto entry = encoder.entry(t.number, k, image.data(), recordNumber);
       if (!entry) continue;
-      Bytes whole = entry->bytes;
+      Bytes whole(entry->bytes.begin(), entry->bytes.end());
       whole.push_back(static_cast<std::uint8_t>(entry->keyLength >> 8));
       whole.push_back(static_cast<std::uint8_t>(entry->keyLength));
       t.expected[k].push_back(std::move(whole));

@@ -74,7 +74,7 @@ struct BuildTable {
     Bytes probe = prefix;
     while (file.container()->findFirstGreater(probe, &record) &&
            hasKindPrefix(record.key(), file.tableNumber(), RecordKind::DATA)) {
-      out.push_back(record.bytes);
+      out.emplace_back(record.bytes.begin(), record.bytes.end());
       probe.assign(record.key().begin(), record.key().end());
     }
     return out;
