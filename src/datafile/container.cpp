@@ -166,9 +166,9 @@ CachedPage* Container::Impl::getPage(std::int32_t ref) {
     auto redirect = pendingCopies.find(offset);
     if (redirect != pendingCopies.end()) offset = redirect->second;
   }
-  Bytes raw(length);
-  readBlock(offset, raw.data(), length);
-  page::DecodedPage decoded = page::decodePage(raw.data(), raw.size(), sizeClass);
+  if (readBuffer.size() < length) readBuffer.resize(length);
+  readBlock(offset, readBuffer.data(), length);
+  page::DecodedPage decoded = page::decodePage(readBuffer.data(), length, sizeClass, expandBuffer);
   auto p = std::make_unique<CachedPage>();
   p->ref = ref;
   p->level = decoded.level;

@@ -78,6 +78,10 @@ struct Container::Impl {
   std::size_t dirtyCount = 0;
   std::uint64_t lastUseSum = 0;
   std::uint64_t useClock = 0;
+  // Reused by every page read: the slot's bytes and its expanded body, so
+  // that a walk does not allocate (and zero) two page-sized buffers per page.
+  Bytes readBuffer;
+  Bytes expandBuffer;
 
   // Moves on whenever any cached page's records change or a page leaves the
   // cache. The last record a step found (its leaf and place) stays usable

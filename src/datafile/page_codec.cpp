@@ -208,23 +208,58 @@ std::size_t readCount(const std::uint8_t* data, std::size_t length, std::size_t&
 }
 }  // namespace
 
+namespace {
+// Expands the run-coded stream into exactly expected bytes: the first
+// headLength of them into head, the rest into rest. Every length is checked
+// against the bytes present and the bytes still expected (522 / 530 / 1602).
+void expandRuns(const std::uint8_t* data, std::size_t length, std::size_t expected, std::uint8_t* head,
+                std::size_t headLength, std::uint8_t* rest) {
+  std::size_t produced = 0;
+  std::size_t pos = 0;
+  std::uint8_t last = 0;
+  auto at = [&](std::size_t i) { return i < headLength ? head + i : rest + (i - headLength); };
+  auto copy = [&](const std::uint8_t* from, std::size_t n) {
+    const std::size_t inHead = produced < headLength ? std::min(n, headLength - produced) : 0;
+    if (inHead > 0) std::memcpy(at(produced), from, inHead);
+    if (n > inHead) std::memcpy(at(produced + inHead), from + inHead, n - inHead);
+    produced += n;
+  };
+  auto fill = [&](std::uint8_t value, std::size_t n) {
+    const std::size_t inHead = produced < headLength ? std::min(n, headLength - produced) : 0;
+    if (inHead > 0) std::memset(at(produced), value, inHead);
+    if (n > inHead) std::memset(at(produced + inHead), value, n - inHead);
+    produced += n;
+  };
+  while (produced < expected) {
+    const std::size_t literals = readCount(data, length, pos);
+    if (literals > expected - produced) throw InternalError{522};
+    if (literals > length - pos) throw InternalError{1602};
+    if (literals > 0) {
+      copy(data + pos, literals);
+      last = data[pos + literals - 1];
+    }
+    pos += literals;
+    if (produced == expected) break;
+    const std::size_t repeats = readCount(data, length, pos);
+    if (repeats > expected - produced) throw InternalError{530};
+    if (produced == 0 && repeats > 0) throw InternalError{530};
+    fill(last, repeats);
+  }
+}
+
+constexpr std::size_t kFirstRecordHeader = 5;  // flags, record length, key length
+}  // namespace
+
 Bytes decompress(const std::uint8_t* data, std::size_t length, std::size_t expected) {
   Bytes out;
-  out.reserve(expected);
-  std::size_t pos = 0;
-  while (out.size() < expected) {
-    const std::size_t literals = readCount(data, length, pos);
-    if (literals > expected - out.size()) throw InternalError{522};
-    if (literals > length - pos) throw InternalError{1602};
-    out.insert(out.end(), data + pos, data + pos + literals);
-    pos += literals;
-    if (out.size() == expected) break;
-    const std::size_t repeats = readCount(data, length, pos);
-    if (repeats > expected - out.size()) throw InternalError{530};
-    if (out.empty() && repeats > 0) throw InternalError{530};
-    if (repeats > 0) out.insert(out.end(), repeats, out.back());
-  }
+  decompressInto(data, length, expected, out);
   return out;
+}
+
+void decompressInto(const std::uint8_t* data, std::size_t length, std::size_t expected, Bytes& out) {
+  if (out.size() < expected) out.resize(expected);
+  expandRuns(data, length, expected, nullptr, 0, out.data());
+  out.resize(expected);
 }
 
 EncodedBody encodeBody(const std::vector<TreeRecord>& records, bool nonLeaf) {
@@ -272,6 +307,11 @@ Bytes assemblePage(const EncodedBody& e, std::uint32_t pageOffset, std::uint8_t 
 }
 
 DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expectedClass) {
+  Bytes scratch;
+  return decodePage(data, length, expectedClass, scratch);
+}
+
+DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expectedClass, Bytes& scratch) {
   if (length < kPageHeaderBytes) throw InternalError{1602};
   DecodedPage d;
   d.pageOffset = getU32(data + 0);
@@ -284,12 +324,25 @@ DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expecte
   if (d.storedSize < kPageHeaderBytes || d.storedSize > length) throw InternalError{1477};
   const std::size_t fixed = kPageHeaderBytes + (d.level > 0 ? 4 * count : 0);
   if (fixed > d.storedSize || d.expandedSize < d.storedSize) throw InternalError{1602};
+  if (d.level > 0) d.children.reserve(count);
   for (std::size_t i = 0; d.level > 0 && i < count; ++i)
     d.children.push_back(std::int32_t(getU32(data + kPageHeaderBytes + 4 * i)));
   d.compressed = d.storedSize < d.expandedSize;
-  if (d.compressed) {
-    Bytes plain = decompress(data + fixed, d.storedSize - fixed, d.expandedSize - fixed);
-    d.records = prefixDecode(plain.data(), plain.size(), count);
+  const std::size_t expanded = d.expandedSize - fixed;
+  if (d.compressed && count == 1 && expanded >= kFirstRecordHeader) {
+    // One record (a data record has a page of its own): expand its bytes
+    // straight into the record, checked as prefixDecode checks them.
+    std::uint8_t first[kFirstRecordHeader];
+    TreeRecord r;
+    r.bytes.resizeForOverwrite(expanded - kFirstRecordHeader);
+    expandRuns(data + fixed, d.storedSize - fixed, expanded, first, kFirstRecordHeader, r.bytes.data());
+    r.keyLength = getU16(first + 3);
+    if (first[0] != 0xC0 || getU16(first + 1) != r.bytes.size() || r.keyLength > r.bytes.size())
+      throw InternalError{1602};
+    d.records.push_back(std::move(r));
+  } else if (d.compressed) {
+    decompressInto(data + fixed, d.storedSize - fixed, expanded, scratch);
+    d.records = prefixDecode(scratch.data(), scratch.size(), count);
   } else {
     d.records = prefixDecode(data + fixed, d.storedSize - fixed, count);
   }

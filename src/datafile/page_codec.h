@@ -63,6 +63,8 @@ void putCount(Bytes& out, std::size_t count);
 bool compress(const Bytes& plain, Bytes* packed);
 // Expands packed into exactly expectedLength bytes (522 / 530 / 1602 on damage).
 Bytes decompress(const std::uint8_t* data, std::size_t length, std::size_t expectedLength);
+// The same into out (its capacity kept: a reader decodes page after page).
+void decompressInto(const std::uint8_t* data, std::size_t length, std::size_t expectedLength, Bytes& out);
 
 // The encoded form of a page's contents, independent of where the page lives.
 struct EncodedBody {
@@ -92,5 +94,7 @@ struct DecodedPage {
 // data holds the page's slot (class × 256 bytes); expectedClass 0 skips the
 // class check (1477).
 DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expectedClass);
+// The same, expanding a compressed body into scratch instead of a fresh buffer.
+DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expectedClass, Bytes& scratch);
 
 }  // namespace glimra::datafile::page
