@@ -162,6 +162,44 @@ TEST(ContainerFormat, PrefixCodingSharesAtMost63Bytes) {
   }
 }
 
+// A compressed page of one record (a data record's page) expands straight
+// into the record; its record header gets the checks of any other page.
+TEST(ContainerFormat, DamagedOneRecordPages) {
+  const TreeRecord record = makeRecord("K", std::string(600, 'r'));
+  const struct {
+    const char* name;
+    std::size_t at;  // byte of the expanded record stream to change
+    std::uint8_t value;
+    int error;       // 0: decodes to the record
+  } cases[] = {
+      {"sound", 0, 0xC0, 0},
+      {"first record sharing bytes", 0, 0xC1, 1602},
+      {"first record without its lengths", 0, 0x00, 1602},
+      {"record length short of the stream", 1, 0x58, 1602},
+      {"key longer than the record", 4, 0x10, 1602},
+  };
+  for (const auto& c : cases) {
+    Bytes plain = page::prefixEncode({record});
+    plain[c.at] = c.value;
+    page::EncodedBody body;
+    ASSERT_TRUE(page::compress(plain, &body.body));
+    body.compressed = true;
+    body.storedSize = std::uint16_t(page::kPageHeaderBytes + body.body.size());
+    body.expandedSize = std::uint16_t(page::kPageHeaderBytes + plain.size());
+    body.sizeBound = body.expandedSize;
+    const Bytes image = page::assemblePage(body, 512, 0, {}, 1);
+    try {
+      const page::DecodedPage d = page::decodePage(image.data(), image.size(), 0);
+      EXPECT_EQ(c.error, 0) << c.name;
+      ASSERT_EQ(d.records.size(), 1u) << c.name;
+      EXPECT_EQ(d.records[0].bytes, record.bytes) << c.name;
+      EXPECT_EQ(d.records[0].keyLength, record.keyLength) << c.name;
+    } catch (const InternalError& e) {
+      EXPECT_EQ(e.number, c.error) << c.name;
+    }
+  }
+}
+
 // A page is stored compressed only when that saves a whole 256-byte class.
 TEST(ContainerFormat, CompressionMustSaveAClass) {
   std::mt19937 random(7);
