@@ -402,45 +402,39 @@ const TreeRecord* Container::Impl::stepFromHint(ByteView probe, int direction) {
   return &leaf->records[beside];
 }
 
-bool Container::Impl::firstGreater(CachedPage* p, ByteView probe, TreeRecord* out) {
+const TreeRecord* Container::Impl::firstGreater(CachedPage* p, ByteView probe) {
   if (!p->nonLeaf()) {
     const std::size_t at = upperIndex(p->records, probe);
-    if (at >= p->records.size()) return false;
-    if (out) *out = p->records[at];
+    if (at >= p->records.size()) return nullptr;
     rememberStep(p, at);
-    return true;
+    return &p->records[at];
   }
   // Lookups load pages but never drop any, so p stays valid meanwhile.
   for (std::size_t i = childIndexFor(*p, probe); i < p->children.size(); ++i)
-    if (firstGreater(childOf(*p, i), probe, out)) return true;
-  return false;
+    if (const TreeRecord* r = firstGreater(childOf(*p, i), probe)) return r;
+  return nullptr;
 }
 
-bool Container::Impl::lastLessOrEqual(CachedPage* p, ByteView probe, TreeRecord* out) {
+const TreeRecord* Container::Impl::lastLessOrEqual(CachedPage* p, ByteView probe) {
   const std::size_t upper = upperIndex(p->records, probe);
-  if (!p->nonLeaf()) {
-    if (upper == 0) return false;
-    if (out) *out = p->records[upper - 1];
-    return true;
-  }
-  if (p->children.empty()) return false;
+  if (!p->nonLeaf()) return upper == 0 ? nullptr : &p->records[upper - 1];
+  if (p->children.empty()) return nullptr;
   for (std::size_t i = upper == 0 ? 1 : upper; i-- > 0;)
-    if (lastLessOrEqual(childOf(*p, i), probe, out)) return true;
-  return false;
+    if (const TreeRecord* r = lastLessOrEqual(childOf(*p, i), probe)) return r;
+  return nullptr;
 }
 
-bool Container::Impl::lastLess(CachedPage* p, ByteView probe, TreeRecord* out) {
+const TreeRecord* Container::Impl::lastLess(CachedPage* p, ByteView probe) {
   const std::size_t lower = lowerIndex(p->records, probe);
   if (!p->nonLeaf()) {
-    if (lower == 0) return false;
-    if (out) *out = p->records[lower - 1];
+    if (lower == 0) return nullptr;
     rememberStep(p, lower - 1);
-    return true;
+    return &p->records[lower - 1];
   }
-  if (p->children.empty()) return false;
+  if (p->children.empty()) return nullptr;
   for (std::size_t i = lower == 0 ? 1 : lower; i-- > 0;)
-    if (lastLess(childOf(*p, i), probe, out)) return true;
-  return false;
+    if (const TreeRecord* r = lastLess(childOf(*p, i), probe)) return r;
+  return nullptr;
 }
 
 // ---------------------------------------------------------------- public face
@@ -448,35 +442,39 @@ bool Container::Impl::lastLess(CachedPage* p, ByteView probe, TreeRecord* out) {
 Container::Container(OsFile& file, ContainerHooks* hooks) : impl_(std::make_unique<Impl>(*this, file, hooks)) {}
 Container::~Container() = default;
 
-bool Container::find(ByteView key, TreeRecord* out) {
+namespace {
+bool copyOut(const TreeRecord* found, TreeRecord* out) {
+  if (found && out) *out = *found;
+  return found != nullptr;
+}
+}  // namespace
+
+const TreeRecord* Container::peek(ByteView key) {
   impl_->trimCache();
   auto [p, at] = impl_->leafHolding(key);
-  if (!p) return false;
-  if (out) *out = p->records[at];
-  return true;
+  return p ? &p->records[at] : nullptr;
 }
 
-bool Container::findFirstGreater(ByteView probe, TreeRecord* out) {
+const TreeRecord* Container::peekFirstGreater(ByteView probe) {
   impl_->trimCache();
-  if (const TreeRecord* next = impl_->stepFromHint(probe, +1)) {
-    if (out) *out = *next;
-    return true;
-  }
-  return !impl_->treeEmpty() && impl_->firstGreater(impl_->getPage(impl_->header.rootPage), probe, out);
+  if (const TreeRecord* next = impl_->stepFromHint(probe, +1)) return next;
+  return impl_->treeEmpty() ? nullptr : impl_->firstGreater(impl_->getPage(impl_->header.rootPage), probe);
 }
+
+const TreeRecord* Container::peekLastLess(ByteView probe) {
+  impl_->trimCache();
+  if (const TreeRecord* previous = impl_->stepFromHint(probe, -1)) return previous;
+  return impl_->treeEmpty() ? nullptr : impl_->lastLess(impl_->getPage(impl_->header.rootPage), probe);
+}
+
+bool Container::find(ByteView key, TreeRecord* out) { return copyOut(peek(key), out); }
+bool Container::findFirstGreater(ByteView probe, TreeRecord* out) { return copyOut(peekFirstGreater(probe), out); }
+bool Container::findLastLess(ByteView probe, TreeRecord* out) { return copyOut(peekLastLess(probe), out); }
 
 bool Container::findLastLessOrEqual(ByteView probe, TreeRecord* out) {
   impl_->trimCache();
-  return !impl_->treeEmpty() && impl_->lastLessOrEqual(impl_->getPage(impl_->header.rootPage), probe, out);
-}
-
-bool Container::findLastLess(ByteView probe, TreeRecord* out) {
-  impl_->trimCache();
-  if (const TreeRecord* previous = impl_->stepFromHint(probe, -1)) {
-    if (out) *out = *previous;
-    return true;
-  }
-  return !impl_->treeEmpty() && impl_->lastLess(impl_->getPage(impl_->header.rootPage), probe, out);
+  return !impl_->treeEmpty() &&
+         copyOut(impl_->lastLessOrEqual(impl_->getPage(impl_->header.rootPage), probe), out);
 }
 
 bool Container::findFirst(TreeRecord* out) {

@@ -115,6 +115,12 @@ class Container {
   bool findLastLess(ByteView probe, TreeRecord* out);        // last key < probe
   bool findFirst(TreeRecord* out);
   bool findLast(TreeRecord* out);
+  // The same lookups without the copy: the record where it lies in the page
+  // cache, or nullptr. Valid only until the next call on this container (any
+  // call may load pages and let this one go).
+  const TreeRecord* peek(ByteView key);
+  const TreeRecord* peekFirstGreater(ByteView probe);
+  const TreeRecord* peekLastLess(ByteView probe);
 
   // Changes, kept in memory until commit(). insert() of a present key throws
   // InternalError{706}; erase() returns false when the key is absent.

@@ -160,9 +160,9 @@ struct Container::Impl {
   void splitChildren(CachedPage* parent, std::size_t index);
   void growRoot();
   bool eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied);
-  bool firstGreater(CachedPage* p, ByteView probe, TreeRecord* out);
-  bool lastLessOrEqual(CachedPage* p, ByteView probe, TreeRecord* out);
-  bool lastLess(CachedPage* p, ByteView probe, TreeRecord* out);
+  const TreeRecord* firstGreater(CachedPage* p, ByteView probe);
+  const TreeRecord* lastLessOrEqual(CachedPage* p, ByteView probe);
+  const TreeRecord* lastLess(CachedPage* p, ByteView probe);
   std::pair<CachedPage*, std::size_t> findParent(CachedPage* target);
   std::pair<CachedPage*, std::size_t> leafHolding(ByteView key);
   bool overwriteInPlace(CachedPage* p, std::size_t at, TreeRecord&& record);

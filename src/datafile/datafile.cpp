@@ -445,11 +445,15 @@ int DataFile::close() {
 
 // --- Records of the open table ----------------------------------------------
 
-std::optional<TreeRecord> DataFile::findRecord(std::uint32_t recordNumber) {
-  TreeRecord record;
-  if (!container_->find(dataRecordKey(table_, recordNumber), &record)) return std::nullopt;
-  if (record.payload().size() != layout_.recordLength) throw InternalError{RecordDamage::RECORD_LENGTH};
+const TreeRecord* DataFile::peekRecord(std::uint32_t recordNumber) {
+  const TreeRecord* record = container_->peek(dataRecordKey(table_, recordNumber));
+  if (record && record->payload().size() != layout_.recordLength) throw InternalError{RecordDamage::RECORD_LENGTH};
   return record;
+}
+
+std::optional<TreeRecord> DataFile::findRecord(std::uint32_t recordNumber) {
+  const TreeRecord* record = peekRecord(recordNumber);
+  return record ? std::optional<TreeRecord>(*record) : std::nullopt;
 }
 
 // The data record of a record number holding the image in its stored form.
@@ -750,26 +754,25 @@ int DataFile::watch() {
   return 0;
 }
 
+// data may lie in the page cache: it is used up before readMemos() reads on.
 int DataFile::readRecord(std::uint32_t recordNumber, const TreeRecord& data) {
   if (data.payload().size() != layout_.recordLength) throw InternalError{RecordDamage::RECORD_LENGTH};
   if (int refused = hooks_->recordRead(*this, recordNumber)) return refused;
   const ByteView stored = data.payload();
   std::copy(stored.begin(), stored.end(), buffer_);
+  std::optional<Bytes> watched;
+  if (watchArmed_) watched.emplace(stored.begin(), stored.end());
   if (tables_.oem) convertRecordText(layout_, buffer_, false);
   readMemos(recordNumber);
   currentRecord_ = recordNumber;
-  if (watchArmed_) {
-    watchedCopy_.emplace(data.payload().begin(), data.payload().end());
-    watchArmed_ = false;
-  } else {
-    watchedCopy_.reset();
-  }
+  watchedCopy_ = std::move(watched);
+  watchArmed_ = false;
   return 0;
 }
 
 int DataFile::get(std::uint32_t pointer) {
   return guarded(true, false, [&] {
-    const auto data = findRecord(pointer);
+    const TreeRecord* data = peekRecord(pointer);
     if (!data) return FileError::RECORD_NOT_FOUND;
     return readRecord(pointer, *data);
   });
@@ -784,11 +787,15 @@ int DataFile::getByKey(std::size_t key) {
     // A unique key's entry is the value itself; duplicates carry the record
     // number behind it, so the first of them is the first key above the value.
     bool found = isDynamic(key) ? dynamic_.find(key, probe, &entry) : container_->find(probe, &entry);
-    if (!found && findEntry(static_cast<std::uint8_t>(key), true, probe, &entry))
-      found = entry.key().size() == probe.size() + 4 && std::equal(probe.begin(), probe.end(), entry.key().begin());
+    if (!found) {
+      if (const TreeRecord* above = peekEntry(static_cast<std::uint8_t>(key), true, probe, entry)) {
+        entry = *above;
+        found = entry.key().size() == probe.size() + 4 && std::equal(probe.begin(), probe.end(), entry.key().begin());
+      }
+    }
     if (!found) return FileError::RECORD_NOT_FOUND;
     const auto recordNumber = entryRecordNumber(entry);
-    const auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    const TreeRecord* data = recordNumber ? peekRecord(*recordNumber) : nullptr;
     if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
     return readRecord(*recordNumber, *data);
   });
@@ -850,31 +857,36 @@ int DataFile::stepRepeatingHeld(bool forward) {
 
 int DataFile::step(bool forward) {
   if (!cursor_) return FileError::RECORD_NOT_AVAILABLE;
-  TreeRecord found;
-  const bool any = findEntry(cursor_->kind, forward, forward ? ByteView(cursor_->nextProbe) : ByteView(cursor_->previousProbe), &found);
-  if (!any || !hasKindPrefix(found.key(), table_, cursor_->kind)) return FileError::RECORD_NOT_AVAILABLE;
+  // found may lie in the page cache: what the step needs of it (its key, the
+  // record number) is taken before the next container call.
+  TreeRecord scratch;
+  const TreeRecord* found =
+      peekEntry(cursor_->kind, forward, forward ? ByteView(cursor_->nextProbe) : ByteView(cursor_->previousProbe), scratch);
+  if (!found || !hasKindPrefix(found->key(), table_, cursor_->kind)) return FileError::RECORD_NOT_AVAILABLE;
+  Bytes foundKey(found->key().begin(), found->key().end());
   // The cursor moves only onto a record that was read: a step refused by a
   // hold (43) can be repeated and meets the same record again.
   int rc = 0;
   if (cursor_->kind == RecordKind::DATA) {
-    if (found.key().size() != 9) throw InternalError{RecordDamage::RECORD_LENGTH};
-    rc = readRecord(getBigEndian32(found.key().data() + 5), found);
+    if (foundKey.size() != 9) throw InternalError{RecordDamage::RECORD_LENGTH};
+    rc = readRecord(getBigEndian32(foundKey.data() + 5), *found);
   } else {
-    auto recordNumber = entryRecordNumber(found);
-    auto data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+    auto recordNumber = entryRecordNumber(*found);
+    const TreeRecord* data = recordNumber ? peekRecord(*recordNumber) : nullptr;
     // A dynamic index is not maintained record by record: it skips entries
     // of records deleted since it was built.
     while (!data && isDynamic(cursor_->kind)) {
-      if (!findEntry(cursor_->kind, forward, found.key(), &found) || !hasKindPrefix(found.key(), table_, cursor_->kind))
-        return FileError::RECORD_NOT_AVAILABLE;
-      recordNumber = entryRecordNumber(found);
-      data = recordNumber ? findRecord(*recordNumber) : std::nullopt;
+      found = peekEntry(cursor_->kind, forward, foundKey, scratch);
+      if (!found || !hasKindPrefix(found->key(), table_, cursor_->kind)) return FileError::RECORD_NOT_AVAILABLE;
+      foundKey.assign(found->key().begin(), found->key().end());
+      recordNumber = entryRecordNumber(*found);
+      data = recordNumber ? peekRecord(*recordNumber) : nullptr;
     }
     if (!data) throw InternalError{RecordDamage::ENTRY_WITHOUT_RECORD};
     rc = readRecord(*recordNumber, *data);
   }
   if (rc != 0) return rc;
-  cursor_->nextProbe.assign(found.key().begin(), found.key().end());
+  cursor_->nextProbe = std::move(foundKey);
   cursor_->previousProbe = cursor_->nextProbe;
   return 0;
 }
@@ -1151,10 +1163,12 @@ bool DataFile::isDynamic(std::size_t key) const {
 // The record after (forward) or before a probe, for a walk over records of
 // one kind: a dynamic index's entries live in memory, everything else in the
 // tree.
-bool DataFile::findEntry(std::uint8_t kind, bool forward, ByteView probe, TreeRecord* found) {
-  if (isDynamic(kind))
-    return forward ? dynamic_.findFirstGreater(kind, probe, found) : dynamic_.findLastLess(kind, probe, found);
-  return forward ? container_->findFirstGreater(probe, found) : container_->findLastLess(probe, found);
+const TreeRecord* DataFile::peekEntry(std::uint8_t kind, bool forward, ByteView probe, TreeRecord& scratch) {
+  if (isDynamic(kind)) {
+    const bool any = forward ? dynamic_.findFirstGreater(kind, probe, &scratch) : dynamic_.findLastLess(kind, probe, &scratch);
+    return any ? &scratch : nullptr;
+  }
+  return forward ? container_->peekFirstGreater(probe) : container_->peekLastLess(probe);
 }
 
 BuildSettings DataFile::withDynamicIndexes(const BuildSettings& settings) {

@@ -157,7 +157,9 @@ class DataFile {
   int finishBuild(int result, std::string fileErrorCode, std::string fileErrorText);
   BuildSettings withDynamicIndexes(const BuildSettings& settings);
   bool isDynamic(std::size_t key) const;
-  bool findEntry(std::uint8_t kind, bool forward, ByteView probe, TreeRecord* found);
+  // The entry of a key (or data record) beyond probe: in the page cache, or
+  // in scratch for a dynamic index. Valid until the next container call.
+  const TreeRecord* peekEntry(std::uint8_t kind, bool forward, ByteView probe, TreeRecord& scratch);
   void clearError();
 
   int openTable(OpenMode mode);
@@ -175,6 +177,8 @@ class DataFile {
 
   // Records of the open table.
   std::optional<TreeRecord> findRecord(std::uint32_t recordNumber);
+  // The same where it lies in the page cache: valid until the next container call.
+  const TreeRecord* peekRecord(std::uint32_t recordNumber);
   bool checkKeyNumber(std::size_t key) const { return key < layout_.keys.size(); }
   Bytes windowsImage(ByteView storedImage) const;
   TreeRecord dataRecord(std::uint32_t recordNumber, ByteView windowsImage) const;
