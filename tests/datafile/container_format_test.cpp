@@ -162,6 +162,41 @@ TEST(ContainerFormat, PrefixCodingSharesAtMost63Bytes) {
   }
 }
 
+// Keys order as unsigned bytes, the shorter first when one is a prefix of the
+// other; differences are placed in and beyond the first eight-byte word.
+TEST(ContainerFormat, KeysOrderAsUnsignedBytesThenLength) {
+  const std::string base = "ABCDEFGHIJKLMNOPQRS";
+  auto with = [&](std::size_t at, char c) {
+    std::string s = base;
+    s[at] = c;
+    return s;
+  };
+  const struct {
+    std::string a, b;
+    int order;
+  } cases[] = {
+      {base, base, 0},
+      {"", "", 0},
+      {"", "A", -1},
+      {base.substr(0, 8), base, -1},
+      {base.substr(0, 16), base.substr(0, 17), -1},
+      {with(0, 'Z'), base, 1},
+      {with(7, '\x80'), with(7, '\x7F'), 1},   // unsigned: 0x80 after 0x7F
+      {with(8, '\x01'), base, -1},
+      {with(15, '\xFF'), base, 1},
+      {with(18, 'A'), base, -1},
+      {with(3, 'A') + "ZZZZ", base, -1},        // the first difference decides, not the length
+      {with(1, 'Z'), with(0, 'B'), -1},          // the earlier byte decides, not the larger one
+      {with(9, 'Z'), with(8, 'J'), -1},
+  };
+  for (const auto& c : cases) {
+    const ByteView a(reinterpret_cast<const std::uint8_t*>(c.a.data()), c.a.size());
+    const ByteView b(reinterpret_cast<const std::uint8_t*>(c.b.data()), c.b.size());
+    EXPECT_EQ(compareKeys(a, b), c.order) << c.a << " vs " << c.b;
+    EXPECT_EQ(compareKeys(b, a), -c.order) << c.b << " vs " << c.a;
+  }
+}
+
 // A compressed page of one record (a data record's page) expands straight
 // into the record; its record header gets the checks of any other page.
 TEST(ContainerFormat, DamagedOneRecordPages) {
