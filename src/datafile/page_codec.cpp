@@ -6,11 +6,18 @@
 
 namespace glimra::datafile {
 
-// Keys are mostly a few bytes to a few dozen: eight bytes are compared at a
-// time as big-endian words (their unsigned order is the bytes' order), which
-// is cheaper than a call to memcmp for every comparison of a descent.
+// Short keys (an inner page's separators are 8 to 16 bytes) are compared
+// eight bytes at a time as big-endian words, whose unsigned order is the
+// bytes' order, without a call; longer ones (key entries, with their long
+// shared prefixes) go to memcmp, which is faster on long equal runs.
 int compareKeys(ByteView a, ByteView b) {
   const std::size_t n = std::min(a.size(), b.size());
+  if (n > 16) {
+    const int c = std::memcmp(a.data(), b.data(), n);
+    if (c != 0) return c < 0 ? -1 : 1;
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+  }
   const std::uint8_t* x = a.data();
   const std::uint8_t* y = b.data();
   std::size_t i = 0;

@@ -163,11 +163,12 @@ TEST(ContainerFormat, PrefixCodingSharesAtMost63Bytes) {
 }
 
 // Keys order as unsigned bytes, the shorter first when one is a prefix of the
-// other; differences are placed in and beyond the first eight-byte word.
+// other. Keys of up to 16 bytes are compared a word at a time, longer ones
+// otherwise: differences are placed in both words and in long keys.
 TEST(ContainerFormat, KeysOrderAsUnsignedBytesThenLength) {
-  const std::string base = "ABCDEFGHIJKLMNOPQRS";
-  auto with = [&](std::size_t at, char c) {
-    std::string s = base;
+  const std::string base = "ABCDEFGHIJKLMNOP";  // 16 bytes
+  const std::string longBase = base + base + "QRSTUVWX";
+  auto with = [](std::string s, std::size_t at, char c) {
     s[at] = c;
     return s;
   };
@@ -179,15 +180,18 @@ TEST(ContainerFormat, KeysOrderAsUnsignedBytesThenLength) {
       {"", "", 0},
       {"", "A", -1},
       {base.substr(0, 8), base, -1},
-      {base.substr(0, 16), base.substr(0, 17), -1},
-      {with(0, 'Z'), base, 1},
-      {with(7, '\x80'), with(7, '\x7F'), 1},   // unsigned: 0x80 after 0x7F
-      {with(8, '\x01'), base, -1},
-      {with(15, '\xFF'), base, 1},
-      {with(18, 'A'), base, -1},
-      {with(3, 'A') + "ZZZZ", base, -1},        // the first difference decides, not the length
-      {with(1, 'Z'), with(0, 'B'), -1},          // the earlier byte decides, not the larger one
-      {with(9, 'Z'), with(8, 'J'), -1},
+      {base.substr(0, 15), base, -1},
+      {with(base, 0, 'Z'), base, 1},
+      {with(base, 7, '\x80'), with(base, 7, '\x7F'), 1},  // unsigned: 0x80 after 0x7F
+      {with(base, 8, '\x01'), base, -1},
+      {with(base, 15, '\xFF'), base, 1},
+      {with(base, 3, 'A') + "ZZZZ", base, -1},            // the first difference decides, not the length
+      {with(base, 1, 'Z'), with(base, 0, 'B'), -1},        // the earlier byte decides, not the larger one
+      {with(base, 9, 'Z'), with(base, 8, 'J'), -1},
+      {longBase, longBase, 0},
+      {longBase.substr(0, 39), longBase, -1},
+      {with(longBase, 37, '\x80'), with(longBase, 37, '\x7F'), 1},
+      {with(longBase, 21, 'Z'), with(longBase, 20, 'V'), -1},
   };
   for (const auto& c : cases) {
     const ByteView a(reinterpret_cast<const std::uint8_t*>(c.a.data()), c.a.size());
