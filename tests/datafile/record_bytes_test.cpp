@@ -19,7 +19,7 @@ RecordBytes bytesOf(const std::string& s) {
 std::string textOf(const RecordBytes& b) { return std::string(b.begin(), b.end()); }
 
 TEST(RecordBytes, KeepsItsBytesInlineAndOnTheHeapThroughMovesAndGrowth) {
-  for (const std::string text : {std::string(), std::string("short"), std::string(16, 'i'), std::string(17, 'h'),
+  for (const std::string& text : {std::string(), std::string("short"), std::string(16, 'i'), std::string(17, 'h'),
                                  std::string(12000, 'd')}) {
     RecordBytes original = bytesOf(text);
     RecordBytes copy = original;
