@@ -14,8 +14,8 @@
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
-#include "runtime/qt_runtime.h"
-#include "runtime/qt_window.h"
+#include "runtime/qt/qt_runtime.h"
+#include "runtime/qt/qt_window.h"
 
 namespace {
 

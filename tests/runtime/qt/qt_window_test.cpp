@@ -31,11 +31,11 @@
 #include <cstdlib>
 #include <optional>
 
-#include "demo_window.h"
-#include "qt_application.h"
-#include "runtime/help_window.h"
-#include "runtime/qt_runtime.h"
-#include "runtime/qt_window.h"
+#include "runtime/demo_window.h"
+#include "runtime/qt/qt_application.h"
+#include "runtime/qt/help_window.h"
+#include "runtime/qt/qt_runtime.h"
+#include "runtime/qt/qt_window.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "runtime/qt_window.h"
+#include "runtime/qt/qt_window.h"
 #include "runtime/control_map.h"
 
 #include <QAbstractItemView>
@@ -37,10 +37,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/help_window.h"
-#include "runtime/qt_list_model.h"
-#include "runtime/qt_runtime.h"
-#include "runtime/qt_text.h"
+#include "runtime/qt/help_window.h"
+#include "runtime/qt/qt_list_model.h"
+#include "runtime/qt/qt_runtime.h"
+#include "runtime/qt/qt_text.h"
 
 namespace glimra::runtime {
 

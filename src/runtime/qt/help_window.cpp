@@ -1,4 +1,4 @@
-#include "runtime/help_window.h"
+#include "runtime/qt/help_window.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "runtime/qt_runtime.h"
+#include "runtime/qt/qt_runtime.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <cstdlib>
 
-#include "runtime/help_window.h"
-#include "runtime/qt_text.h"
-#include "runtime/qt_window.h"
+#include "runtime/qt/help_window.h"
+#include "runtime/qt/qt_text.h"
+#include "runtime/qt/qt_window.h"
 
 // The icons are compiled into this static library; registering them here
 // keeps the linker from dropping them.

@@ -1,6 +1,6 @@
-#include "runtime/qt_list_model.h"
+#include "runtime/qt/qt_list_model.h"
 
-#include "runtime/qt_text.h"
+#include "runtime/qt/qt_text.h"
 
 namespace glimra::runtime {
 

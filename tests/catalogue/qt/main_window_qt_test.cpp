@@ -16,9 +16,9 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "catalogue_fixture.h"
-#include "runtime/qt_runtime.h"
-#include "runtime/qt_window.h"
+#include "catalogue/catalogue_fixture.h"
+#include "runtime/qt/qt_runtime.h"
+#include "runtime/qt/qt_window.h"
 
 namespace catalogue_test {
 namespace {

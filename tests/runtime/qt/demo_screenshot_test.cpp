@@ -8,10 +8,10 @@
 #include <QPixmap>
 #include <cstdlib>
 
-#include "demo_window.h"
-#include "qt_application.h"
-#include "runtime/qt_runtime.h"
-#include "runtime/qt_window.h"
+#include "runtime/demo_window.h"
+#include "runtime/qt/qt_application.h"
+#include "runtime/qt/qt_runtime.h"
+#include "runtime/qt/qt_window.h"
 
 namespace {
 
