@@ -1,6 +1,7 @@
 // Program entry: checks that there is a screen to show the window on, starts
-// the windowing runtime with the program's pictures and help pages, and runs
-// the catalogue until its main window closes. The command line is not read.
+// the windowing runtime with the program's pictures and help pages, makes the
+// state every window shares, and runs the catalogue until its main window
+// closes. The command line is not read.
 //
 // GLIMRA_SCREENSHOT=path.png makes the program save a picture of its main
 // window once the splash has gone and then close, for documentation.
@@ -14,6 +15,7 @@
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
+#include "program/program.h"
 #include "runtime/qt/qt_runtime.h"
 #include "runtime/qt/qt_window.h"
 
@@ -57,11 +59,13 @@ int main() {
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.svg")));
 
   runtime::QtRuntime runtime;
-  catalogue::DisplayGlimra main(runtime);
-  runtime.setExitPath([&main](int code) {
-    main.closeFiles();
+  program::Program shared(runtime);
+  catalogue::DisplayGlimra main(shared);
+  runtime.setExitPath([&shared](int code) {
+    shared.closeFiles();
     std::exit(code);
   });
+  // The Reports menu is wired here (main.reports) once the program has reports.
   main.onWindowOpened = finishMainWindow;
   catalogue::runGlimra(runtime, main);
   return 0;

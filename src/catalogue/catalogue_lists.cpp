@@ -6,7 +6,7 @@
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
-#include "catalogue/messages.h"
+#include "program/messages.h"
 #include "runtime/last_error.h"
 
 namespace glimra::catalogue {

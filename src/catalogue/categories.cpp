@@ -4,7 +4,7 @@
 // numbers and places; when the list changes, their texts move.
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
-#include "catalogue/messages.h"
+#include "program/messages.h"
 
 namespace glimra::catalogue {
 

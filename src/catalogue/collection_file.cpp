@@ -9,7 +9,7 @@
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
-#include "catalogue/messages.h"
+#include "program/messages.h"
 #include "collection/settings.h"
 #include "collection/std_date.h"
 #include "datafile/file_errors.h"

@@ -13,31 +13,34 @@ namespace glimra::catalogue {
 using runtime::EventKind;
 using namespace control;
 
-DisplayGlimra::DisplayGlimra(runtime::Runtime& runtime, datafile::FileSystem& fileSystem)
-    : GLIMRA(fileSystem), runtime_(runtime) {
-  GLIMRA.declare(collection::glimraDeclaration(), &GL);
+DisplayGlimra::DisplayGlimra(program::Program& program)
+    : program(program),
+      GL(program.GL),
+      CHG(program.CHG),
+      CURRENTRECORD(program.CURRENTRECORD),
+      GLIMRA(program.GLIMRA),
+      GLIMRAFILE(program.GLIMRAFILE),
+      NAMESTRING(program.NAMESTRING),
+      GLIMRA_USED(program.GLIMRA_USED),
+      GLOBALREQUEST(program.GLOBALREQUEST),
+      GLOBALRESPONSE(program.GLOBALRESPONSE),
+      runtime_(program.runtime) {
   clearGlobals();
 }
 
 DisplayGlimra::~DisplayGlimra() { closeFiles(); }
 
 void DisplayGlimra::clearGlobals() {
-  GLIMRAFILE.clear();
+  program.clearGlobals();
   CHANGEFILE.clear();
   CURRENTTEXT.clear();
   CURRENTSORTKEY.clear();
   NEWSORTKEY.clear();
   FINDSTRING.clear();
-  GLOBALREQUEST = 0;
-  GLOBALRESPONSE = 0;
   VCRREQUEST = 0;
-  GL.clear();
-  CHG.clear();
-  CURRENTRECORD = collection::blankImage();
-  NAMESTRING = "'Glimra'";
 }
 
-void DisplayGlimra::closeFiles() { GLIMRA.close(); }
+void DisplayGlimra::closeFiles() { program.closeFiles(); }
 
 void DisplayGlimra::DISPLAYGLIMRA() {
   window_ = runtime_.open(mainWindowDeclaration());
@@ -98,12 +101,21 @@ void DisplayGlimra::runEventLoop() {
     } else if (event.kind == EventKind::Selected && event.control > FIRSTFORMCONTROL &&
                event.control <= LASTFORMCONTROL) {
       editStart();
+    } else if (event.kind == EventKind::Accepted && event.control >= FIRSTREPORT && event.control <= LASTREPORT) {
+      runReport(event.control - FIRSTREPORT);
     } else if (event.is(HELPABOUT, EventKind::Accepted)) {
       ABOUTGLIMRA(runtime_);
     } else if (event.is(FILEEXIT, EventKind::Accepted)) {
       break;
     }
   }
+}
+
+void DisplayGlimra::runReport(int index) {
+  if (!reports) return;
+  reports->run(index);
+  GLIMRA.close();
+  R_OPENGLIMRA();
 }
 
 void DisplayGlimra::enableAddAndCopy() {

@@ -5,9 +5,11 @@
 // about box, and the event loop that runs until Exit.
 //
 // The class stands for the procedure and its module: the globals of the
-// catalogue (the record buffer GL, the collection file GLIMRA, GLIMRAFILE,
-// the lists and the current-selection state) are its members, its routines
-// R$… are member functions R_…(). It talks only to runtime::Runtime and
+// catalogue (the lists and the current-selection state) are its members, its
+// routines R$… are member functions R_…(). What every window shares (the
+// record buffer GL, the collection file GLIMRA, GLIMRAFILE …) lives in the
+// program layer; the window reaches it under the same names through
+// references to its program::Program. It talks only to runtime::Runtime and
 // runtime::Window, so tests drive it with the scripted runtime.
 //
 // Invariants: the collection file is open from a successful R_OPENGLIMRA until
@@ -36,6 +38,9 @@
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "datafile/datafile.h"
+#include "program/messages.h"
+#include "program/program.h"
+#include "program/report_menu.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 
@@ -43,6 +48,9 @@ namespace glimra::catalogue {
 
 using collection::GlRecord;
 using collection::GlRecordImage;
+using program::CHECKERROR;
+using program::fileErrorMessage;
+using program::STANDARDWARNING;
 
 // The main window's declared title, before a file names itself in the caption.
 inline constexpr const char* MAIN_WINDOW_TITLE = "Glimra";
@@ -54,15 +62,15 @@ class DisplayGlimra {
   static constexpr int DESIGN_WIDTH = 429;
   static constexpr int DESIGN_HEIGHT = 256;
 
-  // The collection file is reached through `fileSystem` (tests give a
-  // fault-injecting one).
-  explicit DisplayGlimra(runtime::Runtime& runtime,
-                         datafile::FileSystem& fileSystem = datafile::posixFileSystem());
+  // The window works on `program`'s shared state and runtime; `program`
+  // must outlive it.
+  explicit DisplayGlimra(program::Program& program);
   ~DisplayGlimra();
   DisplayGlimra(const DisplayGlimra&) = delete;
   DisplayGlimra& operator=(const DisplayGlimra&) = delete;
 
-  // Clears the module's globals, as the program does when it starts.
+  // Clears the module's globals and the shared ones, as the program does
+  // when it starts.
   void clearGlobals();
   // The main procedure: opens the window, opens the remembered collection
   // file, shows the splash and runs the event loop until Exit or the window
@@ -74,18 +82,24 @@ class DisplayGlimra {
   // Called once the main window is open, before the start-up steps run
   // (the program uses it for what only the real screen needs).
   std::function<void(runtime::Window&)> onWindowOpened;
+  // The reports the Reports menu offers; set by the program before
+  // DISPLAYGLIMRA. None: no Reports menu.
+  program::ReportMenu* reports = nullptr;
+
+  // --- what every window shares, under its own names
+  program::Program& program;
+  GlRecord& GL;   // the record buffer of GLIMRA
+  GlRecord& CHG;  // scratch copy with the same layout
+  GlRecordImage& CURRENTRECORD;
+  datafile::DataFile& GLIMRA;
+  FixedText<100>& GLIMRAFILE;
+  FixedText<40>& NAMESTRING;
+  std::int32_t& GLIMRA_USED;
+  std::int32_t& GLOBALREQUEST;
+  std::int32_t& GLOBALRESPONSE;
 
   // --- globals of the module
-  GlRecord GL;   // the record buffer of GLIMRA
-  GlRecord CHG;  // scratch copy with the same layout
-  GlRecordImage CURRENTRECORD{};
-  datafile::DataFile GLIMRA;
-  FixedText<100> GLIMRAFILE;
   FixedText<100> CHANGEFILE;  // as wide as GLIMRAFILE, which it becomes
-  FixedText<40> NAMESTRING;
-  std::int32_t GLIMRA_USED = 0;
-  std::int32_t GLOBALREQUEST = 0;
-  std::int32_t GLOBALRESPONSE = 0;
   std::int32_t VCRREQUEST = 0;
   FixedText<20> FINDSTRING;
 
@@ -140,6 +154,9 @@ class DisplayGlimra {
  private:
   runtime::WindowDeclaration mainWindowDeclaration();
   void runEventLoop();
+  // Runs report `index` of the Reports menu, then reopens the collection
+  // file, which reloads the lists.
+  void runReport(int index);
 
   // File commands of the File menu.
   // Runs a file dialog; a chosen path too long for GLIMRAFILE is refused with

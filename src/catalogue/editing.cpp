@@ -9,7 +9,7 @@
 // user is told, the lists show the file as it is and an edit stays in the form.
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
-#include "catalogue/messages.h"
+#include "program/messages.h"
 #include "collection/sort_keys.h"
 #include "collection/std_date.h"
 

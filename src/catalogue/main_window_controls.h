@@ -80,6 +80,8 @@ enum : int {
   HELPCONTENTS = 1002,
   HELPSEARCH = 1003,
   HELPABOUTSEPARATOR = 1004,
+  REPORTS = 1005,               // the Reports menu
+  FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
 };
 
 static_assert(Z == 558 && KA == 543);

@@ -63,9 +63,9 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   auto& c = window.controls;
 
   // The File, Ornament and Help menus and the editing buttons of the toolbar.
-  // Find (12, 564), the Reports menu and the description and lending buttons
-  // (565, 566) join them as their commands are built; their numbers are kept
-  // free.
+  // The Reports menu stands between them when the program has reports. Find
+  // (12, 564) and the description and lending buttons (565, 566) join them as
+  // their commands are built; their numbers are kept free.
   c.push_back(menu(FILE, "&File"));
   c.push_back(item(FILENEW, "&Create New File...", FILE));
   c.push_back(item(FILEOPEN, "&Open Existing File ...", FILE));
@@ -80,6 +80,14 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.back().shortcut = "Ctrl+D";
   c.push_back(item(GLMSAVE, "&Save", ORNAMENT));
   c.push_back(item(GLMUNDO, "&Undo", ORNAMENT));
+  if (reports) {
+    const auto items = reports->items();
+    if (!items.empty()) c.push_back(menu(REPORTS, "&Reports"));
+    for (int i = 0; i < static_cast<int>(items.size()) && FIRSTREPORT + i <= LASTREPORT; ++i) {
+      c.push_back(item(FIRSTREPORT + i, items[i].text.c_str(), REPORTS));
+      if (items[i].separatorAfter) c.push_back(separator(FIRSTREPORTSEPARATOR + i, REPORTS));
+    }
+  }
   c.push_back(menu(HELP, "&Help"));
   c.push_back(item(HELPCONTENTS, "&How to Use Glimra ...", HELP, runtime::HelpContents));
   c.push_back(item(HELPSEARCH, "&Search Glimra Help...", HELP, runtime::HelpSearch));

@@ -9,7 +9,7 @@
 // lists as they were and the entry on the stack, for the next try.
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
-#include "catalogue/messages.h"
+#include "program/messages.h"
 
 namespace glimra::catalogue {
 

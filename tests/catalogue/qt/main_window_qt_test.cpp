@@ -64,7 +64,8 @@ TEST_F(CatalogueTest, MainWindowOnTheRealToolkit) {
   remember(path("Tree.GLM"));
 
   glimra::runtime::QtRuntime runtime;
-  DisplayGlimra program(runtime);
+  glimra::program::Program shared(runtime);
+  DisplayGlimra program(shared);
   int rows = 0;
   QStringList tabs;
   QString firstName, afterJump, caption;
@@ -142,7 +143,8 @@ TEST_F(CatalogueTest, AnEditIsSavedAndUndoneOnTheRealToolkit) {
   remember(path("Tree.GLM"));
 
   glimra::runtime::QtRuntime runtime;
-  DisplayGlimra program(runtime);
+  glimra::program::Program shared(runtime);
+  DisplayGlimra program(shared);
   bool saveEnabledWhileEditing = false, undoEnabledAfterUndo = true;
   QString nameWhileEditing, nameAfterUndo;
   QStringList rowsAfterSave, rowsAfterUndo;

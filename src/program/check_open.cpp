@@ -1,10 +1,10 @@
-#include "catalogue/check_open.h"
+#include "program/check_open.h"
 
-#include "catalogue/messages.h"
+#include "program/messages.h"
 #include "collection/standard_warning.h"
 #include "datafile/file_errors.h"
 
-namespace glimra::catalogue {
+namespace glimra::program {
 
 namespace {
 
@@ -74,4 +74,4 @@ void CHECKOPEN(runtime::Runtime& runtime, datafile::DataFile& file, std::optiona
   }
 }
 
-}  // namespace glimra::catalogue
+}  // namespace glimra::program

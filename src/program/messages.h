@@ -13,7 +13,7 @@
 #include "datafile/datafile.h"
 #include "runtime/runtime.h"
 
-namespace glimra::catalogue {
+namespace glimra::program {
 
 // The text CHECKERROR shows for a data-file error: the error text, and for a
 // file-system error (90) the operating system's detail after it.
@@ -33,4 +33,4 @@ void CHECKERROR(runtime::Runtime& runtime, std::string_view caption);
 int STANDARDWARNING(runtime::Runtime& runtime, const datafile::DataFile& file, int WARNINGID,
                     std::string_view WARNINGTEXT1 = {}, std::string_view WARNINGTEXT2 = {});
 
-}  // namespace glimra::catalogue
+}  // namespace glimra::program

@@ -1,9 +1,9 @@
-#include "catalogue/messages.h"
+#include "program/messages.h"
 
 #include "collection/standard_warning.h"
 #include "runtime/last_error.h"
 
-namespace glimra::catalogue {
+namespace glimra::program {
 
 namespace WarningButton = collection::WarningButton;
 using collection::WarningIcon;
@@ -78,4 +78,4 @@ int STANDARDWARNING(runtime::Runtime& runtime, const datafile::DataFile& file, i
   return outcome.returnValue;
 }
 
-}  // namespace glimra::catalogue
+}  // namespace glimra::program

@@ -2,16 +2,22 @@
 // CHECKOPEN's handling of a file that is missing, open already or unusable.
 #include <gtest/gtest.h>
 
-#include "catalogue/check_open.h"
-#include "catalogue/messages.h"
-#include "catalogue_fixture.h"
-#include "datafile/fault_file.h"
+#include <fstream>
+#include <functional>
+#include <optional>
 
-namespace catalogue_test {
+#include "datafile/fault_file.h"
+#include "program/check_open.h"
+#include "program/messages.h"
+#include "program/program_fixture.h"
+#include "runtime/scripted_runtime.h"
+
+namespace program_test {
 namespace {
 
-using glimra::catalogue::CHECKOPEN;
-using glimra::catalogue::STANDARDWARNING;
+using glimra::program::CHECKOPEN;
+using glimra::program::STANDARDWARNING;
+using glimra::runtime::ScriptedRuntime;
 using glimra::runtime::Button;
 using glimra::runtime::MessageIcon;
 using glimra::runtime::ProgramHalted;
@@ -117,7 +123,7 @@ TEST(StandardWarning, FileSystemErrorNamesTheOperatingSystemsError) {
   EXPECT_EQ(runtime.messages[0].text.find("File System Error"), std::string::npos);
 }
 
-class CheckOpenTest : public CatalogueTest {};
+class CheckOpenTest : public CollectionFileTest {};
 
 TEST_F(CheckOpenTest, OpensCreatesOrEndsTheProgram) {
   struct Case {
@@ -168,4 +174,4 @@ TEST_F(CheckOpenTest, OpensCreatesOrEndsTheProgram) {
 }
 
 }  // namespace
-}  // namespace catalogue_test
+}  // namespace program_test

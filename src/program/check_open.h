@@ -15,7 +15,7 @@
 #include "datafile/datafile.h"
 #include "runtime/runtime.h"
 
-namespace glimra::catalogue {
+namespace glimra::program {
 
 using KeyRebuilder = std::function<int(datafile::DataFile&)>;
 
@@ -25,4 +25,4 @@ void CHECKOPEN(runtime::Runtime& runtime, datafile::DataFile& file,
                std::optional<std::uint8_t> OVERRIDECREATE = std::nullopt,
                std::optional<std::uint8_t> OVERRIDEOPENMODE = std::nullopt, const KeyRebuilder& rebuildKeys = {});
 
-}  // namespace glimra::catalogue
+}  // namespace glimra::program
