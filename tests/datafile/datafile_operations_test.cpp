@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
+#include "datafile/file_check.h"
 #include "datafile/record_kinds.h"
 #include "datafile_fixture.h"
 
@@ -140,6 +142,43 @@ TEST_F(ItemFile, PutMovesTheEntriesThatChangeAndRefusesDuplicates) {
   EXPECT_EQ(trimmed(buffer.name, 8), "b") << "a refused PUT changes nothing";
   EXPECT_EQ(walk(file, NAMEKEY), (std::vector<std::uint32_t>{b, a}));
   EXPECT_EQ(file.records(NAMEKEY), 2u);
+}
+
+// Inside a transaction no discard follows a refused write: the refusal must
+// take back the entries it had already made itself, or they are committed and
+// every walk of their keys ends in error 90.
+TEST_F(ItemFile, RefusedWritesInsideATransactionLeaveNoEntryBehind) {
+  const auto a = add(item("abc", 1, 1.0, "abc"));
+  const auto b = add(item("b", 2, 2.0, "zz"));
+  const struct {
+    const char* what;
+    std::function<int()> write;
+  } cases[] = {
+      // Every key before CODEUNIQUE takes its entry before "ABC" meets abc there.
+      {"ADD", [&] { return buffer = item("new", 3, 3.0, "ABC"), file.add(); }},
+      // b's name, number, amount and code entries move (each to the other side
+      // of a's) before the code meets abc.
+      {"PUT", [&] { return file.get(b) ? -1 : (buffer = item("aaa", 0, 0.5, "ABC"), file.put()); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(file.logout(), 0);
+    EXPECT_EQ(c.write(), 40);
+    ASSERT_EQ(file.commit(), 0) << file.errorText();
+
+    const std::pair<std::size_t, std::vector<std::uint32_t>> keys[] = {
+        {NAMEKEY, {a, b}}, {NUMBERKEY, {a, b}}, {AMOUNTKEY, {b, a}}, {CODEKEY, {a, b}}, {CODEUNIQUE, {a, b}}};
+    for (const auto& [key, order] : keys) {
+      EXPECT_EQ(walk(file, key), order) << "key " << key;
+      EXPECT_EQ(file.records(key), 2u) << "key " << key;
+    }
+    ASSERT_EQ(file.get(b), 0);
+    EXPECT_EQ(trimmed(buffer.name, 8), "b");
+    ASSERT_EQ(file.close(), 0);
+    const FileCheckReport report = checkDataFile(posixFileSystem(), file.name());
+    EXPECT_TRUE(report.sound()) << (report.problems.empty() ? report.summary() : report.problems[0]);
+    ASSERT_EQ(file.open(), 0);
+  }
 }
 
 TEST_F(ItemFile, DeleteRemovesTheRecordAndItsEntries) {
