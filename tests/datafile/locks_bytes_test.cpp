@@ -120,6 +120,17 @@ TEST_F(TwoOpens, LockHoldAndRecordLocksOfAnotherOpen) {
   EXPECT_EQ(mine.recordRead(101), 0) << "the hold applied to one read only";
   EXPECT_EQ(theirs.lockRecord(101), 0);
   theirs.unlockRecord(101);
+  // HOLD of a second record gives the first one back.
+  mine.armHold(1);
+  EXPECT_EQ(mine.recordRead(102), 0);
+  EXPECT_EQ(mine.heldRecord(), 102u);
+  EXPECT_EQ(theirs.lockRecord(100), 0) << "the record held before is free again";
+  theirs.unlockRecord(100);
+  EXPECT_EQ(theirs.lockRecord(102), 5);
+  mine.armHold(1);
+  EXPECT_EQ(mine.recordRead(100), 0);
+  EXPECT_EQ(theirs.lockRecord(102), 0) << "holding 100 again gives 102 back";
+  theirs.unlockRecord(102);
   EXPECT_EQ(theirs.lockRecord(100), 5) << "PUT meets the held record";
   theirs.armHold(1);
   EXPECT_EQ(theirs.recordRead(100), 43);
