@@ -9,12 +9,6 @@ namespace {
 
 using glimra::runtime::EventKind;
 
-std::vector<std::string> tabTitles(ScriptedWindow& w) {
-  std::vector<std::string> titles;
-  for (int tab : w.tabs(control::SHEET)) titles.push_back(w.text(tab));
-  return titles;
-}
-
 const std::vector<Ornament> kTree = {
     {"Star", "Winter", "Glass"},   {"angel", "", "Wood"},         {"Bell", "Alpine", "Metal"},
     {"Candle", "Winter", "Glass"}, {"Snowman", "Alpine", "Wood"}, {"Zebra", "", "Wood"},
@@ -96,14 +90,21 @@ TEST_F(CatalogueTest, LetterBarJumpsToFirstEntryAtOrAfterTheLetter) {
   }
 }
 
+// An ornament without a category gets no tab and no entry in the drop list.
 TEST_F(CatalogueTest, CategoryTabsShowTheirEntriesAndAlreadyShownTabChangesNothing) {
-  writeCollection(path("Tree.GLM"), kTree);
+  std::vector<Ornament> tree = kTree;
+  tree.push_back({"Plain", "", ""});
+  writeCollection(path("Tree.GLM"), tree);
   remember(path("Tree.GLM"));
   Session session;
-  std::vector<std::string> tabs, glass;
+  std::vector<std::string> tabs, dropList, glass;
   int rowAfterRepeat = 0;
   std::string textAfterRepeat;
-  session.check([&](ScriptedWindow& w) { tabs = tabTitles(w); })
+  session
+      .check([&](ScriptedWindow& w) {
+        tabs = tabTitles(w);
+        dropList = w.rows(control::GL_CATEGORY);
+      })
       .act([](ScriptedWindow& w) { w.chooseTab(control::ALL + 1); })
       .check([&](ScriptedWindow& w) { glass = w.rows(control::GLMLIST); })
       .act([](ScriptedWindow& w) { w.chooseRow(control::GLMLIST, 2); })
@@ -115,6 +116,7 @@ TEST_F(CatalogueTest, CategoryTabsShowTheirEntriesAndAlreadyShownTabChangesNothi
   session.run();
 
   EXPECT_EQ(tabs, (std::vector<std::string>{"ALL", "Glass", "Metal", "Wood"}));
+  EXPECT_EQ(dropList, (std::vector<std::string>{"Glass", "Metal", "Wood"}));
   EXPECT_EQ(glass, (std::vector<std::string>{"Candle (Winter)", "Star (Winter)"}));
   EXPECT_EQ(rowAfterRepeat, 2);
   EXPECT_EQ(textAfterRepeat, "Star");
