@@ -37,6 +37,14 @@ namespace control = glimra::catalogue::control;
 using program_test::Ornament;
 using program_test::recordsIn;
 using program_test::writeCollection;
+
+// The titles of the sheet's tabs, left to right.
+inline std::vector<std::string> tabTitles(ScriptedWindow& w) {
+  std::vector<std::string> titles;
+  for (int tab : w.tabs(control::SHEET)) titles.push_back(w.text(tab));
+  return titles;
+}
+
 // A temporary directory that is also the settings directory.
 using CatalogueTest = program_test::CollectionFileTest;
 

@@ -98,7 +98,7 @@ TEST_F(CatalogueTest, OpeningLoadsListPurgesRetiredAndNamelessRecordsAndRemember
     rows = w.rows(control::GLMLIST);
     caption = w.caption();
     shownName = w.shownText(control::GL_NAME);
-    for (int tab : w.tabs(control::SHEET)) tabs.push_back(w.text(tab));
+    tabs = tabTitles(w);
   });
   session.run();
 
@@ -126,7 +126,7 @@ TEST_F(CatalogueTest, CreateNewFileOverExistingCollectionEmptiesIt) {
   session.check([&](ScriptedWindow& w) {
     rows = w.rows(control::GLMLIST);
     caption = w.caption();
-    for (int tab : w.tabs(control::SHEET)) tabs.push_back(w.text(tab));
+    tabs = tabTitles(w);
   });
   session.run();
 

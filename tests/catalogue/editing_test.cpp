@@ -20,12 +20,6 @@ const std::vector<Ornament> kTree = {
 };
 // Rows on the ALL tab: Bell (Alpine), Candle (Winter), Snowman, Star (Winter).
 
-std::vector<std::string> tabTitles(ScriptedWindow& w) {
-  std::vector<std::string> titles;
-  for (int tab : w.tabs(control::SHEET)) titles.push_back(w.text(tab));
-  return titles;
-}
-
 // Every record of a collection file in physical order, header first.
 std::vector<GlRecord> storedRecords(const fs::path& path) {
   std::vector<GlRecord> records;
@@ -304,23 +298,11 @@ TEST_F(CatalogueTest, SavingANewCategoryBeforeTheShownOneKeepsTheShownCategory) 
   EXPECT_EQ(currentTab, control::ALL + 2);  // still Glass
 }
 
-// The collection file inside a fault-injecting file system, so that a write
-// can be made to fail.
+// A file's bytes, to put the collection inside a fault-injecting file system
+// where a write can be made to fail.
 std::vector<std::uint8_t> fileBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-std::vector<std::string> recordsIn(glimra::datafile::FileSystem& fileSystem, const fs::path& path) {
-  GlRecord record;
-  glimra::datafile::DataFile file(fileSystem);
-  file.declare(glimra::collection::glimraDeclaration(), &record);
-  file.setName(path.string());
-  std::vector<std::string> names;
-  if (file.open() != 0) return {"<cannot open: " + file.errorText() + ">"};
-  file.setFile();
-  while (file.next() == 0) names.push_back(record.NAME.str() + (record.DELETED ? " [deleted]" : ""));
-  file.close();
-  return names;
 }
 
 TEST_F(CatalogueTest, AFailedSaveLosesNothingAndKeepsTheEditInTheForm) {
@@ -359,7 +341,7 @@ TEST_F(CatalogueTest, AFailedSaveLosesNothingAndKeepsTheEditInTheForm) {
   EXPECT_FALSE(undoEnabled);
   EXPECT_EQ(rowsAfterRetry, (std::vector<std::string>{"Bell (Alpine)", "Lantern (Winter)", "Snowman", "Star (Winter)"}));
   // The failed attempt left nothing behind: one retired version, one new one.
-  EXPECT_EQ(recordsIn(disk, path("Tree.GLM")),
+  EXPECT_EQ(recordsIn(path("Tree.GLM"), disk),
             (std::vector<std::string>{"", "Star", "Bell", "Candle [deleted]", "Snowman", "Lantern"}));
 }
 

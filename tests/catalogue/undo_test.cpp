@@ -16,12 +16,6 @@ const std::vector<Ornament> kTree = {
 // Rows on the ALL tab: Bell (Alpine), Candle (Winter), Snowman, Star (Winter).
 const std::vector<std::string> kRows = {"Bell (Alpine)", "Candle (Winter)", "Snowman", "Star (Winter)"};
 
-std::vector<std::string> tabTitles(ScriptedWindow& w) {
-  std::vector<std::string> titles;
-  for (int tab : w.tabs(control::SHEET)) titles.push_back(w.text(tab));
-  return titles;
-}
-
 class UndoTest : public CatalogueTest {
  protected:
   void SetUp() override {

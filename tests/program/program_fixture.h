@@ -55,9 +55,10 @@ inline void writeCollection(const fs::path& path, const std::vector<Ornament>& o
 
 // Every record of a collection file in physical order (header first), as
 // "name" or "name [deleted]".
-inline std::vector<std::string> recordsIn(const fs::path& path) {
+inline std::vector<std::string> recordsIn(const fs::path& path,
+                                          glimra::datafile::FileSystem& fileSystem = glimra::datafile::posixFileSystem()) {
   GlRecord record;
-  glimra::datafile::DataFile file;
+  glimra::datafile::DataFile file(fileSystem);
   file.declare(glimra::collection::glimraDeclaration(), &record);
   file.setName(path.string());
   std::vector<std::string> names;
