@@ -10,6 +10,7 @@
 #include <random>
 
 #include "container_support.h"
+#include "cut_sweep.h"
 
 namespace glimra::datafile::testing {
 namespace {
@@ -91,64 +92,50 @@ TEST(FaultCrash, EveryCutLeavesTheStateBeforeOrAfterTheInterruptedOperation) {
     checkInvariants(*f);
   }
   const std::uint64_t totalSteps = stepsBefore.back();
-  int cutPoints = 0, failures = 0;
-  const UnflushedWrites modes[] = {UnflushedWrites::Kept, UnflushedWrites::Dropped, UnflushedWrites::TornAtSectors};
-  for (std::uint64_t cut = 0; cut < totalSteps; ++cut) {
+  CutSweep sweep;
+  sweep.over(totalSteps, [&](std::uint64_t cut, UnflushedWrites mode) -> std::string {
     std::size_t op = 0;
     while (stepsBefore[op + 1] <= cut) ++op;
     const State& before = states[op];
     const State& after = states[op + 1];
-    for (UnflushedWrites mode : modes) {
-      ++cutPoints;
-      FaultFileSystem fs;
-      runUntilCut(fs, script, cut);
-      fs.reboot(mode, std::uint32_t(cut) + 1);
-      const std::string where = "cut after step " + std::to_string(cut) + " (operation " + std::to_string(op) +
-                                ", mode " + std::to_string(int(mode)) + ")";
-      try {
-        const Bytes onDisk = fs.contents("crash.dat");
-        OpenFile f(fs, "crash.dat");
-        ASSERT_EQ(f.openResult, 0) << where;
-        f->refresh(false);
-        const State readOnly = stateOf(*f);
-        const bool unchanged = fs.contents("crash.dat") == onDisk;
-        f->refresh(true);
-        const State recovered = stateOf(*f);
-        const bool ok = unchanged && readOnly == recovered && (recovered == before || recovered == after);
-        if (!ok) {
-          ++failures;
-          ADD_FAILURE() << where << ": unchanged=" << unchanged << " consistent=" << (readOnly == recovered)
-                        << " before=" << (recovered == before) << " after=" << (recovered == after);
-          continue;
-        }
-        checkInvariants(*f);
-        // The file takes the next write, and stale pending bytes do not matter.
-        f->newRecordNumber();
-        f->insert(makeRecord("~probe", "x"));
-        f->commit();
-        State expected = recovered;
-        expected.records["~probe"] = "x";
-        expected.lastNumber += 1;
-        OpenFile again(fs, "crash.dat");
-        if (!(stateOf(*again) == expected)) {
-          ++failures;
-          ADD_FAILURE() << where << ": next write lost";
-        }
-        checkInvariants(*again);
-      } catch (const InternalError& e) {
-        ++failures;
-        ADD_FAILURE() << where << ": internal error " << e.number;
-      } catch (const OsFailure& e) {
-        ++failures;
-        ADD_FAILURE() << where << ": OS failure " << e.code;
-      }
-      if (failures > 10) return;
+    FaultFileSystem fs;
+    runUntilCut(fs, script, cut);
+    fs.reboot(mode, std::uint32_t(cut) + 1);
+    const std::string where = "operation " + std::to_string(op) + ": ";
+    try {
+      const Bytes onDisk = fs.contents("crash.dat");
+      OpenFile f(fs, "crash.dat");
+      if (f.openResult != 0) return where + "open: " + std::to_string(f.openResult);
+      f->refresh(false);
+      const State readOnly = stateOf(*f);
+      const bool unchanged = fs.contents("crash.dat") == onDisk;
+      f->refresh(true);
+      const State recovered = stateOf(*f);
+      const bool ok = unchanged && readOnly == recovered && (recovered == before || recovered == after);
+      if (!ok)
+        return where + "unchanged=" + std::to_string(unchanged) + " consistent=" +
+               std::to_string(readOnly == recovered) + " before=" + std::to_string(recovered == before) +
+               " after=" + std::to_string(recovered == after);
+      checkInvariants(*f);
+      // The file takes the next write, and stale pending bytes do not matter.
+      f->newRecordNumber();
+      f->insert(makeRecord("~probe", "x"));
+      f->commit();
+      State expected = recovered;
+      expected.records["~probe"] = "x";
+      expected.lastNumber += 1;
+      OpenFile again(fs, "crash.dat");
+      if (!(stateOf(*again) == expected)) return where + "next write lost";
+      checkInvariants(*again);
+    } catch (const InternalError& e) {
+      return where + "internal error " + std::to_string(e.number);
+    } catch (const OsFailure& e) {
+      return where + "OS failure " + std::to_string(e.code);
     }
-  }
-  std::cout << "[ cuts     ] " << cutPoints << " cut points (" << totalSteps << " steps x 3 modes), " << failures
-            << " failures\n";
-  ::testing::Test::RecordProperty("cutPoints", cutPoints);
-  EXPECT_EQ(failures, 0);
+    return "";
+  });
+  ::testing::Test::RecordProperty("cutPoints", static_cast<int>(sweep.cutPoints));
+  sweep.expectSound(sweep.modes.size() * 500, "container script");
   EXPECT_GT(totalSteps, 500u);
 }
 
@@ -186,22 +173,23 @@ TEST(FaultCrash, CutDuringRecoveryIsRecoveredAgain) {
     EXPECT_EQ(stateOf(*f), after);
   }
   ASSERT_GT(recoverySteps, 2u);
-  for (std::uint64_t cut = 0; cut < recoverySteps; ++cut) {
-    for (UnflushedWrites mode : {UnflushedWrites::Dropped, UnflushedWrites::TornAtSectors}) {
-      FaultFileSystem fs;
-      fs.setContents("crash.dat", crashed);
-      {
-        OpenFile f(fs, "crash.dat");
-        fs.plan.crashAfter = cut;
-        f->refresh(true);
-      }
-      fs.reboot(mode, std::uint32_t(cut) + 7);
+  CutSweep sweep;
+  sweep.modes = {UnflushedWrites::Dropped, UnflushedWrites::TornAtSectors};
+  sweep.over(recoverySteps, [&](std::uint64_t cut, UnflushedWrites mode) -> std::string {
+    FaultFileSystem fs;
+    fs.setContents("crash.dat", crashed);
+    {
       OpenFile f(fs, "crash.dat");
+      fs.plan.crashAfter = cut;
       f->refresh(true);
-      EXPECT_EQ(stateOf(*f), after) << "cut " << cut;
-      checkInvariants(*f);
     }
-  }
+    fs.reboot(mode, std::uint32_t(cut) + 7);
+    OpenFile f(fs, "crash.dat");
+    f->refresh(true);
+    checkInvariants(*f);
+    return stateOf(*f) == after ? "" : "the committed change is lost";
+  });
+  sweep.expectSound(sweep.modes.size() * 3, "recovery");
 }
 
 }  // namespace
