@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <thread>
 #include <vector>
 
 #include "datafile/container.h"
@@ -160,12 +159,17 @@ TEST(LocksAcrossProcesses, TheReaderAfter1023WaitsForASlotAndDoesNotFail) {
   const std::string path = dir.file("readers.dat");
   openReal(path, true, true);
   Pipe reports;
-  auto reader = [&](char report) {
-    return [&, report] {
+  // Reports 'H' once it holds a slot (and holds it until killed); the last
+  // reader also reports 'W' when its first request meets a busy slot.
+  auto reader = [&](char report, bool reportsWaiting) {
+    return [&, report, reportsWaiting] {
       int error = 0;
-      auto file = posixFileSystem().open(path, true, false, &error);
-      if (!file) return 2;
-      FileLocks locks(*file, OpenMode{0x42});
+      auto real = posixFileSystem().open(path, true, false, &error);
+      if (!real) return 2;
+      BusyReportingFile file(*real, [&] {
+        if (reportsWaiting) reports.send('W');
+      });
+      FileLocks locks(file, OpenMode{0x42});
       auto guard = locks.forOperation(false);
       reports.send(report);
       for (;;) ::pause();
@@ -173,19 +177,27 @@ TEST(LocksAcrossProcesses, TheReaderAfter1023WaitsForASlotAndDoesNotFail) {
   };
   std::vector<std::unique_ptr<Child>> holders;
   for (std::uint32_t i = 0; i < lock_bytes::kReaderSlots; ++i) {
-    holders.push_back(std::make_unique<Child>(reader('H')));
+    holders.push_back(std::make_unique<Child>(reader('H', false)));
     ASSERT_TRUE(holders.back()->started());
   }
   for (std::uint32_t i = 0; i < lock_bytes::kReaderSlots; ++i) ASSERT_EQ(reports.receive(), 'H') << i;
   auto probe = openReal(path, true);
   FileLocks prober(*probe, OpenMode{0x42});
   EXPECT_FALSE(prober.take(kReaderSlot, 0, false)) << "every slot is held";
+  auto freeSlots = [&] {
+    std::uint32_t free = 0;
+    for (std::uint32_t s = 0; s < lock_bytes::kReaderSlots; ++s)
+      if (probe->lock(lock_bytes::kBase + s, 1, true) == 0) ++free, probe->unlock(lock_bytes::kBase + s, 1);
+    return free;
+  };
+  EXPECT_EQ(freeSlots(), 0u);
 
-  Child last(reader('A'));
-  EXPECT_EQ(reports.receive(300), 0) << "the 1024th reader must wait while all slots are held";
+  Child last(reader('A', true));
+  ASSERT_EQ(reports.receive(), 'W') << "the 1024th reader meets every slot busy";
   holders[517]->kill();
   holders[517]->wait();
-  EXPECT_EQ(reports.receive(), 'A') << "it takes the slot that came free";
+  EXPECT_EQ(reports.receive(), 'A') << "it waits and takes the slot that came free";
+  EXPECT_EQ(freeSlots(), 0u) << "the slot that came free is the last reader's now";
 }
 
 TEST(LocksAcrossProcesses, LockAndHoldOfAnotherProcess) {
@@ -201,9 +213,8 @@ TEST(LocksAcrossProcesses, LockAndHoldOfAnotherProcess) {
     locks.armHold(0);
     if (locks.recordRead(77) != 0) return 3;
     ready.send('R');
+    // The other process says when its step has met the hold.
     if (go.receive() != 'G') return 4;
-    // Let the other process start repeating its step, then release.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     locks.releaseHold();
     ready.send('F');
     for (;;) ::pause();
@@ -226,13 +237,14 @@ TEST(LocksAcrossProcesses, LockAndHoldOfAnotherProcess) {
   EXPECT_GT(attempts, 1);
   EXPECT_GE(Clock::now() - start, std::chrono::seconds(1));
 
-  // With a longer limit the step succeeds once the holder releases.
+  // With a longer limit the step is repeated until the holder releases,
+  // which it does once the step has met its hold.
   locks.armHold(30);
-  go.send('G');
   const auto second = Clock::now();
-  do {
-    result = locks.recordRead(77);
-  } while (result == 43 && locks.mayRepeatHeldStep(second));
+  result = locks.recordRead(77);
+  EXPECT_EQ(result, 43) << "the record is still held";
+  go.send('G');
+  while (result == 43 && locks.mayRepeatHeldStep(second)) result = locks.recordRead(77);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(ready.receive(), 'F');
   EXPECT_EQ(locks.heldRecord(), 77u);

@@ -10,11 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "datafile/os_file.h"
 
@@ -42,6 +44,34 @@ inline std::unique_ptr<OsFile> openReal(const std::string& path, bool forWrite, 
   EXPECT_TRUE(file) << path << ": " << osErrorText(error);
   return file;
 }
+
+// A file that passes everything on to another and tells when one of its
+// lock requests first meets a lock held elsewhere: the moment a taker starts
+// to wait, without guessing it from the time.
+class BusyReportingFile final : public OsFile {
+ public:
+  BusyReportingFile(OsFile& file, std::function<void()> onFirstBusy)
+      : file_(file), onFirstBusy_(std::move(onFirstBusy)) {}
+  int readAt(std::uint64_t offset, void* buffer, std::size_t length, std::size_t* got) override {
+    return file_.readAt(offset, buffer, length, got);
+  }
+  int writeAt(std::uint64_t offset, const void* buffer, std::size_t length) override {
+    return file_.writeAt(offset, buffer, length);
+  }
+  int flush() override { return file_.flush(); }
+  int size(std::uint64_t* bytes) override { return file_.size(bytes); }
+  int truncate(std::uint64_t bytes) override { return file_.truncate(bytes); }
+  int lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
+    const int error = file_.lock(offset, length, exclusive);
+    if (error == EAGAIN && onFirstBusy_) std::exchange(onFirstBusy_, nullptr)();
+    return error;
+  }
+  int unlock(std::uint64_t offset, std::uint64_t length) override { return file_.unlock(offset, length); }
+
+ private:
+  OsFile& file_;
+  std::function<void()> onFirstBusy_;
+};
 
 // A pipe for one-byte messages between processes.
 class Pipe {
