@@ -2,27 +2,20 @@
 // beyond the data (two opens in one process exclude each other), and a
 // container committed to and reopened from a real file.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 
 #include "container_support.h"
+#include "temp_dir.h"
 
 namespace glimra::datafile::testing {
 namespace {
 
 class PosixFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/glimra-posix-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string path(const char* name) const { return dir_ + "/" + name; }
-  std::string dir_;
+  std::string path(const char* name) const { return dir_.file(name); }
+  TempDir dir_;
   FileSystem& fs_ = posixFileSystem();
 };
 

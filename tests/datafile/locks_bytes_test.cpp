@@ -16,7 +16,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct TwoOpens : ::testing::Test {
-  ScratchDirectory dir;
+  TempDir dir;
   std::string path = dir.file("shared.dat");
   std::unique_ptr<OsFile> first = openReal(path, true, true);
   std::unique_ptr<OsFile> second = openReal(path, true);
@@ -155,7 +155,7 @@ TEST_F(TwoOpens, LockHoldAndRecordLocksOfAnotherOpen) {
 // ------------------------------------------------------------ other processes
 
 TEST(LocksAcrossProcesses, TheReaderAfter1023WaitsForASlotAndDoesNotFail) {
-  ScratchDirectory dir;
+  TempDir dir;
   const std::string path = dir.file("readers.dat");
   openReal(path, true, true);
   Pipe reports;
@@ -201,7 +201,7 @@ TEST(LocksAcrossProcesses, TheReaderAfter1023WaitsForASlotAndDoesNotFail) {
 }
 
 TEST(LocksAcrossProcesses, LockAndHoldOfAnotherProcess) {
-  ScratchDirectory dir;
+  TempDir dir;
   const std::string path = dir.file("held.dat");
   openReal(path, true, true);
   Pipe ready, go;

@@ -11,7 +11,7 @@ namespace glimra::datafile::testing {
 namespace {
 
 TEST(LockedDataFile, DenyWriteKeepsASecondWriterOutAndLetsAReaderRead) {
-  ScratchDirectory dir;
+  TempDir dir;
   const std::string path = dir.file("collection.glm");
   const TableDeclaration declaration = itemDeclaration();
   Item buffer{};

@@ -21,7 +21,7 @@ constexpr unsigned kReadShared = 0x40, kWriteShared = 0x42, kReadDenyWrite = 0x2
                    kWriteDenyAll = 0x12, kReadDenyRead = 0x30, kCompatibility = 0x02;
 
 TEST(ShareModes, DecisionTable) {
-  ScratchDirectory dir;
+  TempDir dir;
   const std::string path = dir.file("modes.dat");
   openReal(path, true, true);
   struct Case {
@@ -65,7 +65,7 @@ void writeVersion(Container& c, int version) {
 }
 
 TEST(ShareModesAcrossProcesses, DenyWriteKeepsWritersOutAndLetsReadersRead) {
-  ScratchDirectory dir;
+  TempDir dir;
   const std::string path = dir.file("collection.glm");
   {
     auto file = openReal(path, true, true);
@@ -114,7 +114,7 @@ TEST(ShareModesAcrossProcesses, DenyWriteKeepsWritersOutAndLetsReadersRead) {
 // a reader in another process reads every record in one operation: each read
 // sees one version throughout, never a commit half done.
 TEST(ShareModesAcrossProcesses, AReaderDuringACommitSeesAllOrNothing) {
-  ScratchDirectory dir;
+  TempDir dir;
   const std::string path = dir.file("collection.glm");
   {
     auto file = openReal(path, true, true);

@@ -1,7 +1,8 @@
-// Helpers of the lock and share-mode tests: a scratch directory, real files
-// opened through the POSIX file system (whose locks belong to each open, so two
-// opens in one process exclude each other as two processes do), and child
-// processes that report through a pipe.
+// Helpers of the lock and share-mode tests: real files opened through the
+// POSIX file system (whose locks belong to each open, so two opens in one
+// process exclude each other as two processes do), a file that tells when a
+// lock request first meets a busy lock, and child processes that report
+// through a pipe.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,31 +13,15 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <utility>
 
 #include "datafile/os_file.h"
+#include "temp_dir.h"
 
 namespace glimra::datafile::testing {
-
-class ScratchDirectory {
- public:
-  ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "glimra-locks-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
 
 inline std::unique_ptr<OsFile> openReal(const std::string& path, bool forWrite, bool create = false) {
   int error = 0;
