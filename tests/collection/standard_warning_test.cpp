@@ -4,50 +4,38 @@
 
 #include <string>
 
+#include "collection/expected_warnings.h"
+
 namespace glimra::collection {
 namespace {
 
 TEST(StandardWarning, EachWarningsMessage) {
-  const std::string E = "File Not Found (2)";
-  const std::string end = ".  Press OK to end this application.";
   const struct {
     int id;
-    const char* caption;
-    std::string text;
     WarningIcon icon;
     int buttons;
     int defaultButton;
-    const char* halt;
   } cases[] = {
-      {1, "Invalid File", "Error: (" + E + ") accessing /c/Tree.GLM" + end, WarningIcon::INFORMATION,
-       WarningButton::OK, WarningButton::OK, "Invalid File!"},
-      {2, "Invalid Key", "/c/Tree.GLM key file is invalid.  Do you want to rebuild the key?",
-       WarningIcon::EXCLAMATION, WarningButton::YES | WarningButton::NO, WarningButton::YES, "Invalid Key!"},
-      {3, "Key Rebuild Error", "Error: (" + E + ") repairing key for /c/Tree.GLM" + end,
-       WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK, "Error Rebuilding Key!"},
-      {4, "File Creation Error", "Error: (" + E + ") creating /c/Tree.GLM" + end, WarningIcon::INFORMATION,
-       WarningButton::OK, WarningButton::OK, "File Creation Error!"},
-      {5, "File Creation Error", "Error: (" + E + ") opening created file:/c/Tree.GLM" + end,
-       WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK, "File Creation Error!"},
-      {30, "File Access Error", "File (/c/Tree.GLM) could not be opened.  Error: " + E + ".",
-       WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK, ""},
-      {35, "Record Retrieval Error",
-       "Error: (" + E + ") attempting to access a record from the /c/Tree.GLM file.  Returning to previous window.",
-       WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK, ""},
-      {36, "View Open Error",
-       "Error: (" + E + ") attempting to open the current VIEW. Filter and Range Limits ignored.",
-       WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK, ""},
+      {1, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
+      {2, WarningIcon::EXCLAMATION, WarningButton::YES | WarningButton::NO, WarningButton::YES},
+      {3, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
+      {4, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
+      {5, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
+      {30, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
+      {35, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
+      {36, WarningIcon::INFORMATION, WarningButton::OK, WarningButton::OK},
   };
   for (const auto& c : cases) {
     const StandardWarningMessage m =
         standardWarningMessage(c.id, 2, "File Not Found   ", "", "", "/c/Tree.GLM   ", "ignored");
+    const testing::ExpectedWarning expected = testing::expectedWarning(c.id, "File Not Found (2)", "/c/Tree.GLM");
     EXPECT_TRUE(m.known);
-    EXPECT_EQ(m.caption, c.caption) << c.id;
-    EXPECT_EQ(m.text, c.text) << c.id;
+    EXPECT_EQ(m.caption, expected.caption) << c.id;
+    EXPECT_EQ(m.text, expected.text) << c.id;
     EXPECT_EQ(m.icon, c.icon) << c.id;
     EXPECT_EQ(m.buttons, c.buttons) << c.id;
     EXPECT_EQ(m.defaultButton, c.defaultButton) << c.id;
-    EXPECT_EQ(m.haltMessage, c.halt) << c.id;
+    EXPECT_EQ(m.haltMessage, expected.halt) << c.id;
   }
   EXPECT_FALSE(standardWarningMessage(7, 2, "x", "", "", "y").known);
 }
@@ -55,7 +43,7 @@ TEST(StandardWarning, EachWarningsMessage) {
 TEST(StandardWarning, FileSystemErrorNamesTheOperatingSystemsError) {
   const StandardWarningMessage m =
       standardWarningMessage(30, 90, "File System Error", "Permission denied  ", "13  ", "/c/Tree.GLM");
-  EXPECT_EQ(m.text, "File (/c/Tree.GLM) could not be opened.  Error: Permission denied (13).");
+  EXPECT_EQ(m.text, testing::expectedWarning(30, "Permission denied (13)", "/c/Tree.GLM").text);
 }
 
 TEST(StandardWarning, ErrorTextIsCutTo150ButTheFileNameIsNot) {
@@ -64,8 +52,7 @@ TEST(StandardWarning, ErrorTextIsCutTo150ButTheFileNameIsNot) {
   EXPECT_EQ(standardErrorText(90, "", longError, "5"), longError.substr(0, 150));
   const std::string longName = "/" + std::string(300, 'n') + ".GLM";
   const StandardWarningMessage m = standardWarningMessage(1, 36, longError, "", "", longName);
-  EXPECT_EQ(m.text, "Error: (" + longError.substr(0, 150) + ") accessing " + longName +
-                        ".  Press OK to end this application.");
+  EXPECT_EQ(m.text, testing::expectedWarning(1, longError.substr(0, 150), longName).text);
 }
 
 TEST(StandardWarning, OutcomeOfTheButtonPressed) {

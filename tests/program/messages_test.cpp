@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 
+#include "collection/expected_warnings.h"
 #include "datafile/fault_file.h"
 #include "program/check_open.h"
 #include "program/messages.h"
@@ -15,6 +16,8 @@
 namespace program_test {
 namespace {
 
+using glimra::collection::testing::expectedWarning;
+using glimra::collection::testing::ExpectedWarning;
 using glimra::program::CHECKOPEN;
 using glimra::program::STANDARDWARNING;
 using glimra::runtime::ScriptedRuntime;
@@ -35,41 +38,25 @@ struct MissingFile {
 
 TEST(StandardWarning, ShowsEachWarningAndHaltsOnTheFatalOnes) {
   const std::string T1 = "/data/Tree.GLM";
-  const std::string E = "File Not Found (2)";
-  const std::string endApp = ".  Press OK to end this application.";
   struct Case {
     int id;
     Button answer;
     std::string text1;
-    std::string caption;
-    std::string text;
     MessageIcon icon;
     unsigned buttons;
-    std::string halt;  // empty: returns
+    bool halts;  // false: returns result
     int result;
   };
   const Case cases[] = {
-      {1, glimra::runtime::Ok, T1, "Invalid File", "Error: (" + E + ") accessing " + T1 + endApp,
-       MessageIcon::Information, glimra::runtime::Ok, "Invalid File!", 0},
-      {2, glimra::runtime::Yes, T1, "Invalid Key", T1 + " key file is invalid.  Do you want to rebuild the key?",
-       MessageIcon::Exclamation, glimra::runtime::Yes | glimra::runtime::No, "", 2},
-      {2, glimra::runtime::No, T1, "Invalid Key", T1 + " key file is invalid.  Do you want to rebuild the key?",
-       MessageIcon::Exclamation, glimra::runtime::Yes | glimra::runtime::No, "Invalid Key!", 0},
-      {3, glimra::runtime::Ok, T1, "Key Rebuild Error", "Error: (" + E + ") repairing key for " + T1 + endApp,
-       MessageIcon::Information, glimra::runtime::Ok, "Error Rebuilding Key!", 0},
-      {4, glimra::runtime::Ok, T1, "File Creation Error", "Error: (" + E + ") creating " + T1 + endApp,
-       MessageIcon::Information, glimra::runtime::Ok, "File Creation Error!", 0},
-      {5, glimra::runtime::Ok, T1, "File Creation Error", "Error: (" + E + ") opening created file:" + T1 + endApp,
-       MessageIcon::Information, glimra::runtime::Ok, "File Creation Error!", 0},
-      {30, glimra::runtime::Ok, T1, "File Access Error",
-       "File (" + T1 + ") could not be opened.  Error: " + E + ".", MessageIcon::Information, glimra::runtime::Ok, "",
-       1},
-      {35, glimra::runtime::Ok, "Glimra", "Record Retrieval Error",
-       "Error: (" + E + ") attempting to access a record from the Glimra file.  Returning to previous window.",
-       MessageIcon::Information, glimra::runtime::Ok, "", 1},
-      {36, glimra::runtime::Ok, "", "View Open Error",
-       "Error: (" + E + ") attempting to open the current VIEW. Filter and Range Limits ignored.",
-       MessageIcon::Information, glimra::runtime::Ok, "", 1},
+      {1, glimra::runtime::Ok, T1, MessageIcon::Information, glimra::runtime::Ok, true, 0},
+      {2, glimra::runtime::Yes, T1, MessageIcon::Exclamation, glimra::runtime::Yes | glimra::runtime::No, false, 2},
+      {2, glimra::runtime::No, T1, MessageIcon::Exclamation, glimra::runtime::Yes | glimra::runtime::No, true, 0},
+      {3, glimra::runtime::Ok, T1, MessageIcon::Information, glimra::runtime::Ok, true, 0},
+      {4, glimra::runtime::Ok, T1, MessageIcon::Information, glimra::runtime::Ok, true, 0},
+      {5, glimra::runtime::Ok, T1, MessageIcon::Information, glimra::runtime::Ok, true, 0},
+      {30, glimra::runtime::Ok, T1, MessageIcon::Information, glimra::runtime::Ok, false, 1},
+      {35, glimra::runtime::Ok, "Glimra", MessageIcon::Information, glimra::runtime::Ok, false, 1},
+      {36, glimra::runtime::Ok, "", MessageIcon::Information, glimra::runtime::Ok, false, 1},
   };
   MissingFile missing("/nonexistent-dir/Tree.GLM");
   ASSERT_EQ(missing.file.errorCode(), 2);
@@ -84,18 +71,19 @@ TEST(StandardWarning, ShowsEachWarningAndHaltsOnTheFatalOnes) {
     } catch (const ProgramHalted&) {
       halted = true;
     }
+    const ExpectedWarning expected = expectedWarning(c.id, "File Not Found (2)", c.text1);
     ASSERT_GE(runtime.messages.size(), 1u);
     const auto& box = runtime.messages[0];
-    EXPECT_EQ(box.caption, c.caption);
-    EXPECT_EQ(box.text, c.text);
+    EXPECT_EQ(box.caption, expected.caption);
+    EXPECT_EQ(box.text, expected.text);
     EXPECT_EQ(box.icon, c.icon);
     EXPECT_EQ(box.buttons, c.buttons);
     EXPECT_EQ(box.defaultButton, c.buttons & glimra::runtime::Yes ? glimra::runtime::Yes : glimra::runtime::Ok);
-    EXPECT_EQ(halted, !c.halt.empty());
+    EXPECT_EQ(halted, c.halts);
     if (halted) {
       ASSERT_EQ(runtime.messages.size(), 2u);
       EXPECT_EQ(runtime.messages[1].caption, "Halt");
-      EXPECT_EQ(runtime.messages[1].text, c.halt);
+      EXPECT_EQ(runtime.messages[1].text, expected.halt);
       EXPECT_EQ(runtime.messages[1].icon, MessageIcon::Stop);
       EXPECT_EQ(runtime.exitCodes, std::vector<int>{0});
     } else {
@@ -118,8 +106,8 @@ TEST(StandardWarning, FileSystemErrorNamesTheOperatingSystemsError) {
   ScriptedRuntime runtime;
   STANDARDWARNING(runtime, file, 30, "Tree.GLM");
   ASSERT_EQ(runtime.messages.size(), 1u);
-  EXPECT_EQ(runtime.messages[0].text, "File (Tree.GLM) could not be opened.  Error: " + file.fileErrorText() + " (" +
-                                          file.fileErrorCode() + ").");
+  EXPECT_EQ(runtime.messages[0].text,
+            expectedWarning(30, file.fileErrorText() + " (" + file.fileErrorCode() + ")", "Tree.GLM").text);
   EXPECT_EQ(runtime.messages[0].text.find("File System Error"), std::string::npos);
 }
 
