@@ -35,7 +35,6 @@ void DisplayGlimra::R_OPENGLIMRA() {
   RECORDCHANGED = 0;
   clearUndoHistory();
   CURRENTTEXT = "ALL";
-  enableAddAndCopy();
   LISTBYSERIES = 0;
   w.display(control::LISTBYSERIES);
   SHEET = 1;
@@ -52,9 +51,17 @@ void DisplayGlimra::R_OPENGLIMRA() {
     // offers a new one; a missing file or no file at all needs no words.
     if (!GLIMRAFILE.isBlank() && GLIMRA.errorCode() != datafile::FileError::FILE_NOT_FOUND)
       CHECKERROR(runtime_, GLIMRA, "Can't Open File");
+    // Nothing is open: the list and the form show nothing of the file shown
+    // before, and the editing commands wait for a file.
+    ALLQUEUE.removeAll();
+    TABQUEUE.removeAll();
+    w.display(GLMLIST);
+    showEmptyForm();
+    editingCommands(false);
     w.post(FILENEW, EventKind::Accepted);
     return;
   }
+  editingCommands(true);
   collection::writeSetting("CurrentFile", "GlimraFile", GLIMRAFILE.clipped());
   loadLists(true);
   createCategoryTabs();
@@ -98,7 +105,6 @@ void DisplayGlimra::createNewFile() {
   GLIMRA.add();
   CHECKERROR(runtime_, GLIMRA, "Can't Add First Record");
   GLIMRA.close();
-  enableAddAndCopy();
   R_OPENGLIMRA();
 }
 

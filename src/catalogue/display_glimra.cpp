@@ -119,8 +119,21 @@ void DisplayGlimra::runReport(int index) {
 }
 
 void DisplayGlimra::enableAddAndCopy() {
+  if (!GLIMRA.isOpen()) return;  // nothing to add to
   window_->enable(NEW, DUPLICATE);
   window_->enable(GLMNEW, GLMDUPLICATE);
+}
+
+void DisplayGlimra::editingCommands(bool fileOpen) {
+  if (fileOpen) {
+    enableAddAndCopy();
+    window_->enable(control::DELETE);
+    window_->enable(GLMDELETE);
+  } else {
+    disableAddAndCopy();
+    window_->disable(control::DELETE);
+    window_->disable(GLMDELETE);
+  }
 }
 
 void DisplayGlimra::disableAddAndCopy() {

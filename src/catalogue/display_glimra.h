@@ -186,6 +186,10 @@ class DisplayGlimra {
   // entry is listed.
   void showEmptyForm();
   void enableAddAndCopy();
+  // Add, Copy and Delete, in the menu and on the toolbar, are there only
+  // while a collection file is open (Save and Undo follow the form and the
+  // history).
+  void editingCommands(bool fileOpen);
   // Enables the form's fields when a record is shown, disables them on an
   // empty form; either way the form is clean and Save disabled.
   void formShowsRecord(bool shown);

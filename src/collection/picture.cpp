@@ -200,6 +200,14 @@ int Picture::width() const {
   }
 }
 
+int Picture::entryWidth() const {
+  switch (kind_) {
+    case 'd': return 10;  // mm/dd/yyyy
+    case 't': return 8;   // hh:mm:ss
+    default: return width();
+  }
+}
+
 std::string Picture::format(std::string_view stored) const {
   const std::string_view value = trimBlanks(stored);
   if (value.empty()) return {};

@@ -66,6 +66,9 @@ class Picture {
 
   // Characters the picture shows (currency sign included).
   int width() const;
+  // Characters an entry takes: the shown width, but room for every form
+  // deformat() reads (a date with a four-digit year, a time with seconds).
+  int entryWidth() const;
   // 's', 'd', 't' or 'n'; 0 for an unknown picture.
   char kind() const { return kind_; }
 

@@ -42,7 +42,7 @@ FieldValue::FieldValue(Binding use, std::string_view picture) : use_(use) {
 }
 
 int FieldValue::maxLength() const {
-  if (hasPicture_ && picture_.kind() != 0) return picture_.width();
+  if (hasPicture_ && picture_.kind() != 0) return picture_.entryWidth();
   if (use_.kind() == Binding::Kind::Text) return static_cast<int>(use_.length());
   return 11;  // a signed 32-bit number
 }

@@ -322,7 +322,12 @@ bool ScriptedWindow::click(int control) {
 std::optional<std::string> ScriptedWindow::type(int control, std::string_view utf8) {
   if (!usable(control)) return std::string("The field is not available.");
   Control& c = *find(control);
+  // Typing into the field that has the focus already counts as entering it
+  // once the text changes, as on the real screen.
+  const bool focusedBefore = focus_ == control;
   focus(control);
+  if (focusedBefore && c.declaration.kind != ControlKind::SpinBox && collection::cp1252ToUtf8(c.shown) != utf8)
+    post(control, EventKind::Selected);
   if (c.declaration.kind == ControlKind::SpinBox) {
     // A spin box takes the nearer bound of its range for a number outside it.
     long long value = 0;

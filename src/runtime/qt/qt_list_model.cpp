@@ -24,7 +24,10 @@ int ListSourceModel::rowCount(const QModelIndex& parent) const {
 }
 
 QVariant ListSourceModel::data(const QModelIndex& index, int role) const {
-  if (!source_ || !index.isValid() || role != Qt::DisplayRole) return {};
+  // An editable combo box reads an item's text through the edit role (when
+  // the user picks a row or types text that matches one), so both roles
+  // answer the row's text.
+  if (!source_ || !index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
   return toQt(source_->text(index.row() + 1));
 }
 

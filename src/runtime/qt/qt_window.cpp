@@ -259,6 +259,7 @@ void QtWindow::build(const ControlDeclaration& d) {
         if (!c || quiet_) return;
         if (c->declaration.flags & HelpContents) return runtime_.showHelpContents();
         if (c->declaration.flags & HelpSearch) return runtime_.showHelpSearch();
+        if (refusalStands()) return refresh(*c);
         if (c->declaration.flags & Checkable) c->declaration.use.setNumber(checked ? 1 : 0);
         userEvent(Event{number, EventKind::Accepted});
       });
@@ -327,9 +328,12 @@ void QtWindow::build(const ControlDeclaration& d) {
       list->setEditTriggers(QAbstractItemView::NoEditTriggers);
       // Rows stand two dialog units in from the left edge.
       list->setStyleSheet(QStringLiteral("QListView::item { padding-left: %1px; }").arg(px(2, true)));
-      connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, number] {
-        if (!quiet_) userEvent(Event{number, EventKind::NewSelection});
-      });
+      connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+              [this, number, list](const QModelIndex&, const QModelIndex& previous) {
+                if (quiet_ || userEvent(Event{number, EventKind::NewSelection})) return;
+                Quiet quiet(quiet_);  // held back: the row stays the one shown
+                list->selectionModel()->setCurrentIndex(previous, QItemSelectionModel::ClearAndSelect);
+              });
       watch(list->viewport(), number);
       control.model = model;
       widget = list;
@@ -357,6 +361,7 @@ void QtWindow::build(const ControlDeclaration& d) {
       connect(edit, &QLineEdit::editingFinished, this, [this, number] {
         if (Control* c = find(number); c && !quiet_) store(*c);
       });
+      connect(edit, &QLineEdit::textEdited, this, [this, number] { textChangedByUser(number); });
       widget = edit;
       break;
     }
@@ -371,8 +376,10 @@ void QtWindow::build(const ControlDeclaration& d) {
         if (Control* c = find(number); c && !quiet_) store(*c);
       });
       connect(combo, &QComboBox::activated, this, [this, number](int) {
+        textChangedByUser(number);
         if (Control* c = find(number); c && !quiet_) store(*c);
       });
+      connect(combo->lineEdit(), &QLineEdit::textEdited, this, [this, number] { textChangedByUser(number); });
       watch(combo->lineEdit(), number);
       control.model = model;
       widget = combo;
@@ -384,7 +391,8 @@ void QtWindow::build(const ControlDeclaration& d) {
       box->setTabChangesFocus(true);
       const int limit = control.value.maxLength();
       // The box edits exactly the field: text beyond its length is cut as typed.
-      connect(box, &QPlainTextEdit::textChanged, this, [box, limit] {
+      connect(box, &QPlainTextEdit::textChanged, this, [this, box, limit, number] {
+        textChangedByUser(number);
         const QString text = box->toPlainText();
         if (static_cast<int>(toStoredLines(text).size()) <= limit) return;
         QString cut = text;
@@ -403,6 +411,7 @@ void QtWindow::build(const ControlDeclaration& d) {
       connect(check, &QCheckBox::clicked, this, [this, number](bool checked) {
         Control* c = find(number);
         if (!c || quiet_) return;
+        if (refusalStands()) return refresh(*c);
         c->declaration.use.setNumber(checked ? 1 : 0);
         userEvent(Event{number, EventKind::Accepted});
       });
@@ -421,6 +430,7 @@ void QtWindow::build(const ControlDeclaration& d) {
       connect(control.group, &QButtonGroup::idClicked, this, [this, number](int id) {
         Control* c = find(number);
         if (!c || quiet_) return;
+        if (refusalStands()) return refresh(*c);
         c->declaration.use.setNumber(id);
         userEvent(Event{number, EventKind::Accepted});
       });
@@ -573,10 +583,23 @@ void QtWindow::post(int control, EventKind kind, Key key) {
   queue(Event{control, kind, key});
 }
 
-void QtWindow::userEvent(const Event& event) {
-  if (closed_) return;
-  storeEditedFields();
+bool QtWindow::userEvent(const Event& event) {
+  if (closed_) return false;
+  // While a field holds a refused text, nothing acts on the form's values:
+  // the user mends the text or takes the stored value back with Esc first.
+  if (refusalStands()) return false;
   queue(event);
+  return true;
+}
+
+void QtWindow::textChangedByUser(int number) {
+  Control* c = find(number);
+  if (!c || quiet_ || c->changeAnnounced) return;
+  // The first change of the text the program showed counts as entering the
+  // field, even when the focus was there before the field got its value.
+  c->changeAnnounced = true;
+  const Event selected{number, EventKind::Selected};
+  if (pending_.empty() || pending_.back() != selected) queue(selected);
 }
 
 void QtWindow::setTimer(int hundredths) {
@@ -603,6 +626,14 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
       else
         key = keyOf(static_cast<QMouseEvent*>(event), event->type() == QEvent::MouseButtonDblClick);
       if (key == Key::None) break;
+      if (key == Key::Escape && number != 0) {
+        // Esc in a field holding a refused text brings the stored value back.
+        Control* c = find(number);
+        if (c && !c->refusal.isEmpty()) {
+          refresh(*c);
+          return true;
+        }
+      }
       if (number != 0 && alertKeys_.count({number, key})) {
         userEvent(Event{number, EventKind::AlertKey, key});
         return true;
@@ -674,6 +705,8 @@ QString QtWindow::fieldText(const Control& c) const {
 void QtWindow::setFieldText(Control& c, const QString& text) {
   Quiet quiet(quiet_);
   c.shownText = text;
+  c.changeAnnounced = false;
+  clearRefusal(c);  // the program shows a value: what was typed is gone
   switch (c.declaration.kind) {
     case ControlKind::Entry: {
       auto* edit = static_cast<QLineEdit*>(c.widget);
@@ -761,6 +794,7 @@ bool QtWindow::store(Control& c) {
     refuse(c, QString::fromStdString(result.reason));
     return false;
   }
+  clearRefusal(c);
   // Show the value in the picture's normal form ("1/2/24" becomes "01/02/24").
   if (c.declaration.kind != ControlKind::TextBox) setFieldText(c, toQt(c.value.shown()));
   else c.shownText = typed;
@@ -775,9 +809,17 @@ void QtWindow::storeEditedFields() {
 
 void QtWindow::refuse(Control& c, const QString& reason) {
   lastRefusal_ = reason;
-  refresh(c);  // the field shows the variable's value again
   QApplication::beep();
-  notice_->setText(reason);
+  // What was typed stays in the field, marked, so the user can mend it; the
+  // variable keeps its value.
+  c.refusal = reason;
+  c.widget->setProperty("refused", true);
+  c.widget->setStyleSheet(QStringLiteral("border: 2px solid #c0392b; background: #fdecea;"));
+  showRefusal(c);
+}
+
+void QtWindow::showRefusal(Control& c) {
+  notice_->setText(c.refusal + QStringLiteral("\nEsc brings back the stored value."));
   notice_->adjustSize();
   const QRect field = c.widget->geometry();
   int x = std::min(field.left(), std::max(0, client_->width() - notice_->width()));
@@ -786,9 +828,32 @@ void QtWindow::refuse(Control& c, const QString& reason) {
   notice_->move(x, y);
   notice_->raise();
   notice_->show();
-  QTimer::singleShot(4000, notice_, [notice = notice_, reason] {
-    if (notice->text() == reason) notice->hide();
-  });
+  noticeOwner_ = c.declaration.number;
+}
+
+void QtWindow::clearRefusal(Control& c) {
+  if (c.refusal.isEmpty()) return;
+  c.refusal.clear();
+  c.widget->setProperty("refused", false);
+  c.widget->setStyleSheet(QString());
+  if (noticeOwner_ != c.declaration.number) return;
+  notice_->hide();
+  noticeOwner_ = 0;
+  // Another field may still hold a refused text: its reason comes back.
+  for (auto& [number, other] : controls_)
+    if (!other.refusal.isEmpty()) return showRefusal(other);
+}
+
+bool QtWindow::refusalStands() {
+  storeEditedFields();
+  for (auto& [number, c] : controls_) {
+    if (c.refusal.isEmpty()) continue;
+    showRefusal(c);
+    Quiet quiet(quiet_);
+    c.widget->setFocus(Qt::OtherFocusReason);
+    return true;
+  }
+  return false;
 }
 
 void QtWindow::display() {
@@ -860,6 +925,10 @@ void QtWindow::sheetChanged(int sheet) {
     if (const Control* parent = find(other.declaration.parent); parent && parent->declaration.kind == ControlKind::Tab)
       applyVisibility(other);
   if (quiet_) return;
+  if (refusalStands()) {
+    refresh(*c);  // held back: the tab shown stays
+    return;
+  }
   c->declaration.use.setNumber(choice(sheet));
   userEvent(Event{sheet, EventKind::NewSelection});
 }

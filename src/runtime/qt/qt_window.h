@@ -6,8 +6,12 @@
 // and row changes, focus, alert keys, closing the window), the timer, or a
 // post() by the program. Changes made by the program are made under a guard
 // so that they raise no events. Before a user event is queued, every field
-// whose text the user changed is stored into its variable; a refused text is
-// replaced by the variable's value and the reason is shown under the field.
+// whose text the user changed is stored into its variable. A refused text
+// stays in its field, marked, with the reason shown under it until the text
+// is mended or Esc brings the stored value back; meanwhile user events that
+// would act on the form (commands, row, tab and option changes, closing) are
+// held back. The first change of a field's text raises Selected as entering
+// the field does.
 #pragma once
 
 #include <QObject>
@@ -108,6 +112,8 @@ class QtWindow final : public QObject, public Window {
     QButtonGroup* group = nullptr;  // option groups
     ListSourceModel* model = nullptr;
     QString shownText;            // what display() last put into a field
+    bool changeAnnounced = false; // the user's first change since then raised Selected
+    QString refusal;              // why the text in the field was refused; empty when it was not
     bool enabled = true;
     bool visible = true;
   };
@@ -121,13 +127,21 @@ class QtWindow final : public QObject, public Window {
   void forRange(int first, int last, F&& f);
 
   void queue(const Event& event);      // wakes accept()
-  void userEvent(const Event& event);  // stores typed fields first
+  // Stores typed fields first; holds the event back (false) while a field
+  // holds a refused text.
+  bool userEvent(const Event& event);
+  // Stores typed fields; true (the refusal shown again, the field focused)
+  // when a field holds a text it refused.
+  bool refusalStands();
   void refresh(Control& control);      // variable -> widget
   bool store(Control& control);        // widget -> variable; false when refused
   void storeEditedFields();
+  void textChangedByUser(int control);
   QString fieldText(const Control& control) const;
   void setFieldText(Control& control, const QString& text);
   void refuse(Control& control, const QString& reason);
+  void showRefusal(Control& control);
+  void clearRefusal(Control& control);
   bool pressDefaultButton(int from);  // Enter pressed in control `from`
   void applyVisibility(Control& control);
   void destroyControl(int number);  // with the tabs, items or buttons it owns
@@ -155,6 +169,7 @@ class QtWindow final : public QObject, public Window {
   double unitX_ = 1.5;  // pixels per horizontal dialog unit
   double unitY_ = 1.625;
   QString lastRefusal_;
+  int noticeOwner_ = 0;  // the field whose refusal the notice shows
 };
 
 }  // namespace glimra::runtime

@@ -188,6 +188,11 @@ TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
     edit(control)->setText(text);
     emit edit(control)->editingFinished();
   };
+  auto pressEscape = [&](int control) {
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(edit(control), &escape);
+  };
+  auto* notice = window->frame()->findChild<QLabel*>(QStringLiteral("refusal"));
 
   type(PURDATE, QStringLiteral("1/2/24"));
   const std::string stored = model.GL.PURDATE.str();
@@ -198,7 +203,7 @@ TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
   struct Case {
     int control;
     QString typed;
-    QString shownAfter;
+    QString afterEscape;
   } refused[] = {
       {PURDATE, QStringLiteral("13/45/24"), QStringLiteral("01/02/24")},
       {PURDATE, QStringLiteral("soon"), QStringLiteral("01/02/24")},
@@ -209,17 +214,38 @@ TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
     const Record before = model.GL;
     type(c.control, c.typed);
     EXPECT_EQ(std::memcmp(&before, &model.GL, sizeof before), 0) << c.typed.toStdString();
-    EXPECT_EQ(edit(c.control)->text(), c.shownAfter) << c.typed.toStdString();
-    EXPECT_FALSE(window->lastRefusal().isEmpty());
-    EXPECT_TRUE(window->frame()->findChild<QLabel*>(QStringLiteral("refusal"))->isVisible());
+    EXPECT_EQ(edit(c.control)->text(), c.typed) << "what was typed stays to be mended";
+    EXPECT_TRUE(edit(c.control)->property("refused").toBool()) << c.typed.toStdString();
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_TRUE(notice->text().startsWith(window->lastRefusal())) << notice->text().toStdString();
+
+    // Nothing acts on the form while the refused text stands.
+    qobject_cast<QToolButton*>(window->widgetOf(SAVE))->click();
+    auto* list = qobject_cast<QListView*>(window->widgetOf(GLMLIST));
+    const int row = window->choice(GLMLIST);
+    list->setCurrentIndex(list->model()->index(row + 1, 0));
+    EXPECT_EQ(window->choice(GLMLIST), row) << "the row change is held back";
+    EXPECT_TRUE(drain().empty()) << c.typed.toStdString();
+    EXPECT_TRUE(notice->isVisible());
+
+    pressEscape(c.control);
+    EXPECT_EQ(edit(c.control)->text(), c.afterEscape) << c.typed.toStdString();
+    EXPECT_FALSE(edit(c.control)->property("refused").toBool());
+    EXPECT_FALSE(notice->isVisible());
   }
   EXPECT_TRUE(drain().empty()) << "a refused edit raises no Accepted";
 
-  type(NAME, QString::fromUtf8("Cr\xC3\xA8me Star"));  // è is in Windows-1252
-  EXPECT_EQ(model.GL.NAME.str(), "Cr\xE8me Star");
+  // A refused text mended by the user is stored and the marking goes.
+  type(VALUE, QStringLiteral("12,5"));
+  EXPECT_TRUE(notice->isVisible());
   type(VALUE, QStringLiteral("1234.5"));
   EXPECT_EQ(model.GL.VALUE.str(), "1234.5");
   EXPECT_EQ(edit(VALUE)->text(), "$1,234.50");
+  EXPECT_FALSE(notice->isVisible());
+  EXPECT_FALSE(edit(VALUE)->property("refused").toBool());
+  type(NAME, QString::fromUtf8("Cr\xC3\xA8me Star"));  // è is in Windows-1252
+  EXPECT_EQ(model.GL.NAME.str(), "Cr\xE8me Star");
+  EXPECT_EQ(drain(), (std::vector<Event>{{VALUE, EventKind::Accepted}, {NAME, EventKind::Accepted}}));
 }
 
 TEST_F(QtWindowTest, StoresATypedFieldBeforeTheEventThatFollowsIt) {
