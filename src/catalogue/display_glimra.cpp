@@ -5,6 +5,7 @@
 
 #include "catalogue/main_window_controls.h"
 #include "catalogue/start_up.h"
+#include "collection/cp1252.h"
 #include "collection/glimra_file.h"
 #include "collection/settings.h"
 
@@ -69,7 +70,11 @@ void DisplayGlimra::runEventLoop() {
   runtime::Window& w = *window_;
   for (;;) {
     const runtime::Event event = w.accept();
-    if (event.closes()) break;
+    if (event.closes() || event.is(FILEEXIT, EventKind::Accepted)) {
+      if (mayLeave()) break;
+      if (event.closes() && !w.keepOpen()) break;
+      continue;
+    }
     if (event.is(control::LISTBYSERIES, EventKind::Accepted)) {
       sortBySeriesChanged();
     } else if (event.is(control::SHEET, EventKind::NewSelection)) {
@@ -105,8 +110,6 @@ void DisplayGlimra::runEventLoop() {
       runReport(event.control - FIRSTREPORT);
     } else if (event.is(HELPABOUT, EventKind::Accepted)) {
       ABOUTGLIMRA(runtime_);
-    } else if (event.is(FILEEXIT, EventKind::Accepted)) {
-      break;
     }
   }
 }
@@ -116,6 +119,31 @@ void DisplayGlimra::runReport(int index) {
   reports->run(index);
   GLIMRA.close();
   R_OPENGLIMRA();
+}
+
+bool DisplayGlimra::formHoldsUnsavedWork() const {
+  if (PENDINGADD != 0) return !GL.NAME.isBlank();  // a nameless addition is dropped anyway
+  return CURRENTPOINTER != 0 && collection::toImage(GL) != CURRENTRECORD;
+}
+
+bool DisplayGlimra::mayLeave() {
+  if (!formHoldsUnsavedWork()) return true;
+  GlRecord stored;
+  collection::fromImage(stored, CURRENTRECORD);
+  const auto& name = GL.NAME.isBlank() ? stored.NAME : GL.NAME;
+  // Message texts are the screen's (UTF-8); the name is record text.
+  const runtime::Button answer = runtime_.message(runtime::MessageBox{
+      "Save changes to " + collection::cp1252ToUtf8(name.clipped()) + "?", MAIN_WINDOW_TITLE,
+      runtime::MessageIcon::Question, runtime::Yes | runtime::No | runtime::Cancel, runtime::Yes});
+  if (answer == runtime::No) return true;
+  if (answer != runtime::Yes) return false;
+  // Saved as a row change saves it; a failed save keeps the window open with
+  // the edit in the form.
+  const std::int32_t pending = PENDINGADD;
+  PENDINGADD = 0;
+  if (R_SAVERECORD()) return true;
+  PENDINGADD = pending;
+  return false;
 }
 
 void DisplayGlimra::enableAddAndCopy() {

@@ -157,6 +157,13 @@ class DisplayGlimra {
   // Runs report `index` of the Reports menu, then reopens the collection
   // file, which reloads the lists.
   void runReport(int index);
+  // Whether the form differs from the record shown, or holds a pending
+  // addition with a name.
+  bool formHoldsUnsavedWork() const;
+  // Before Exit or closing the window: asks "Save changes to <name>?" when
+  // the form holds unsaved work. Yes saves, No leaves it, Cancel (or a failed
+  // save) stays: false.
+  bool mayLeave();
 
   // File commands of the File menu.
   // Runs a file dialog; a chosen path too long for GLIMRAFILE is refused with

@@ -3,8 +3,11 @@
 // sounds, help, and ending the program.
 //
 // The program receives a Runtime& and never names the toolkit. QtRuntime shows
-// real windows; ScriptedRuntime answers from a script for tests. All texts are
-// Windows-1252.
+// real windows; ScriptedRuntime answers from a script for tests. Texts are
+// Windows-1252, except where file names appear: the texts of message boxes
+// and file dialogs, and the paths a file dialog starts at and returns, are
+// UTF-8 (the file system's names, which Windows-1252 cannot always hold);
+// record text put into a message is converted with cp1252ToUtf8.
 #pragma once
 
 #include <functional>

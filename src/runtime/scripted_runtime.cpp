@@ -64,11 +64,20 @@ void ScriptedWindow::forRange(int first, int last, F&& f) {
 Event ScriptedWindow::accept() {
   if (closed_) return Event{0, EventKind::CloseWindow};
   if (pending_.empty() && onIdle) onIdle(*this);
-  if (pending_.empty()) pending_.push_back(Event{0, EventKind::CloseWindow});
+  if (pending_.empty()) {
+    scriptEnded_ = true;
+    pending_.push_back(Event{0, EventKind::CloseWindow});
+  }
   const Event event = pending_.front();
   pending_.pop_front();
   if (event.closes()) closed_ = true;
   return event;
+}
+
+bool ScriptedWindow::keepOpen() {
+  if (!closed_ || scriptEnded_) return false;
+  closed_ = false;
+  return true;
 }
 
 void ScriptedWindow::post(int control, EventKind kind, Key key) {

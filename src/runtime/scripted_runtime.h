@@ -40,6 +40,8 @@ class ScriptedWindow final : public Window {
 
   // --- Window
   Event accept() override;
+  // A close made because the script ran out cannot be refused.
+  bool keepOpen() override;
   void post(int control, EventKind kind, Key key = Key::None) override;
   using Window::post;
   void setTimer(int hundredths) override { timer_ = hundredths; }
@@ -148,6 +150,7 @@ class ScriptedWindow final : public Window {
   int timer_ = 0;
   int focus_ = 0;
   bool closed_ = false;
+  bool scriptEnded_ = false;  // closed because nothing was left to do
 };
 
 class ScriptedRuntime final : public Runtime {

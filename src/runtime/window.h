@@ -34,6 +34,11 @@ class Window {
   void post(EventKind kind) { post(0, kind); }
   // Posts the close event; the loop ends when accept() returns it.
   void close() { post(0, EventKind::CloseWindow); }
+  // Called right after accept() returned CloseWindow, when the procedure
+  // will not close (the user cancelled the close): the window stays open and
+  // accept() waits for further events. False when the close cannot be
+  // refused; then the procedure leaves its loop.
+  virtual bool keepOpen() = 0;
   // Timer period in hundredths of a second; 0 stops it. At most one timer
   // event waits in the queue at a time.
   virtual void setTimer(int hundredths) = 0;
@@ -82,6 +87,7 @@ class Window {
   // --- texts, images, geometry
   virtual void setText(int control, std::string_view text) = 0;  // caption, tab title, tip of a toolbar button
   virtual std::string text(int control) const = 0;
+  // The window's caption, in UTF-8 (it may name a file).
   virtual void setCaption(std::string_view caption) = 0;
   virtual std::string caption() const = 0;
   virtual void setWallpaper(std::string_view image) = 0;

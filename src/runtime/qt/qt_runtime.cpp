@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
+#include <QFile>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
@@ -56,7 +57,8 @@ std::unique_ptr<Window> QtRuntime::open(const WindowDeclaration& declaration) {
 }
 
 Button QtRuntime::message(const MessageBox& box) {
-  QMessageBox dialog(qtIcon(box.icon), toQt(box.caption), toQt(box.text), QMessageBox::NoButton,
+  QMessageBox dialog(qtIcon(box.icon), QString::fromStdString(box.caption), QString::fromStdString(box.text),
+                     QMessageBox::NoButton,
                      QApplication::activeWindow());
   dialog.setWindowModality(Qt::ApplicationModal);
   unsigned buttons = box.buttons ? box.buttons : Ok;
@@ -80,7 +82,7 @@ Button QtRuntime::message(const MessageBox& box) {
 }
 
 QString QtRuntime::nameFilters(std::string_view filters) {
-  const QStringList parts = toQt(filters).split(QLatin1Char('|'));
+  const QStringList parts = QString::fromStdString(std::string(filters)).split(QLatin1Char('|'));
   QStringList result;
   for (int i = 0; i + 1 < parts.size(); i += 2) {
     QStringList patterns;
@@ -96,7 +98,8 @@ QString QtRuntime::nameFilters(std::string_view filters) {
 }
 
 std::optional<std::string> QtRuntime::chooseFile(const FileDialog& request) {
-  QFileDialog dialog(QApplication::activeWindow(), toQt(request.title), toQt(request.path), nameFilters(request.filters));
+  QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(request.title),
+                     QFile::decodeName(request.path.c_str()), nameFilters(request.filters));
   dialog.setWindowModality(Qt::ApplicationModal);
   if (request.kind == FileDialogKind::Open) {
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -105,21 +108,13 @@ std::optional<std::string> QtRuntime::chooseFile(const FileDialog& request) {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before overwriting
     // A name typed without an extension gets the first filter's one.
-    const QString first = toQt(request.filters).section(QLatin1Char('|'), 1, 1);
+    const QString first = QString::fromStdString(request.filters).section(QLatin1Char('|'), 1, 1);
     if (first.startsWith(QStringLiteral("*.")) && !first.mid(2).contains(QLatin1Char('*')))
       dialog.setDefaultSuffix(first.mid(2));
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const QString chosen = dialog.selectedFiles().first();
-  const auto converted = collection::utf8ToCp1252(chosen.toStdString());
-  if (!converted.ok) {
-    message(MessageBox{"This file name cannot be used: " + converted.reason, toQt(request.title).isEmpty()
-                                                                                  ? std::string("File")
-                                                                                  : request.title,
-                       MessageIcon::Exclamation, Ok, Ok});
-    return std::nullopt;
-  }
-  return converted.text;
+  // The name as the file system spells it, never the record's code page.
+  return QFile::encodeName(dialog.selectedFiles().first()).toStdString();
 }
 
 int QtRuntime::popupMenu(std::string_view items) {

@@ -562,12 +562,16 @@ Event QtWindow::accept() {
   // The window system may still be placing a new window (a maximized one
   // grows after it is shown); let it finish so the program reads its size.
   if (event.kind == EventKind::OpenWindow) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  if (event.closes()) {
-    closed_ = true;
-    timer_->stop();
-    frame_->hide();
-  }
+  // A closing window stays on the screen until it is destroyed, so that a
+  // question asked before it closes has it behind.
+  if (event.closes()) closed_ = true;
   return event;
+}
+
+bool QtWindow::keepOpen() {
+  if (!closed_) return false;
+  closed_ = false;
+  return true;
 }
 
 void QtWindow::queue(const Event& event) {
@@ -1164,12 +1168,11 @@ std::string QtWindow::text(int control) const {
   return converted.ok ? converted.text : c->declaration.text;
 }
 
-void QtWindow::setCaption(std::string_view caption) { frame_->setWindowTitle(toQt(caption)); }
-
-std::string QtWindow::caption() const {
-  const auto converted = collection::utf8ToCp1252(frame_->windowTitle().toStdString());
-  return converted.text;
+void QtWindow::setCaption(std::string_view caption) {
+  frame_->setWindowTitle(QString::fromStdString(std::string(caption)));
 }
+
+std::string QtWindow::caption() const { return frame_->windowTitle().toStdString(); }
 
 void QtWindow::setWallpaper(std::string_view image) {
   const QPixmap pixmap = loadImage(image);

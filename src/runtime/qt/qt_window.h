@@ -49,6 +49,7 @@ class QtWindow final : public QObject, public Window {
   ~QtWindow() override;
 
   Event accept() override;
+  bool keepOpen() override;
   void post(int control, EventKind kind, Key key = Key::None) override;
   using Window::post;
   void setTimer(int hundredths) override;
