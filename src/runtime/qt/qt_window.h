@@ -98,6 +98,8 @@ class QtWindow final : public QObject, public Window {
   QString lastRefusal() const { return lastRefusal_; }
   // Whether an event is waiting to be returned by accept().
   bool hasPendingEvent() const { return !pending_.empty(); }
+  // Whether the procedure waits in accept() with nothing to return.
+  bool waitsForUser() const { return waiting_ != nullptr && pending_.empty(); }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
