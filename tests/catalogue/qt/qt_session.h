@@ -160,8 +160,14 @@ class QtSession {
     steps_.push_back({nullptr, [path](QWidget& w) {
                         auto* dialog = qobject_cast<QFileDialog*>(&w);
                         ASSERT_NE(dialog, nullptr) << "a message box is up, not a file dialog";
-                        dialog->selectFile(QString::fromStdString(path));
-                        static_cast<QDialog*>(dialog)->accept();  // as the Open or Save button
+                        // Typed into the name line, then Enter, as a user does.
+                        auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                        ASSERT_NE(name, nullptr);
+                        name->setText(QString::fromStdString(path));
+                        QTest::keyClick(name, Qt::Key_Return);
+                        if (dialog->isVisible())
+                          ADD_FAILURE() << "the file dialog stayed open with " << path << ": "
+                                        << dialog->selectedFiles().join(" | ").toStdString();
                       }});
     return *this;
   }
