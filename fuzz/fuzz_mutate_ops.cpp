@@ -4,7 +4,8 @@
 // odd byte cuts the file short — and then opened with the collection's
 // declaration and driven through adds, puts, deletes, a transaction, key
 // walks and the integrity check. Whatever the damage, this must end in error
-// codes, never in a crash, a hang or a read out of bounds.
+// codes, never in a crash, a hang or a read out of bounds, and every walk must
+// move strictly onwards (walk_progress.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +17,7 @@
 #include "datafile/datafile.h"
 #include "datafile/fault_file.h"
 #include "datafile/file_check.h"
+#include "walk_progress.h"
 
 namespace {
 
@@ -23,7 +25,7 @@ using namespace glimra::datafile;
 using glimra::collection::GlRecord;
 
 const std::string PATH = "fuzz.GLM";
-constexpr int MAX_STEPS = 400;
+constexpr std::size_t UNCOUNTED_STEPS = 400;  // per walk whose entries cannot be counted
 
 const std::vector<GlRecord>& ornaments() {
   static const std::vector<GlRecord> records = glimra::collection::generateOrnaments(24, 17);
@@ -54,11 +56,7 @@ const std::vector<std::uint8_t>& baseFile() {
 }
 
 void walk(DataFile& file, std::size_t keys) {
-  for (std::size_t k = 0; k <= keys; k += 3) {
-    if ((k == keys ? file.setFile() : file.setKey(k)) != 0) continue;
-    for (int step = 0; step < MAX_STEPS && file.next() == 0; ++step) {
-    }
-  }
+  for (std::size_t k = 0; k <= keys; k += 3) fuzzing::walkOnwards(file, k, true, UNCOUNTED_STEPS);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // integrity check over every page and record, then every table through the
 // record layer (record order and every key, both ways, each record read by
 // its pointer), then one add, put and delete. Whatever the bytes, this must
-// end in error codes, never in a crash, a hang or a read out of bounds.
+// end in error codes, never in a crash, a hang or a read out of bounds, and
+// every walk must move strictly onwards (walk_progress.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,12 +14,15 @@
 #include "datafile/fault_file.h"
 #include "datafile/file_check.h"
 #include "datafile/table_catalog.h"
+#include "walk_progress.h"
 
 namespace {
 
 using namespace glimra::datafile;
 
-constexpr int MAX_STEPS = 5000;  // per walk: a damaged file may hold more than it says
+// Per walk whose entries cannot be counted: a damaged file may hold more than
+// it says.
+constexpr std::size_t UNCOUNTED_STEPS = 5000;
 
 std::vector<std::string> tableNames(FaultFileSystem& fs, const std::string& path) {
   std::vector<std::string> names;
@@ -44,13 +48,8 @@ void walkTable(FaultFileSystem& fs, const std::string& name) {
   const std::size_t keys = file.declaration().keys.size();
   std::vector<std::uint32_t> pointers;
   for (std::size_t k = 0; k <= keys; ++k) {
-    for (bool forward : {true, false}) {
-      if ((k == keys ? file.setFile() : file.setKey(k)) != 0) continue;
-      for (int step = 0; step < MAX_STEPS; ++step) {
-        if ((forward ? file.next() : file.previous()) != 0) break;
-        if (k == keys && forward) pointers.push_back(file.pointer());
-      }
-    }
+    for (bool forward : {true, false})
+      fuzzing::walkOnwards(file, k, forward, UNCOUNTED_STEPS, k == keys && forward ? &pointers : nullptr);
     if (k < keys) file.records(k);
   }
   file.records();
