@@ -49,6 +49,13 @@ CharacterTables CharacterTables::defaults() {
   return t;
 }
 
+std::array<std::uint8_t, 256> CharacterTables::caseFold() const {
+  std::array<std::uint8_t, 256> fold{};
+  for (int c = 0; c < 256; ++c)
+    fold[c] = (classes[c] & LOWER_CASE) ? upperCase[c] : static_cast<std::uint8_t>(c);
+  return fold;
+}
+
 std::string CharacterTables::serialize() const {
   std::string out;
   out.reserve(1 + STORED_SIZE);

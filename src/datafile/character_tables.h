@@ -33,6 +33,10 @@ struct CharacterTables {
   // Identity weights, Windows-1252 upper-case rules, OEM flag off.
   static CharacterTables defaults();
 
+  // The case folding of case-insensitive keys, as one map: every lower-case
+  // letter to its upper-case letter, every other byte to itself.
+  std::array<std::uint8_t, 256> caseFold() const;
+
   // The payload of the character-table record: OEM flag byte + 1152 bytes.
   std::string serialize() const;
   // Reads a payload; false when it is shorter than 1 + 1152 bytes.

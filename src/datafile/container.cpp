@@ -649,4 +649,26 @@ void Container::walkPages(const std::function<void(const PageInfo&)>& visit) {
   }
 }
 
+bool Container::visitStoredPages(const std::function<void(const std::uint8_t*, int)>& visit) {
+  Impl& d = *impl_;
+  if (dirty() || d.pendingFound) return false;
+  // Whole pages at a time, up to about 1 MB per read.
+  constexpr std::size_t kReadBytes = std::size_t(1) << 20;
+  Bytes chunk;
+  for (int sizeClass = 1; sizeClass <= page::kClassCount; ++sizeClass) {
+    const std::size_t slot = std::size_t(sizeClass) * page::kUnit;
+    const std::size_t perRead = std::max<std::size_t>(1, kReadBytes / slot);
+    const std::uint32_t start = d.header.regionStart[sizeClass], end = d.header.regionEnd[sizeClass];
+    for (std::uint32_t unit = start; unit < end;) {
+      const std::size_t pages = std::min<std::size_t>(perRead, (end - unit) / std::uint32_t(sizeClass));
+      if (pages == 0) break;  // a region that is not a whole number of pages ends here
+      chunk.resize(pages * slot);
+      d.readBlock(page::offsetOf(std::int32_t(unit)), chunk.data(), chunk.size());
+      for (std::size_t i = 0; i < pages; ++i) visit(chunk.data() + i * slot, sizeClass);
+      unit += std::uint32_t(pages * std::size_t(sizeClass));
+    }
+  }
+  return true;
+}
+
 }  // namespace glimra::datafile

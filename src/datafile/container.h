@@ -190,6 +190,15 @@ class Container {
   };
   void walkPages(const std::function<void(const PageInfo&)>& visit);
 
+  // For a reader that looks at every page once (the text search): hands each
+  // page of the file to visit in file order, as the deciphered bytes of its
+  // slot (its class x 256 bytes; class given), reading many pages per read
+  // and leaving the page cache alone. Returns false, visiting nothing, when
+  // the file on disk is not what the tree holds: uncommitted changes, or an
+  // unfinished write found at refresh; walk the tree then. The bytes are
+  // valid only during the call of visit.
+  bool visitStoredPages(const std::function<void(const std::uint8_t* slot, int sizeClass)>& visit);
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -1156,6 +1156,8 @@ namespace glimra::datafile {
 
 int DataFile::writeOperation(const std::function<int()>& body) { return guarded(true, true, body); }
 
+int DataFile::readOperation(const std::function<int()>& body) { return guarded(true, false, body); }
+
 bool DataFile::isDynamic(std::size_t key) const {
   return key < layout_.keys.size() && (layout_.keys[key].flags & KeyFlag::DYNAMIC) != 0;
 }

@@ -116,6 +116,9 @@ class DataFile {
   // Runs body (returning an error code) as one writing operation through the
   // guarded entry point; for the key-build layer.
   int writeOperation(const std::function<int()>& body);
+  // Runs body as one reading operation through the guarded entry point; for
+  // the text search (text_search.h).
+  int readOperation(const std::function<int()>& body);
 
   // The current record's number (POINTER) and its position as an opaque
   // 4-byte value (POSITION); 0 / zeros without a current record.

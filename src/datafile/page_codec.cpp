@@ -240,57 +240,60 @@ bool compress(const Bytes& plain, Bytes* packed) {
   return anyRun;
 }
 
-namespace {
+RunReader::RunReader(const std::uint8_t* data, std::size_t length, std::size_t expected, bool compressed)
+    : data_(data), length_(length), expected_(expected), compressed_(compressed) {
+  if (!compressed_) literalsLeft_ = std::min(length_, expected_);
+}
+
 // Reads one base-128 count; a count running past the input is damage.
-std::size_t readCount(const std::uint8_t* data, std::size_t length, std::size_t& pos) {
+std::size_t RunReader::readCount() {
   std::size_t value = 0;
   int shift = 0;
   for (;;) {
-    if (pos >= length || shift > 28) throw InternalError{1602};
-    const std::uint8_t group = data[pos++];
+    if (pos_ >= length_ || shift > 28) throw InternalError{1602};
+    const std::uint8_t group = data_[pos_++];
     value |= std::size_t(group & 0x7F) << shift;
     shift += 7;
     if ((group & 0x80) == 0) return value;
   }
 }
-}  // namespace
+
+// The stream alternates a literal count and its literals with a repeat count,
+// until the expansion is complete; next() has used up the chunk before.
+RunReader::Piece RunReader::nextChunk(std::size_t limit) {
+  if (produced_ >= expected_ || limit == 0 || !compressed_) throw InternalError{1602};
+  for (;;) {
+    if (repeatDue_) {
+      repeatDue_ = false;
+      const std::size_t repeats = readCount();
+      if (repeats > expected_ - produced_) throw InternalError{530};
+      if (produced_ == 0 && repeats > 0) throw InternalError{530};
+      repeatsLeft_ = repeats;
+    } else {
+      const std::size_t literals = readCount();
+      if (literals > expected_ - produced_) throw InternalError{522};
+      if (literals > length_ - pos_) throw InternalError{1602};
+      literalsLeft_ = literals;
+      repeatDue_ = true;
+    }
+    if (literalsLeft_ > 0 || repeatsLeft_ > 0) return next(limit);
+  }
+}
 
 namespace {
 // Expands the run-coded stream into exactly expected bytes: the first
-// headLength of them into head, the rest into rest. Every length is checked
-// against the bytes present and the bytes still expected (522 / 530 / 1602).
+// headLength of them into head, the rest into rest.
 void expandRuns(const std::uint8_t* data, std::size_t length, std::size_t expected, std::uint8_t* head,
                 std::size_t headLength, std::uint8_t* rest) {
-  std::size_t produced = 0;
-  std::size_t pos = 0;
-  std::uint8_t last = 0;
-  auto at = [&](std::size_t i) { return i < headLength ? head + i : rest + (i - headLength); };
-  auto copy = [&](const std::uint8_t* from, std::size_t n) {
-    const std::size_t inHead = produced < headLength ? std::min(n, headLength - produced) : 0;
-    if (inHead > 0) std::memcpy(at(produced), from, inHead);
-    if (n > inHead) std::memcpy(at(produced + inHead), from + inHead, n - inHead);
-    produced += n;
-  };
-  auto fill = [&](std::uint8_t value, std::size_t n) {
-    const std::size_t inHead = produced < headLength ? std::min(n, headLength - produced) : 0;
-    if (inHead > 0) std::memset(at(produced), value, inHead);
-    if (n > inHead) std::memset(at(produced + inHead), value, n - inHead);
-    produced += n;
-  };
-  while (produced < expected) {
-    const std::size_t literals = readCount(data, length, pos);
-    if (literals > expected - produced) throw InternalError{522};
-    if (literals > length - pos) throw InternalError{1602};
-    if (literals > 0) {
-      copy(data + pos, literals);
-      last = data[pos + literals - 1];
-    }
-    pos += literals;
-    if (produced == expected) break;
-    const std::size_t repeats = readCount(data, length, pos);
-    if (repeats > expected - produced) throw InternalError{530};
-    if (produced == 0 && repeats > 0) throw InternalError{530};
-    fill(last, repeats);
+  RunReader reader(data, length, expected, true);
+  while (reader.remaining() > 0) {
+    const std::size_t at = reader.produced();
+    const RunReader::Piece piece = reader.next(at < headLength ? headLength - at : reader.remaining());
+    std::uint8_t* to = at < headLength ? head + at : rest + (at - headLength);
+    if (piece.literal)
+      std::memcpy(to, piece.literal, piece.length);
+    else
+      std::memset(to, piece.repeated, piece.length);
   }
 }
 

@@ -61,6 +61,60 @@ std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t lengt
 // equal bytes exists (the stream then stays plain).
 void putCount(Bytes& out, std::size_t count);
 bool compress(const Bytes& plain, Bytes* packed);
+
+// Reads a record stream as the pieces it expands to, without expanding it:
+// literal bytes where they lie in the stream, or one byte repeated. A plain
+// (uncompressed) stream is one literal piece. Every count is checked against
+// the bytes present and the bytes still expected as it is met (522 / 530 /
+// 1602), exactly as expanding the whole stream would check it.
+class RunReader {
+ public:
+  // The stream at data (length bytes) expands to exactly expected bytes.
+  RunReader(const std::uint8_t* data, std::size_t length, std::size_t expected, bool compressed);
+
+  struct Piece {
+    const std::uint8_t* literal;  // the bytes, or nullptr for a repeat
+    std::uint8_t repeated;        // the repeated byte, when literal is nullptr
+    std::size_t length;
+  };
+  // The next piece, of 1..limit bytes. 1602 when the expansion has ended.
+  Piece next(std::size_t limit) {
+    // Inside a chunk of literals or repeats: no count to read, nothing to check.
+    if (literalsLeft_ > 0 && limit > 0) {
+      const std::size_t n = limit < literalsLeft_ ? limit : literalsLeft_;
+      const Piece piece{data_ + pos_, 0, n};
+      pos_ += n;
+      literalsLeft_ -= n;
+      produced_ += n;
+      last_ = data_[pos_ - 1];
+      return piece;
+    }
+    if (repeatsLeft_ > 0 && limit > 0) {
+      const std::size_t n = limit < repeatsLeft_ ? limit : repeatsLeft_;
+      repeatsLeft_ -= n;
+      produced_ += n;
+      return Piece{nullptr, last_, n};
+    }
+    return nextChunk(limit);
+  }
+  std::size_t produced() const { return produced_; }
+  std::size_t remaining() const { return expected_ - produced_; }
+
+ private:
+  Piece nextChunk(std::size_t limit);
+  std::size_t readCount();
+
+  const std::uint8_t* data_;
+  std::size_t length_;
+  std::size_t expected_;
+  std::size_t pos_ = 0;
+  std::size_t produced_ = 0;
+  std::size_t literalsLeft_ = 0;
+  std::size_t repeatsLeft_ = 0;
+  bool repeatDue_ = false;  // the literals of a chunk are done: its repeat count comes next
+  bool compressed_;         // else the stream is its expansion: one chunk of literals
+  std::uint8_t last_ = 0;
+};
 // Expands packed into exactly expectedLength bytes (522 / 530 / 1602 on damage).
 Bytes decompress(const std::uint8_t* data, std::size_t length, std::size_t expectedLength);
 // The same into out (its capacity kept: a reader decodes page after page).
