@@ -3,35 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
 #include "collection/record_search.h"
+#include "datafile/temp_dir.h"
 #include "datafile/text_search.h"
 
 namespace glimra::collection {
 namespace {
 
-namespace fs = std::filesystem;
-
-class TempFile {
- public:
-  TempFile() {
-    std::string pattern = (fs::temp_directory_path() / "glimra-find-XXXXXX").string();
-    dir_ = mkdtemp(pattern.data());
-  }
-  ~TempFile() { fs::remove_all(dir_); }
-  std::string path() const { return (dir_ / "FIND.GLM").string(); }
-
- private:
-  fs::path dir_;
-};
+using datafile::testing::TempDir;
 
 // Records made to trip a search that works on the stored pages: words in
 // both cases and with accents, runs of one letter just shorter and longer
@@ -127,7 +113,7 @@ class FindOrnaments : public ::testing::TestWithParam<FileKind> {
     declaration_.oem = GetParam().oem;
     declaration_.ownerPassword = GetParam().password;
     file_.declare(declaration_, &buffer_);
-    file_.setName(temp_.path());
+    file_.setName(temp_.file("FIND.GLM"));
     ASSERT_EQ(file_.create(), 0) << datafile::describeError(file_);
     ASSERT_EQ(file_.open(datafile::OpenMode{0x22}), 0) << datafile::describeError(file_);
     // The header record holds every find text: it must never be found.
@@ -171,7 +157,7 @@ class FindOrnaments : public ::testing::TestWithParam<FileKind> {
             << when << ": \"" << text << "\" ignoreCase=" << ignoreCase;
   }
 
-  TempFile temp_;
+  TempDir temp_;
   datafile::TableDeclaration declaration_;
   GlRecord buffer_;
   datafile::DataFile file_;
@@ -248,11 +234,11 @@ INSTANTIATE_TEST_SUITE_P(FileKinds, FindOrnaments,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FindOrnamentsEmpty, FileWithoutRecordsFindsNothing) {
-  TempFile temp;
+  TempDir temp;
   GlRecord buffer;
   datafile::DataFile file;
   file.declare(glimraDeclaration(), &buffer);
-  file.setName(temp.path());
+  file.setName(temp.file("FIND.GLM"));
   ASSERT_EQ(file.create(), 0);
   ASSERT_EQ(file.open(datafile::OpenMode{0x22}), 0);
   std::vector<FoundOrnament> found{FoundOrnament{}};
