@@ -14,6 +14,9 @@ enum ExitCode : int {
   EXIT_DAMAGED = 1,  // check found damage
   EXIT_USAGE = 2,    // wrong arguments
   EXIT_FAILED = 3,   // the file could not be opened, read or written
+  // find answers as a search tool does: 0 found, 1 nothing found, 2 error.
+  EXIT_NOTHING_FOUND = 1,
+  EXIT_FIND_ERROR = 2,
 };
 
 using Arguments = std::vector<std::string>;
@@ -24,6 +27,10 @@ int dumpCommand(const Arguments& args);
 int generateCommand(const Arguments& args);
 int buildCommand(const Arguments& args);  // build_commands.cpp
 int packCommand(const Arguments& args);   // build_commands.cpp
+int findCommand(const Arguments& args);   // commands_find.cpp
+
+// A JSON string literal of UTF-8 text (commands_dump.cpp).
+std::string jsonString(const std::string& utf8);
 
 // "glimra-file: " + message on stderr; returns code.
 int fail(int code, const std::string& message);

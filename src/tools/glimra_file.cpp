@@ -35,12 +35,19 @@ const char* USAGE =
     "                               a new collection file (replacing FILE) with a header\n"
     "                               record and N made-up ornaments; the same seed gives\n"
     "                               the same file\n"
+    "  find FILE TEXT [--ignore-case] [--json]\n"
+    "                               the live ornaments whose record holds TEXT (at most\n"
+    "                               20 characters; leading blanks count, trailing ones\n"
+    "                               do not), as the catalogue's Find lists them: record\n"
+    "                               number and sort key, one a line (JSON lines with\n"
+    "                               --json); --ignore-case folds case as the keys do\n"
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
     "  1  check found damage\n"
     "  2  wrong arguments\n"
-    "  3  the file could not be opened, read or written\n";
+    "  3  the file could not be opened, read or written\n"
+    "  find: 0 found, 1 nothing found, 2 error (the file is only read)\n";
 
 }  // namespace
 }  // namespace glimra::tools
@@ -64,6 +71,7 @@ int main(int argc, char** argv) {
   if (command == "generate") return generateCommand(args);
   if (command == "build") return buildCommand(args);
   if (command == "pack") return packCommand(args);
+  if (command == "find") return findCommand(args);
   std::cerr << "glimra-file: unknown command '" << command << "'\n\n" << USAGE;
   return EXIT_USAGE;
 }

@@ -10,22 +10,12 @@
 
 #include "datafile/record_kinds.h"
 #include "datafile_fixture.h"
+#include "run_tool.h"
 
 namespace glimra::datafile {
 namespace {
 
 using namespace testing;
-
-std::string tool(const std::string& arguments, int* code) {
-  FILE* pipe = popen((std::string(GLIMRA_TOOL_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
 
 // A sound file of 40 items, then one change made behind the record layer.
 struct Damage {
@@ -98,7 +88,7 @@ TEST(ToolCheck, FindsEachKindOfDamage) {
     file.container()->commit();
     ASSERT_EQ(file.close(), 0);
     int code = -1;
-    const std::string out = tool("check " + dir.file("items.dat"), &code);
+    const std::string out = runTool("check " + dir.file("items.dat"), &code);
     EXPECT_EQ(code, std::string(d.what) == "nothing" ? 0 : 1) << d.what << "\n" << out;
     EXPECT_NE(out.find(d.reported), std::string::npos) << d.what << "\n" << out;
   }
@@ -108,7 +98,7 @@ TEST(ToolCheck, DamagedBytesOnDiskAreReportedNotCrashedOn) {
   TempDir dir;
   const std::string path = dir.file("gen.GLM");
   int code = -1;
-  tool("generate " + path + " --records 60 --seed 5", &code);
+  runTool("generate " + path + " --records 60 --seed 5", &code);
   ASSERT_EQ(code, 0);
   std::vector<char> bytes;
   {
@@ -120,13 +110,13 @@ TEST(ToolCheck, DamagedBytesOnDiskAreReportedNotCrashedOn) {
   std::vector<char> scribbled = bytes;
   for (std::size_t i = 1000; i < 1400; ++i) scribbled[i] = static_cast<char>(i * 7);
   std::ofstream(path, std::ios::binary).write(scribbled.data(), static_cast<std::streamsize>(scribbled.size()));
-  std::string out = tool("check " + path, &code);
+  std::string out = runTool("check " + path, &code);
   EXPECT_EQ(code, 1) << out;
   std::ofstream(path, std::ios::binary).write(bytes.data(), 3000);
-  out = tool("check " + path, &code);
+  out = runTool("check " + path, &code);
   EXPECT_EQ(code, 1) << out;
   std::ofstream(path, std::ios::binary).write(bytes.data(), 100);
-  out = tool("check " + path, &code);
+  out = runTool("check " + path, &code);
   EXPECT_EQ(code, 3) << out;
   EXPECT_NE(out.find("Invalid Data File (36)"), std::string::npos) << out;
 }
@@ -134,18 +124,18 @@ TEST(ToolCheck, DamagedBytesOnDiskAreReportedNotCrashedOn) {
 TEST(ToolCheck, GenerateIsDeterministicAndUsageErrorsAreReported) {
   TempDir dir;
   int code = -1;
-  tool("generate " + dir.file("a.GLM") + " --records 150 --seed 9", &code);
+  runTool("generate " + dir.file("a.GLM") + " --records 150 --seed 9", &code);
   ASSERT_EQ(code, 0);
-  tool("generate " + dir.file("b.GLM") + " --records 150 --seed 9", &code);
+  runTool("generate " + dir.file("b.GLM") + " --records 150 --seed 9", &code);
   ASSERT_EQ(code, 0);
-  tool("generate " + dir.file("c.GLM") + " --records 150 --seed 10", &code);
+  runTool("generate " + dir.file("c.GLM") + " --records 150 --seed 10", &code);
   ASSERT_EQ(code, 0);
-  const std::string a = tool("dump " + dir.file("a.GLM"), &code);
-  EXPECT_EQ(a, tool("dump " + dir.file("b.GLM"), &code));
-  EXPECT_NE(a, tool("dump " + dir.file("c.GLM"), &code));
+  const std::string a = runTool("dump " + dir.file("a.GLM"), &code);
+  EXPECT_EQ(a, runTool("dump " + dir.file("b.GLM"), &code));
+  EXPECT_NE(a, runTool("dump " + dir.file("c.GLM"), &code));
   EXPECT_EQ(std::count(a.begin(), a.end(), '\n'), 151);
   EXPECT_NE(a.find("\"GL:NAMEKEY\":\""), std::string::npos);
-  const std::string csv = tool("dump " + dir.file("a.GLM") + " --csv", &code);
+  const std::string csv = runTool("dump " + dir.file("a.GLM") + " --csv", &code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(csv.rfind("record,GL:NAME,GL:CATEGORY,", 0), 0u) << csv.substr(0, 200);
   EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 152) << "a header line, then one per record (no newlines in text)";
@@ -163,15 +153,15 @@ TEST(ToolCheck, GenerateIsDeterministicAndUsageErrorsAreReported) {
       {"generate x.GLM --records many", 2},
   };
   for (const Usage& u : usages) {
-    tool(u.arguments, &code);
+    runTool(u.arguments, &code);
     EXPECT_EQ(code, u.code) << u.arguments;
   }
-  const std::string missing = tool("check " + dir.file("none.GLM"), &code);
+  const std::string missing = runTool("check " + dir.file("none.GLM"), &code);
   EXPECT_EQ(code, 3);
   EXPECT_NE(missing.find("File Not Found"), std::string::npos) << missing;
-  tool("dump " + dir.file("none.GLM"), &code);
+  runTool("dump " + dir.file("none.GLM"), &code);
   EXPECT_EQ(code, 3);
-  const std::string info = tool("info " + dir.file("a.GLM"), &code);
+  const std::string info = runTool("info " + dir.file("a.GLM"), &code);
   EXPECT_EQ(code, 0);
   EXPECT_NE(info.find("key 3  GL:NAMEKEYKEY  DUP,OPT,NOCASE"), std::string::npos) << info;
 }

@@ -20,24 +20,14 @@
 #include "collection/glimra_file.h"
 #include "datafile/datafile.h"
 #include "datafile_fixture.h"
+#include "run_tool.h"
 
 namespace glimra::datafile {
 namespace {
 
 using collection::GlRecord;
+using testing::runTool;
 using testing::TempDir;
-
-std::string runTool(const std::string& arguments, int* exitCode) {
-  const std::string command = std::string(GLIMRA_TOOL_PATH) + " " + arguments + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string out;
-  char buffer[65536];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
 
 // Upper case of Windows-1252 letters, as a case-insensitive key folds them.
 unsigned char upper1252(unsigned char c) {
