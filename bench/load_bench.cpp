@@ -13,6 +13,7 @@
 #include "catalogue/start_up.h"
 #include "collection/generator.h"
 #include "collection/settings.h"
+#include "program/program.h"
 #include "runtime/scripted_runtime.h"
 
 namespace {
@@ -42,7 +43,8 @@ void BM_OpenToFirstRow(benchmark::State& state) {
   collectionOf(count);
   for (auto _ : state) {
     glimra::runtime::ScriptedRuntime runtime;
-    glimra::catalogue::DisplayGlimra program(runtime);
+    glimra::program::Program shared(runtime);
+    glimra::catalogue::DisplayGlimra program(shared);
     // The window closes as soon as it waits for the user: the first row is shown.
     glimra::catalogue::runGlimra(runtime, program);
     if (program.ALLQUEUE.count() != static_cast<int>(count)) {
