@@ -284,10 +284,11 @@ class Soak {
     const glimra::catalogue::AllEntry* previous = nullptr;
     for (int position = 1; position <= program_.ALLQUEUE.count(); ++position) {
       const auto& entry = *program_.ALLQUEUE.peek(position);
-      listed.insert(entry.POINTER);
-      const auto it = model_.file.find(entry.POINTER);
-      ASSERT_NE(it, model_.file.end()) << "listed pointer " << entry.POINTER << " is not in the file";
-      if (entry.POINTER == model_.pending) {
+      const std::int32_t pointer = entry.POINTER;  // a copy: the packed entry's field is not aligned
+      listed.insert(pointer);
+      const auto it = model_.file.find(pointer);
+      ASSERT_NE(it, model_.file.end()) << "listed pointer " << pointer << " is not in the file";
+      if (pointer == model_.pending) {
         EXPECT_TRUE(entry.NAME.isBlank());
         continue;
       }
@@ -311,11 +312,13 @@ class Soak {
       std::vector<std::int32_t> expected, shown;
       for (int position = 1; position <= program_.ALLQUEUE.count(); ++position) {
         const auto& entry = *program_.ALLQUEUE.peek(position);
-        if (entry.CATEGORY == program_.CURRENTTEXT && entry.POINTER != model_.pending) expected.push_back(entry.POINTER);
+        const std::int32_t pointer = entry.POINTER;
+        if (entry.CATEGORY == program_.CURRENTTEXT && pointer != model_.pending) expected.push_back(pointer);
       }
-      for (int position = 1; position <= program_.TABQUEUE.count(); ++position)
-        if (program_.TABQUEUE.peek(position)->POINTER != model_.pending)
-          shown.push_back(program_.TABQUEUE.peek(position)->POINTER);
+      for (int position = 1; position <= program_.TABQUEUE.count(); ++position) {
+        const std::int32_t pointer = program_.TABQUEUE.peek(position)->POINTER;
+        if (pointer != model_.pending) shown.push_back(pointer);
+      }
       EXPECT_EQ(shown, expected);
       EXPECT_EQ(w.text(program_.CURRENTTAB), program_.CURRENTTEXT.str());
     }
