@@ -2,10 +2,10 @@
 // (purging retired and nameless records in the same transaction), keeping it
 // in order, deriving TABQUEUE for a category tab, and finding and showing the
 // selected entry.
-#include <cctype>
-
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
+#include "collection/record_search.h"
+#include "collection/sort_keys.h"
 #include "program/messages.h"
 #include "runtime/last_error.h"
 
@@ -15,9 +15,7 @@ using runtime::EventKind;
 using namespace control;
 
 int letterNumber(const FixedText<80>& sortKey) {
-  const auto first = static_cast<unsigned char>(sortKey.bytes[0]);
-  const int upper = first < 128 ? std::toupper(first) : first;
-  return upper - 64;
+  return collection::upperCp1252(static_cast<unsigned char>(sortKey.bytes[0])) - 64;
 }
 
 void DisplayGlimra::loadLists(bool onOpen) {
@@ -56,10 +54,12 @@ void DisplayGlimra::insertQueueEntry(const GlRecord& record, std::int32_t pointe
   entry.NAMEKEY = record.NAMEKEY;
   entry.SERIESKEY = record.SERIESKEY;
   entry.NAME = record.NAME;
-  if (LISTBYSERIES)
-    ALLQUEUE.insertOrdered(&AllEntry::SERIESKEY, &AllEntry::NAME);
-  else
-    ALLQUEUE.insertOrdered(&AllEntry::NAMEKEY, &AllEntry::NAME);
+  // In the order of the file's keys, letter case folded.
+  const auto key = LISTBYSERIES ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY;
+  ALLQUEUE.insertOrderedBy([key](const AllEntry& a, const AllEntry& b) {
+    const auto order = collection::compareSortKeys((a.*key).raw(), (b.*key).raw());
+    return order != 0 ? order : collection::compareSortKeys(a.NAME.raw(), b.NAME.raw());
+  });
 }
 
 void DisplayGlimra::R_DELETEQUEUE() { removeQueueEntries(static_cast<std::int32_t>(GLIMRA.pointer())); }

@@ -2,7 +2,15 @@
 
 #include <string>
 
+#include "collection/fixed_text.h"
+#include "collection/record_search.h"
+
 namespace glimra::collection {
+
+std::weak_ordering compareSortKeys(std::string_view a, std::string_view b) {
+  const auto order = compareBlankPadded(upperCp1252(a), upperCp1252(b));
+  return order < 0 ? std::weak_ordering::less : order > 0 ? std::weak_ordering::greater : std::weak_ordering::equivalent;
+}
 
 void buildKeys(GlRecord& GL) {
   const std::string name(GL.NAME.clipped());

@@ -70,7 +70,14 @@ class Queue {
   template <class... Field>
   void insertOrdered(Field Entry::*... keys) {
     static_assert(sizeof...(keys) > 0, "name at least one key field");
-    auto greater = [&](const Entry& entry) { return compareKeys(entry, buffer, keys...) > 0; };
+    insertOrderedBy([&](const Entry& a, const Entry& b) { return compareKeys(a, b, keys...); });
+  }
+
+  // Inserts the buffer in the order `compare(a, b)` gives (an ordering of two
+  // entries), after the entries that compare equal to it.
+  template <class Compare>
+  void insertOrderedBy(Compare compare) {
+    auto greater = [&](const Entry& entry) { return compare(entry, buffer) > 0; };
     if (blocks_.empty()) {
       append();
       return;

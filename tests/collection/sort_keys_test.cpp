@@ -32,5 +32,23 @@ TEST(BuildKeys, DerivesNameAndSeriesKeys) {
   }
 }
 
+TEST(CompareSortKeys, LetterCaseDoesNotOrderTheLists) {
+  const struct { std::string a, b; int order; } cases[] = {
+      {"angel chime", "Test One", -1},
+      {"angel", "Angel", 0},
+      {"Bell   ", "bell", 0},                // trailing blanks carry nothing
+      {"\xE9glise", "\xC9GLISE", 0},         // é folds to É in Windows-1252
+      {"Zebra", "\xC9glise", -1},             // and sorts after the plain letters, as the file's keys do
+      {" (angel)", " (Zebra)", -1},
+      {"Star", "Star (Winter)", -1},
+  };
+  for (const auto& c : cases) {
+    const auto order = compareSortKeys(c.a, c.b);
+    EXPECT_EQ((order < 0) ? -1 : (order > 0) ? 1 : 0, c.order) << c.a << " / " << c.b;
+    const auto reverse = compareSortKeys(c.b, c.a);
+    EXPECT_EQ((reverse < 0) ? -1 : (reverse > 0) ? 1 : 0, -c.order) << c.b << " / " << c.a;
+  }
+}
+
 }  // namespace
 }  // namespace glimra::collection
