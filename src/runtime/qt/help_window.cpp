@@ -1,5 +1,6 @@
 #include "runtime/qt/help_window.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHBoxLayout>
@@ -27,9 +28,9 @@ QUrl pageUrl(const QString& directory, const QString& file) {
 }  // namespace
 
 HelpWindow::HelpWindow(const QString& pagesDirectory, QWidget* parent) : QDialog(parent), directory_(pagesDirectory) {
-  setWindowTitle(tr("Help"));
-  // Every program window is modal, so help must be too to take input.
-  setWindowModality(Qt::ApplicationModal);
+  setWindowTitle(QApplication::applicationName().isEmpty() ? tr("Help")
+                                                           : tr("%1 Help").arg(QApplication::applicationName()));
+  setWindowModality(Qt::NonModal);
   resize(640, 520);
   tabs_ = new QTabWidget(this);
 
@@ -99,10 +100,24 @@ QStringList HelpWindow::search(const QString& words) {
   const QStringList wanted = words.toLower().split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
   QStringList found;
   if (wanted.isEmpty()) return found;
+  // Relevance: each word counts once for every time the page says it and
+  // ten times more when the title says it; ties stay in file-name order.
+  std::vector<std::pair<int, QString>> ranked;
   for (const Page& page : pages_) {
-    if (std::all_of(wanted.begin(), wanted.end(), [&](const QString& w) { return page.text.contains(w); }))
-      found << page.file;
+    int score = 0;
+    bool all = true;
+    for (const QString& word : wanted) {
+      const int inText = static_cast<int>(page.text.count(word));
+      if (inText == 0) {
+        all = false;
+        break;
+      }
+      score += inText + 10 * static_cast<int>(page.title.toLower().count(word));
+    }
+    if (all) ranked.emplace_back(score, page.file);
   }
+  std::stable_sort(ranked.begin(), ranked.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  for (const auto& [score, file] : ranked) found << file;
   return found;
 }
 

@@ -1,7 +1,8 @@
 // HelpWindow: the help pages (HTML files in one directory or resource
 // directory) with a Contents tab that shows index.html and its links, and a
 // Search tab that finds every page containing all the words typed, whatever
-// their case.
+// their case, the most relevant first. It is titled "<application> Help" and
+// is not modal: the user reads it while working in the program.
 #pragma once
 
 #include <QDialog>
@@ -22,7 +23,9 @@ class HelpWindow final : public QDialog {
 
   void showContents();
   void showSearch();
-  // The pages containing every word of `words`, by title, in file-name order.
+  // The pages containing every word of `words`, most relevant first (the
+  // words' count on the page, a title's words weighing ten times more);
+  // equally relevant pages in file-name order.
   QStringList search(const QString& words);
   QTextBrowser* browser() const { return browser_; }
 

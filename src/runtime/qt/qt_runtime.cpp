@@ -145,10 +145,7 @@ int QtRuntime::popupMenu(std::string_view items) {
 
 void QtRuntime::beep(int) { QApplication::beep(); }
 
-void QtRuntime::setHelpFile(std::string_view name) {
-  helpName_ = name;
-  if (help_) help_->setWindowTitle(toQt(name));
-}
+void QtRuntime::setHelpFile(std::string_view name) { helpName_ = name; }
 
 void QtRuntime::setHelpPages(const QString& directory) {
   helpPages_ = directory;
@@ -158,10 +155,12 @@ void QtRuntime::setHelpPages(const QString& directory) {
 HelpWindow* QtRuntime::helpWindow() const { return help_; }
 
 HelpWindow* QtRuntime::ensureHelp() {
-  if (!help_) {
-    help_ = new HelpWindow(helpPages_);
-    if (!helpName_.empty()) help_->setWindowTitle(toQt(helpName_));
-  }
+  if (!help_) help_ = new HelpWindow(helpPages_);
+  // Help stands beside the work, not in its way: not modal, and a child of
+  // the window that has the input (every program window is modal), so the
+  // user reads and types in turn.
+  QWidget* owner = QApplication::activeModalWidget();
+  if (owner && help_->parentWidget() != owner) help_->setParent(owner, help_->windowFlags() | Qt::Window);
   return help_;
 }
 

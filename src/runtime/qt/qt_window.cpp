@@ -657,6 +657,20 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
       }
       break;
     }
+    case QEvent::ShortcutOverride: {
+      // A field would take Ctrl+A (select all) and the like for itself; the
+      // window's menu shortcuts come first, as they do everywhere else.
+      const Control* c = find(number);
+      if (!c || !isField(c->declaration.kind)) break;
+      const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+      for (const auto& [other, item] : controls_)
+        if (item.declaration.kind == ControlKind::MenuItem && item.action && item.action->isEnabled() &&
+            item.action->shortcut() == pressed) {
+          event->ignore();
+          return true;
+        }
+      break;
+    }
     case QEvent::FocusIn: {
       const auto reason = static_cast<QFocusEvent*>(event)->reason();
       if (number != 0 && !quiet_ && reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {

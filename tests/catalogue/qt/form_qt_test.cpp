@@ -291,5 +291,44 @@ TEST_F(CatalogueTest, ExitAsksBeforeUnsavedWorkIsLost) {
   EXPECT_EQ(recordsIn(path("Tree.GLM")), (std::vector<std::string>{"", "Angel", "Bell", "Star", "Snowman"}));
 }
 
+TEST_F(CatalogueTest, MenuShortcutsWorkInAFieldAndHelpStandsBeside) {
+  writeCollection(path("Tree.GLM"), TREE);
+  remember(path("Tree.GLM"));
+  QtSession session;
+  QStringList rowsAfterAdd, rowsAfterDelete;
+  QString helpTitle;
+  bool helpModal = true, helpBesideTheWindow = false;
+  session.act([](User& user) { user.clickRow("Bell"); })
+      .act([](User& user) {
+        user.clickInto(GL_SERIES);
+        user.press(Qt::Key_A, Qt::ControlModifier);  // Add, though the focus is in a field
+      })
+      .act([&](User& user) {
+        rowsAfterAdd = user.rows();
+        user.press(Qt::Key_D, Qt::ControlModifier);  // Delete drops the addition
+      })
+      .act([&](User& user) {
+        rowsAfterDelete = user.rows();
+        session.window->actionOf(HELPCONTENTS)->trigger();
+      })
+      .act([&](User&) {
+        QWidget* help = QApplication::activeWindow();
+        for (QWidget* top : QApplication::topLevelWidgets())
+          if (top->isVisible() && top->windowTitle().endsWith("Help")) help = top;
+        ASSERT_NE(help, nullptr);
+        helpTitle = help->windowTitle();
+        helpModal = help->isModal();
+        helpBesideTheWindow = help->parentWidget() == session.window->frame();
+        help->close();
+      });
+  session.run();
+
+  EXPECT_EQ(rowsAfterAdd, (QStringList{"Angel (Heavenly)", "Bell (Alpine)", "Snowman", "Star (Winter)", ""}));
+  EXPECT_EQ(rowsAfterDelete, (QStringList{"Angel (Heavenly)", "Bell (Alpine)", "Snowman", "Star (Winter)"}));
+  EXPECT_EQ(helpTitle, "Glimra Help");
+  EXPECT_FALSE(helpModal);
+  EXPECT_TRUE(helpBesideTheWindow) << "a child of the modal main window takes input beside it";
+}
+
 }  // namespace
 }  // namespace catalogue_test

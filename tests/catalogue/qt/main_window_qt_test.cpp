@@ -17,34 +17,19 @@
 #include <QTimer>
 
 #include "catalogue/catalogue_fixture.h"
+#include "catalogue/qt/qt_session.h"
 #include "runtime/qt/qt_runtime.h"
 #include "runtime/qt/qt_window.h"
 
 namespace catalogue_test {
 namespace {
 
-QApplication& application() {
-  static QApplication* app = [] {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "catalogue_tests";
-    static char* argv[] = {name, nullptr};
-    return new QApplication(argc, argv);
-  }();
-  return *app;
-}
+QApplication& application() { return qtApplication(); }
 
 QWidget* shownWindow(const char* title) {
   for (QWidget* top : QApplication::topLevelWidgets())
     if (top->isVisible() && top->windowTitle() == QString::fromLatin1(title)) return top;
   return nullptr;
-}
-
-// With GLIMRA_SCREENSHOT_DIR set, saves a picture of the window there.
-void keepPicture(QWidget* window, const char* name) {
-  const QString dir = qEnvironmentVariable("GLIMRA_SCREENSHOT_DIR");
-  if (window && !dir.isEmpty()) window->grab().save(dir + "/" + name);
 }
 
 // Clicks the splash window away, as a user would.

@@ -33,8 +33,11 @@ namespace catalogue_test {
 
 using glimra::runtime::QtWindow;
 
+// The one application object of the test program, named as the program
+// names itself.
 inline QApplication& qtApplication() {
   static QApplication* app = [] {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) return existing;
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
       qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
@@ -42,6 +45,7 @@ inline QApplication& qtApplication() {
     static char* argv[] = {name, nullptr};
     return new QApplication(argc, argv);
   }();
+  QApplication::setApplicationName(QStringLiteral("Glimra"));
   return *app;
 }
 
@@ -163,11 +167,14 @@ class QtSession {
                         // Typed into the name line, then Enter, as a user does.
                         auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
                         ASSERT_NE(name, nullptr);
+                        // The dialog fills in its starting file once its folder has
+                        // loaded; the user types after that.
+                        QTest::qWait(200);
                         name->setText(QString::fromStdString(path));
                         QTest::keyClick(name, Qt::Key_Return);
                         if (dialog->isVisible())
-                          ADD_FAILURE() << "the file dialog stayed open with " << path << ": "
-                                        << dialog->selectedFiles().join(" | ").toStdString();
+                          ADD_FAILURE() << "the file dialog stayed open with " << path;
+                        EXPECT_EQ(dialog->selectedFiles().value(0).toStdString(), path);
                       }});
     return *this;
   }

@@ -505,8 +505,16 @@ TEST(QtRuntimeTest, HelpSearchFindsPagesWithAllTheWords) {
   write("index.html", "<html><head><title>Contents</title></head><body><a href='adding.html'>Adding</a></body></html>");
   write("adding.html", "<html><head><title>Adding</title></head><body>Press <b>Add</b> to add an Ornament.</body></html>");
   write("printing.html", "<html><body>Reports print an ornament list.</body></html>");
+  write("tree.html", "<html><head><title>Ornaments</title></head><body>An ornament on the tree.</body></html>");
+  const QString name = QApplication::applicationName();
+  QApplication::setApplicationName(QStringLiteral("Glimra"));
   HelpWindow help(dir.path());
-  EXPECT_EQ(help.search(QStringLiteral("ORNAMENT")), (QStringList{"adding.html", "printing.html"}));
+  QApplication::setApplicationName(name);
+  EXPECT_EQ(help.windowTitle(), "Glimra Help");
+  EXPECT_FALSE(help.isModal()) << "read beside the work";
+  // The most relevant first: a title that names the word, then equal pages in
+  // file-name order.
+  EXPECT_EQ(help.search(QStringLiteral("ORNAMENT")), (QStringList{"tree.html", "adding.html", "printing.html"}));
   EXPECT_EQ(help.search(QStringLiteral("add ornament")), (QStringList{"adding.html"}));
   EXPECT_TRUE(help.search(QStringLiteral("missing")).isEmpty());
   help.showContents();
