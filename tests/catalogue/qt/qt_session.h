@@ -19,6 +19,7 @@
 #include <QListView>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -53,6 +54,13 @@ inline QApplication& qtApplication() {
 inline void keepPicture(QWidget* widget, const QString& name) {
   const QString dir = qEnvironmentVariable("GLIMRA_SCREENSHOT_DIR");
   if (widget && !dir.isEmpty()) widget->window()->grab().save(dir + "/" + name);
+}
+
+// With GLIMRA_SCREENSHOT_DIR set, saves a picture of the whole screen there
+// (a dialog over its window, under a real X server).
+inline void keepScreen(const QString& name) {
+  const QString dir = qEnvironmentVariable("GLIMRA_SCREENSHOT_DIR");
+  if (!dir.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(dir + "/" + name);
 }
 
 // What the user does, on the main window's widgets.
