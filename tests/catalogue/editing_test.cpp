@@ -345,5 +345,123 @@ TEST_F(CatalogueTest, AFailedSaveLosesNothingAndKeepsTheEditInTheForm) {
             (std::vector<std::string>{"", "Star", "Bell", "Candle [deleted]", "Snowman", "Lantern"}));
 }
 
+TEST_F(CatalogueTest, ExitAsksBeforeUnsavedWorkIsLost) {
+  using glimra::runtime::Button;
+  struct Case {
+    const char* what;
+    std::vector<std::function<void(ScriptedWindow&)>> work;  // steps on Candle, the second row
+    std::vector<Button> answers;
+    std::vector<std::string> questions;
+    std::vector<std::string> records;
+  };
+  auto rename = [](ScriptedWindow& w) { w.type(control::GL_NAME, "Lantern"); };
+  auto enterOnly = [](ScriptedWindow& w) { w.focus(control::GL_SERIES); };
+  auto add = [](ScriptedWindow& w) { w.click(control::NEW); };
+  auto name = [](ScriptedWindow& w) { w.type(control::GL_NAME, "Icicle"); };
+  const std::vector<std::string> unchanged{"", "Star", "Bell", "Candle", "Snowman"};
+  const Case cases[] = {
+      {"an edit, Yes", {rename}, {glimra::runtime::Yes}, {"Save changes to Lantern?"},
+       {"", "Star", "Bell", "Candle [deleted]", "Snowman", "Lantern"}},
+      {"an edit, No", {rename}, {glimra::runtime::No}, {"Save changes to Lantern?"}, unchanged},
+      {"an edit, Cancel stays, then No", {rename}, {glimra::runtime::Cancel, glimra::runtime::No},
+       {"Save changes to Lantern?", "Save changes to Lantern?"}, unchanged},
+      {"a field entered, nothing changed", {enterOnly}, {}, {}, unchanged},
+      {"an addition with a name, Yes", {add, name}, {glimra::runtime::Yes}, {"Save changes to Icicle?"},
+       {"", "Star", "Bell", "Candle", "Snowman", " [deleted]", "Icicle"}},
+      {"an addition with a name, No", {add, name}, {glimra::runtime::No}, {"Save changes to Icicle?"},
+       {"", "Star", "Bell", "Candle", "Snowman", " [deleted]"}},  // purged at the next load
+      {"an addition without a name", {add}, {}, {}, {"", "Star", "Bell", "Candle", "Snowman", " [deleted]"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    writeCollection(path("Tree.GLM"), kTree);
+    remember(path("Tree.GLM"));
+    Session session;
+    session.runtime.messageAnswers.assign(c.answers.begin(), c.answers.end());
+    bool stayedAfterCancel = false;
+    session.act([](ScriptedWindow& w) { w.chooseRow(control::GLMLIST, 2); });
+    for (const auto& step : c.work) session.act(step);
+    session.act([](ScriptedWindow& w) { w.click(control::FILEEXIT); });
+    if (c.answers.size() > 1) session.check([&](ScriptedWindow& w) { stayedAfterCancel = !w.closed(); });
+    session.run();
+
+    std::vector<std::string> questions;
+    for (const auto& box : session.runtime.messages) {
+      questions.push_back(box.text);
+      EXPECT_EQ(box.buttons, glimra::runtime::Yes | glimra::runtime::No | glimra::runtime::Cancel);
+    }
+    EXPECT_EQ(questions, c.questions);
+    EXPECT_EQ(stayedAfterCancel, c.answers.size() > 1);
+    EXPECT_EQ(recordsIn(path("Tree.GLM")), c.records);
+  }
+}
+
+TEST_F(CatalogueTest, AFailedSaveOnExitKeepsTheWindowOpen) {
+  writeCollection(path("Tree.GLM"), kTree);
+  glimra::datafile::FaultFileSystem disk;
+  disk.setContents(path("Tree.GLM").string(), fileBytes(path("Tree.GLM")));
+  remember(path("Tree.GLM"));
+  Session session(disk);
+  session.runtime.messageAnswers = {glimra::runtime::Yes, glimra::runtime::Ok, glimra::runtime::Yes};
+  bool open = false;
+  std::string name;
+  session.act([](ScriptedWindow& w) { w.chooseRow(control::GLMLIST, 2); })
+      .act([&](ScriptedWindow& w) {
+        w.type(control::GL_NAME, "Lantern");
+        disk.plan.failWrite = disk.writes() + 1;
+      })
+      .act([](ScriptedWindow& w) { w.click(control::FILEEXIT); })
+      .check([&](ScriptedWindow& w) {
+        open = !w.closed();
+        name = w.shownText(control::GL_NAME);
+        disk.plan = {};
+      });  // then the window closes: asked again, and saved
+  session.run();
+
+  EXPECT_TRUE(open);
+  EXPECT_EQ(name, "Lantern");
+  ASSERT_EQ(session.runtime.messages.size(), 3u);
+  EXPECT_EQ(session.runtime.messages[1].caption, "Can't Save Record");
+  EXPECT_EQ(recordsIn(path("Tree.GLM"), disk),
+            (std::vector<std::string>{"", "Star", "Bell", "Candle [deleted]", "Snowman", "Lantern"}));
+}
+
+TEST_F(CatalogueTest, TypingIntoTheFieldThatHasTheFocusStartsAnEdit) {
+  writeCollection(path("Tree.GLM"), kTree);
+  writeCollection(path("Shop.GLM"), {{"Dove", "Peace", "Glass"}, {"Elf", "", "Wood"}});
+  remember(path("Tree.GLM"));
+  Session session;
+  session.runtime.fileAnswers.push_back(path("Shop.GLM").string());
+  session.act([](ScriptedWindow& w) { w.focus(control::GL_SERIES); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEOPEN); })  // the focus stays in Series
+      .act([](ScriptedWindow& w) { w.type(control::GL_SERIES, "Peace Deluxe"); })
+      .act([](ScriptedWindow& w) { w.chooseRow(control::GLMLIST, 2); });
+  session.run();
+  EXPECT_EQ(recordsIn(path("Shop.GLM")), (std::vector<std::string>{"", "Dove [deleted]", "Elf", "Dove"}));
+}
+
+TEST_F(CatalogueTest, WithNoCollectionOpenNothingCanBeEdited) {
+  writeCollection(path("Tree.GLM"), kTree);
+  remember(path("Tree.GLM"));
+  Session session;
+  session.runtime.fileAnswers.push_back((path("Missing") / "Tree.GLM").string());  // an open that fails
+  std::vector<bool> enabled;
+  std::vector<std::string> rows;
+  session.act([](ScriptedWindow& w) { w.click(control::FILEOPEN); })
+      .check([&](ScriptedWindow& w) {
+        for (int c : {control::GLMNEW, control::GLMDUPLICATE, control::GLMDELETE, control::GLMSAVE, control::NEW,
+                      control::DUPLICATE, control::DELETE, control::SAVE, control::GL_NAME, control::LISTBYSERIES})
+          enabled.push_back(w.isEnabled(c));
+        rows = w.rows(control::GLMLIST);
+      })
+      .act([](ScriptedWindow& w) { w.click(control::LISTBYSERIES); })  // reloads nothing, enables nothing
+      .check([&](ScriptedWindow& w) { enabled.push_back(w.isEnabled(control::GLMNEW)); });
+  session.run();
+
+  EXPECT_EQ(enabled, (std::vector<bool>{false, false, false, false, false, false, false, false, false, true, false}));
+  EXPECT_TRUE(rows.empty()) << "the list shows nothing of the file shown before";
+  EXPECT_TRUE(session.runtime.messages.empty());
+}
+
 }  // namespace
 }  // namespace catalogue_test

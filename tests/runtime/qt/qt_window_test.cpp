@@ -204,11 +204,13 @@ TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
     int control;
     QString typed;
     QString afterEscape;
+    QString named;  // the character the reason names, as typed
   } refused[] = {
-      {PURDATE, QStringLiteral("13/45/24"), QStringLiteral("01/02/24")},
-      {PURDATE, QStringLiteral("soon"), QStringLiteral("01/02/24")},
-      {VALUE, QStringLiteral("12.345"), QString()},
-      {NAME, QString::fromUtf8("Snowman \xE2\x98\x83"), QString()},  // not in Windows-1252
+      {PURDATE, QStringLiteral("13/45/24"), QStringLiteral("01/02/24"), QString()},
+      {PURDATE, QStringLiteral("soon"), QStringLiteral("01/02/24"), QString()},
+      {VALUE, QStringLiteral("12.345"), QString(), QString()},
+      {NAME, QString::fromUtf8("Snowman \xE2\x98\x83"), QString(), QString::fromUtf8("\xE2\x98\x83")},  // not in Windows-1252
+      {NAME, QString::fromUtf8("\xD0\x81lka"), QString(), QString::fromUtf8("\xD0\x81")},  // Cyrillic Yo
   };
   for (const auto& c : refused) {
     const Record before = model.GL;
@@ -218,6 +220,7 @@ TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
     EXPECT_TRUE(edit(c.control)->property("refused").toBool()) << c.typed.toStdString();
     EXPECT_TRUE(notice->isVisible());
     EXPECT_TRUE(notice->text().startsWith(window->lastRefusal())) << notice->text().toStdString();
+    EXPECT_TRUE(notice->text().contains(c.named)) << notice->text().toStdString();
 
     // Nothing acts on the form while the refused text stands.
     qobject_cast<QToolButton*>(window->widgetOf(SAVE))->click();
