@@ -319,6 +319,8 @@ TEST_F(CatalogueTest, MenuShortcutsWorkInAFieldAndHelpStandsBeside) {
         helpTitle = help->windowTitle();
         helpModal = help->isModal();
         helpBesideTheWindow = help->parentWidget() == session.window->frame();
+        QTest::qWait(100);  // let it paint before the picture
+        keepScreen("help-beside.png");
         help->close();
       });
   session.run();
