@@ -1,5 +1,4 @@
 #include "runtime/scripted_runtime.h"
-#include "runtime/control_map.h"
 
 #include <algorithm>
 
@@ -26,7 +25,7 @@ bool isChoice(ControlKind kind) {
 ScriptedWindow::ScriptedWindow(ScriptedRuntime& runtime, const WindowDeclaration& declaration)
     : runtime_(runtime), declaration_(declaration), caption_(declaration.title), wallpaper_(declaration.wallpaper) {
   for (const auto& control : declaration.controls) addControl(control);
-  pending_.push_back(Event{0, EventKind::OpenWindow});
+  pending_.post(Event{0, EventKind::OpenWindow});
   display();
   runtime_.windows_.push_back(this);
 }
@@ -38,10 +37,7 @@ ScriptedWindow::~ScriptedWindow() {
 
 void ScriptedWindow::addControl(const ControlDeclaration& declaration) {
   Control control;
-  control.declaration = declaration;
-  control.value = FieldValue(declaration.use, declaration.picture);
-  control.enabled = !(declaration.flags & Disabled);
-  control.visible = !(declaration.flags & Hidden);
+  control.declare(declaration);
   control.shown = declaration.text;
   control.range = {declaration.low, declaration.high};
   control.image = declaration.icon;
@@ -52,24 +48,18 @@ void ScriptedWindow::addControl(const ControlDeclaration& declaration) {
   }
 }
 
-ScriptedWindow::Control* ScriptedWindow::find(int control) { return findControl(controls_, control); }
+ScriptedWindow::Control* ScriptedWindow::find(int control) { return controls_.lookup(control); }
 
-const ScriptedWindow::Control* ScriptedWindow::find(int control) const { return findControl(controls_, control); }
-
-template <class F>
-void ScriptedWindow::forRange(int first, int last, F&& f) {
-  forControlRange(controls_, first, last, std::forward<F>(f));
-}
+const ScriptedWindow::Control* ScriptedWindow::find(int control) const { return controls_.lookup(control); }
 
 Event ScriptedWindow::accept() {
   if (closed_) return Event{0, EventKind::CloseWindow};
   if (pending_.empty() && onIdle) onIdle(*this);
   if (pending_.empty()) {
     scriptEnded_ = true;
-    pending_.push_back(Event{0, EventKind::CloseWindow});
+    pending_.post(Event{0, EventKind::CloseWindow});
   }
-  const Event event = pending_.front();
-  pending_.pop_front();
+  const Event event = pending_.take();
   if (event.closes()) closed_ = true;
   return event;
 }
@@ -80,13 +70,7 @@ bool ScriptedWindow::keepOpen() {
   return true;
 }
 
-void ScriptedWindow::post(int control, EventKind kind, Key key) {
-  // A timer or resize event already waiting stands for the new one.
-  if ((kind == EventKind::Timer || kind == EventKind::Resized) &&
-      std::any_of(pending_.begin(), pending_.end(), [kind](const Event& e) { return e.kind == kind; }))
-    return;
-  pending_.push_back(Event{control, kind, key});
-}
+void ScriptedWindow::post(int control, EventKind kind, Key key) { pending_.post(Event{control, kind, key}); }
 
 void ScriptedWindow::refresh(Control& control) {
   const auto& d = control.declaration;
@@ -108,64 +92,27 @@ void ScriptedWindow::display() {
 }
 
 void ScriptedWindow::display(int first, int last) {
-  forRange(first, last, [&](Control& c) { refresh(c); });
+  controls_.forRange(first, last, [&](Control& c) { refresh(c); });
 }
 
-void ScriptedWindow::enable(int first, int last) { forRange(first, last, [](Control& c) { c.enabled = true; }); }
-void ScriptedWindow::disable(int first, int last) { forRange(first, last, [](Control& c) { c.enabled = false; }); }
-void ScriptedWindow::hide(int first, int last) { forRange(first, last, [](Control& c) { c.visible = false; }); }
-void ScriptedWindow::show(int first, int last) { forRange(first, last, [](Control& c) { c.visible = true; }); }
+void ScriptedWindow::enable(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.enabled = true; }); }
+void ScriptedWindow::disable(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.enabled = false; }); }
+void ScriptedWindow::hide(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.visible = false; }); }
+void ScriptedWindow::show(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.visible = true; }); }
 
 void ScriptedWindow::destroy(int first, int last) {
-  std::vector<int> numbers;
-  forRange(first, last, [&](Control& c) { numbers.push_back(c.declaration.number); });
-  for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) destroyControl(*it);
+  for (int number : controls_.destructionOrder(first, last)) destroyControl(number);
 }
 
 void ScriptedWindow::destroyControl(int number) {
   const Control* found = find(number);
   if (!found) return;
-  // The tabs of a sheet, the items of a menu and the buttons of an option
-  // group go with it.
-  std::vector<int> owned;
-  for (const auto& [other, c] : controls_)
-    if (c.declaration.parent == number &&
-        (c.declaration.kind == ControlKind::Tab || c.declaration.kind == ControlKind::MenuItem ||
-         c.declaration.kind == ControlKind::Separator || c.declaration.kind == ControlKind::Menu ||
-         c.declaration.kind == ControlKind::Radio))
-      owned.push_back(other);
-  for (int child : owned) destroyControl(child);
-
-  const int parent = found->declaration.parent;
-  const bool tab = found->declaration.kind == ControlKind::Tab;
+  if (found->declaration.kind == ControlKind::Tab) {
+    Control* sheet = find(found->declaration.parent);
+    if (sheet && sheet->choice == number) sheet->choice = controls_.tabShownAfterDestroying(number);
+  }
   controls_.erase(number);
   if (focus_ == number) focus_ = 0;
-  if (tab) {
-    // A sheet that loses its current tab shows its first remaining one.
-    Control* sheet = find(parent);
-    if (sheet && sheet->choice == number) {
-      const auto left = tabs(parent);
-      sheet->choice = left.empty() ? 0 : left.front();
-    }
-  }
-}
-
-bool ScriptedWindow::isEnabled(int control) const {
-  const Control* c = find(control);
-  return c && c->enabled;
-}
-
-bool ScriptedWindow::isVisible(int control) const {
-  const Control* c = find(control);
-  return c && c->visible;
-}
-
-bool ScriptedWindow::usable(int control) const {
-  const Control* c = find(control);
-  if (!c) return false;
-  for (; c; c = c->declaration.parent ? find(c->declaration.parent) : nullptr)
-    if (!c->enabled || !c->visible) return false;
-  return true;
 }
 
 void ScriptedWindow::create(const ControlDeclaration& control) {
@@ -286,7 +233,7 @@ void ScriptedWindow::setRange(int control, int low, int high) {
 // ------------------------------------------------------- user actions
 
 bool ScriptedWindow::click(int control) {
-  if (!usable(control)) return false;
+  if (!controls_.usable(control)) return false;
   Control& c = *find(control);
   const auto& d = c.declaration;
   switch (d.kind) {
@@ -329,7 +276,7 @@ bool ScriptedWindow::click(int control) {
 }
 
 std::optional<std::string> ScriptedWindow::type(int control, std::string_view utf8) {
-  if (!usable(control)) return std::string("The field is not available.");
+  if (!controls_.usable(control)) return std::string("The field is not available.");
   Control& c = *find(control);
   // Typing into the field that has the focus already counts as entering it
   // once the text changes, as on the real screen.
@@ -358,7 +305,7 @@ std::optional<std::string> ScriptedWindow::type(int control, std::string_view ut
 
 void ScriptedWindow::chooseTab(int tab) {
   Control* c = find(tab);
-  if (!c || c->declaration.kind != ControlKind::Tab || !usable(tab)) return;
+  if (!c || c->declaration.kind != ControlKind::Tab || !controls_.usable(tab)) return;
   Control* sheet = find(c->declaration.parent);
   if (!sheet || sheet->choice == tab) return;
   select(tab);
@@ -367,13 +314,13 @@ void ScriptedWindow::chooseTab(int tab) {
 
 void ScriptedWindow::chooseRow(int list, int row) {
   Control* c = find(list);
-  if (!c || !usable(list) || !c->source || row < 1 || row > c->source->count() || row == c->choice) return;
+  if (!c || !controls_.usable(list) || !c->source || row < 1 || row > c->source->count() || row == c->choice) return;
   c->choice = row;
   post(list, EventKind::NewSelection);
 }
 
 void ScriptedWindow::focus(int control) {
-  if (!usable(control) || focus_ == control) return;
+  if (!controls_.usable(control) || focus_ == control) return;
   focus_ = control;
   post(control, EventKind::Selected);
 }
@@ -393,12 +340,7 @@ void ScriptedWindow::fireTimer() {
 
 std::string ScriptedWindow::shownText(int control) const { return collection::cp1252ToUtf8(text(control)); }
 
-std::vector<int> ScriptedWindow::tabs(int sheet) const {
-  std::vector<int> numbers;
-  for (const auto& [number, c] : controls_)
-    if (c.declaration.kind == ControlKind::Tab && c.declaration.parent == sheet) numbers.push_back(number);
-  return numbers;
-}
+std::vector<int> ScriptedWindow::tabs(int sheet) const { return controls_.tabs(sheet); }
 
 int ScriptedWindow::currentTab(int sheet) const {
   const Control* c = find(sheet);

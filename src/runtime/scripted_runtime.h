@@ -21,6 +21,7 @@
 
 #include "runtime/field_value.h"
 #include "runtime/runtime.h"
+#include "runtime/window_model.h"
 
 namespace glimra::runtime {
 
@@ -60,8 +61,8 @@ class ScriptedWindow final : public Window {
   using Window::show;
   using Window::destroy;
   bool exists(int control) const override { return controls_.count(control) != 0; }
-  bool isEnabled(int control) const override;
-  bool isVisible(int control) const override;
+  bool isEnabled(int control) const override { return controls_.isEnabled(control); }
+  bool isVisible(int control) const override { return controls_.isVisible(control); }
   void create(const ControlDeclaration& control) override;
   void createTab(int sheet, int number, std::string_view title) override;
   void select(int control) override;
@@ -112,16 +113,14 @@ class ScriptedWindow final : public Window {
   Rect minimumSize() const { return minimum_; }
   const WindowDeclaration& declaration() const { return declaration_; }
   bool closed() const { return closed_; }
+  // Whether an event is waiting to be returned by accept().
+  bool hasPendingEvent() const { return !pending_.empty(); }
 
   // Called by accept() when no event is waiting (it may post some).
   std::function<void(ScriptedWindow&)> onIdle;
 
  private:
-  struct Control {
-    ControlDeclaration declaration;
-    FieldValue value;
-    bool enabled = true;
-    bool visible = true;
+  struct Control : ControlState {
     std::string shown;  // Windows-1252
     int choice = 0;
     std::shared_ptr<ListSource> source;
@@ -133,15 +132,12 @@ class ScriptedWindow final : public Window {
   const Control* find(int control) const;
   void addControl(const ControlDeclaration& control);
   void refresh(Control& control);
-  template <class F>
-  void forRange(int first, int last, F&& f);
-  bool usable(int control) const;  // exists, enabled and visible, with its parents
-  void destroyControl(int number);  // with the tabs, items or buttons it owns
+  void destroyControl(int number);
 
   ScriptedRuntime& runtime_;
   WindowDeclaration declaration_;
-  std::map<int, Control> controls_;
-  std::deque<Event> pending_;
+  ControlTable<Control> controls_;
+  EventQueue pending_;
   std::set<std::pair<int, Key>> alertKeys_;
   std::map<int, std::string> status_;
   std::string caption_;

@@ -177,30 +177,6 @@ TEST(ScriptedRuntime, TextBoxStoresLineBreaksAsTheRecordsKeepThem) {
   EXPECT_TRUE(w.type(1, "1234\n5678").has_value()) << "10 bytes stored do not fit in 8";
 }
 
-TEST(ScriptedRuntime, TabsCreatedAndSelectedByTheProgramRaiseNoEvent) {
-  ScriptedRuntime runtime;
-  ListProcedure procedure{runtime};
-  auto window = runtime.open(procedure.declaration());
-  auto& w = *runtime.window("Rows");
-  EXPECT_EQ(window->accept().kind, EventKind::OpenWindow);
-
-  window->createTab(SHEET, 6, "Glass");
-  window->createTab(SHEET, 5, "Baubles");  // placed by number, before 6
-  EXPECT_EQ(w.tabs(SHEET), (std::vector<int>{ALLTAB, 5, 6}));
-  window->select(6);
-  EXPECT_EQ(window->choice(SHEET), 3);
-  window->setText(5, "Bells");
-  EXPECT_EQ(window->text(5), "Bells");
-
-  w.chooseTab(5);  // the user's choice raises one
-  EXPECT_EQ(window->accept(), (Event{SHEET, EventKind::NewSelection}));
-  EXPECT_EQ(window->choice(SHEET), 2);
-  window->destroy(5, 6);
-  EXPECT_EQ(w.tabs(SHEET), (std::vector<int>{ALLTAB}));
-  EXPECT_EQ(window->choice(SHEET), 1);
-  EXPECT_TRUE(window->accept().closes()) << "nothing else was queued";
-}
-
 TEST(ScriptedRuntime, RecordsDialogsSoundsAndHalt) {
   ScriptedRuntime runtime;
   runtime.fileAnswers = {std::string("/tmp/a.GLM")};
@@ -222,22 +198,6 @@ TEST(ScriptedRuntime, RecordsDialogsSoundsAndHalt) {
   runtime.setExitPath([&](int code) { exits.push_back(code); });
   runtime.halt("Disk Error");
   EXPECT_EQ(exits, (std::vector<int>{0}));
-}
-
-TEST(ScriptedRuntime, TimerEventsDoNotPileUp) {
-  ScriptedRuntime runtime;
-  WindowDeclaration d;
-  d.title = "Progress...";
-  auto window = runtime.open(d);
-  auto& w = *runtime.window("Progress...");
-  window->setTimer(1);
-  w.fireTimer();
-  w.fireTimer();
-  window->close();
-  EXPECT_EQ(window->accept().kind, EventKind::OpenWindow);
-  EXPECT_EQ(window->accept().kind, EventKind::Timer);
-  EXPECT_TRUE(window->accept().closes());
-  EXPECT_TRUE(window->accept().closes()) << "a closed window stays closed";
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 #include "runtime/qt/qt_window.h"
-#include "runtime/control_map.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -204,7 +203,7 @@ QtWindow::QtWindow(QtRuntime& runtime, const WindowDeclaration& declaration)
   }
 
   display();
-  pending_.push_back(Event{0, EventKind::OpenWindow});
+  pending_.post(Event{0, EventKind::OpenWindow});
   if (declaration.flags & Maximized)
     frame_->showMaximized();
   else
@@ -231,10 +230,7 @@ int QtWindow::units(int pixels, bool horizontal) const {
 
 void QtWindow::build(const ControlDeclaration& d) {
   Control control;
-  control.declaration = d;
-  control.value = FieldValue(d.use, d.picture);
-  control.enabled = !(d.flags & Disabled);
-  control.visible = !(d.flags & Hidden);
+  control.declare(d);
   const int number = d.number;
   const QString text = toQt(d.text);
   QWidget* widget = nullptr;
@@ -312,9 +308,9 @@ void QtWindow::build(const ControlDeclaration& d) {
       auto* tabs = static_cast<QTabWidget*>(sheet->widget);
       auto* page = new QWidget;
       control.widget = page;
-      controls_[number] = control;  // tabIndex() needs it in place
+      controls_[number] = control;
       Quiet quiet(quiet_);
-      tabs->insertTab(tabIndex(controls_[number]), page, text);
+      tabs->insertTab(controls_.tabIndex(d.parent, number), page, text);
       if (!controls_[number].visible) tabs->setTabVisible(tabs->indexOf(page), false);
       if (!controls_[number].enabled) tabs->setTabEnabled(tabs->indexOf(page), false);
       return;
@@ -538,14 +534,9 @@ void QtWindow::place(Control& control) {
   widget->setGeometry(at.x >= 0 ? px(at.x, true) : 0, at.y >= 0 ? px(at.y, false) : 0, width, height);
 }
 
-QtWindow::Control* QtWindow::find(int control) { return findControl(controls_, control); }
+QtWindow::Control* QtWindow::find(int control) { return controls_.lookup(control); }
 
-const QtWindow::Control* QtWindow::find(int control) const { return findControl(controls_, control); }
-
-template <class F>
-void QtWindow::forRange(int first, int last, F&& f) {
-  forControlRange(controls_, first, last, std::forward<F>(f));
-}
+const QtWindow::Control* QtWindow::find(int control) const { return controls_.lookup(control); }
 
 // ---------------------------------------------------------------- events
 
@@ -557,8 +548,7 @@ Event QtWindow::accept() {
     loop.exec();
     waiting_ = nullptr;
   }
-  const Event event = pending_.front();
-  pending_.pop_front();
+  const Event event = pending_.take();
   // The window system may still be placing a new window (a maximized one
   // grows after it is shown); let it finish so the program reads its size.
   if (event.kind == EventKind::OpenWindow) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -575,17 +565,10 @@ bool QtWindow::keepOpen() {
 }
 
 void QtWindow::queue(const Event& event) {
-  pending_.push_back(event);
-  if (waiting_) waiting_->quit();
+  if (pending_.post(event) && waiting_) waiting_->quit();
 }
 
-void QtWindow::post(int control, EventKind kind, Key key) {
-  // A timer or resize event already waiting stands for the new one.
-  if ((kind == EventKind::Timer || kind == EventKind::Resized) &&
-      std::any_of(pending_.begin(), pending_.end(), [kind](const Event& e) { return e.kind == kind; }))
-    return;
-  queue(Event{control, kind, key});
-}
+void QtWindow::post(int control, EventKind kind, Key key) { queue(Event{control, kind, key}); }
 
 bool QtWindow::userEvent(const Event& event) {
   if (closed_) return false;
@@ -603,7 +586,7 @@ void QtWindow::textChangedByUser(int number) {
   // field, even when the focus was there before the field got its value.
   c->changeAnnounced = true;
   const Event selected{number, EventKind::Selected};
-  if (pending_.empty() || pending_.back() != selected) queue(selected);
+  if (!pending_.endsWith(selected)) queue(selected);
 }
 
 void QtWindow::setTimer(int hundredths) {
@@ -678,7 +661,7 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
         // One focus move raises one Selected, though a composite control
         // (a combo and its line) may see it twice.
         const Event selected{number, EventKind::Selected};
-        if (c && c->declaration.kind != ControlKind::Sheet && (pending_.empty() || pending_.back() != selected))
+        if (c && c->declaration.kind != ControlKind::Sheet && !pending_.endsWith(selected))
           queue(selected);
       }
       break;
@@ -879,20 +862,10 @@ void QtWindow::display() {
 }
 
 void QtWindow::display(int first, int last) {
-  forRange(first, last, [this](Control& c) { refresh(c); });
+  controls_.forRange(first, last, [this](Control& c) { refresh(c); });
 }
 
 // ---------------------------------------------------------------- state
-
-int QtWindow::tabIndex(const Control& tab) const {
-  // Tabs stand in the order of their numbers.
-  int index = 0;
-  for (const auto& [number, c] : controls_) {
-    if (number >= tab.declaration.number) break;
-    if (c.declaration.kind == ControlKind::Tab && c.declaration.parent == tab.declaration.parent) ++index;
-  }
-  return index;
-}
 
 void QtWindow::applyEnabled(Control& c) {
   const auto& d = c.declaration;
@@ -952,48 +925,36 @@ void QtWindow::sheetChanged(int sheet) {
 }
 
 void QtWindow::enable(int first, int last) {
-  forRange(first, last, [this](Control& c) { c.enabled = true; applyEnabled(c); });
+  controls_.forRange(first, last, [this](Control& c) { c.enabled = true; applyEnabled(c); });
 }
 
 void QtWindow::disable(int first, int last) {
-  forRange(first, last, [this](Control& c) { c.enabled = false; applyEnabled(c); });
+  controls_.forRange(first, last, [this](Control& c) { c.enabled = false; applyEnabled(c); });
 }
 
 void QtWindow::hide(int first, int last) {
-  forRange(first, last, [this](Control& c) { c.visible = false; applyVisibility(c); });
+  controls_.forRange(first, last, [this](Control& c) { c.visible = false; applyVisibility(c); });
 }
 
 void QtWindow::show(int first, int last) {
-  forRange(first, last, [this](Control& c) { c.visible = true; applyVisibility(c); });
+  controls_.forRange(first, last, [this](Control& c) { c.visible = true; applyVisibility(c); });
 }
 
 void QtWindow::destroy(int first, int last) {
   Quiet quiet(quiet_);
-  std::vector<int> numbers;
-  forRange(first, last, [&](Control& c) { numbers.push_back(c.declaration.number); });
-  for (auto it = numbers.rbegin(); it != numbers.rend(); ++it) destroyControl(*it);
+  for (int number : controls_.destructionOrder(first, last)) destroyControl(number);
 }
 
 void QtWindow::destroyControl(int number) {
-  Control* found = find(number);
-  if (!found) return;
-  // The tabs of a sheet, the items of a menu and the buttons of an option
-  // group go with it, first.
-  std::vector<int> owned;
-  for (const auto& [other, c] : controls_)
-    if (c.declaration.parent == number &&
-        (c.declaration.kind == ControlKind::Tab || c.declaration.kind == ControlKind::MenuItem ||
-         c.declaration.kind == ControlKind::Separator || c.declaration.kind == ControlKind::Menu ||
-         c.declaration.kind == ControlKind::Radio))
-      owned.push_back(other);
-  for (int child : owned) destroyControl(child);
-
+  if (!find(number)) return;
   Control& c = controls_[number];
   const auto kind = c.declaration.kind;
   if (kind == ControlKind::Tab) {
     if (Control* sheet = find(c.declaration.parent)) {
       auto* tabs = static_cast<QTabWidget*>(sheet->widget);
+      const int shown = tabs->currentWidget() == c.widget ? controls_.tabShownAfterDestroying(number) : 0;
       tabs->removeTab(tabs->indexOf(c.widget));
+      if (const Control* next = find(shown)) tabs->setCurrentWidget(next->widget);
     }
     delete c.widget;
   } else if (kind == ControlKind::ToolbarButton) {
@@ -1018,15 +979,9 @@ void QtWindow::destroyControl(int number) {
 
 bool QtWindow::exists(int control) const { return find(control) != nullptr; }
 
-bool QtWindow::isEnabled(int control) const {
-  const Control* c = find(control);
-  return c && c->enabled;
-}
+bool QtWindow::isEnabled(int control) const { return controls_.isEnabled(control); }
 
-bool QtWindow::isVisible(int control) const {
-  const Control* c = find(control);
-  return c && c->visible;
-}
+bool QtWindow::isVisible(int control) const { return controls_.isVisible(control); }
 
 void QtWindow::create(const ControlDeclaration& control) {
   if (exists(control.number)) destroy(control.number);

@@ -1,4 +1,5 @@
-// QtWindow: a Window shown with Qt Widgets.
+// QtWindow: a Window shown with Qt Widgets, mirroring the window model
+// (window_model.h) into widgets.
 //
 // The declared controls become widgets placed by dialog units of the window's
 // font; menus become a menu bar, toolbar buttons a toolbar. accept() runs a
@@ -25,6 +26,7 @@
 
 #include "runtime/field_value.h"
 #include "runtime/window.h"
+#include "runtime/window_model.h"
 
 class QAction;
 class QButtonGroup;
@@ -106,9 +108,8 @@ class QtWindow final : public QObject, public Window {
 
  private:
   friend class FrameWindow;
-  struct Control {
-    ControlDeclaration declaration;
-    FieldValue value;
+  // The model's record of a control and the widgets that show it.
+  struct Control : ControlState {
     QWidget* widget = nullptr;    // the control's widget (client area or toolbar)
     QAction* action = nullptr;    // menu items, menus, toolbar buttons
     QMenu* menu = nullptr;
@@ -117,8 +118,6 @@ class QtWindow final : public QObject, public Window {
     QString shownText;            // what display() last put into a field
     bool changeAnnounced = false; // the user's first change since then raised Selected
     QString refusal;              // why the text in the field was refused; empty when it was not
-    bool enabled = true;
-    bool visible = true;
   };
 
   void build(const ControlDeclaration& declaration);
@@ -126,8 +125,6 @@ class QtWindow final : public QObject, public Window {
   void watch(QObject* object, int control);
   Control* find(int control);
   const Control* find(int control) const;
-  template <class F>
-  void forRange(int first, int last, F&& f);
 
   void queue(const Event& event);      // wakes accept()
   // Stores typed fields first; holds the event back (false) while a field
@@ -147,10 +144,9 @@ class QtWindow final : public QObject, public Window {
   void clearRefusal(Control& control);
   bool pressDefaultButton(int from);  // Enter pressed in control `from`
   void applyVisibility(Control& control);
-  void destroyControl(int number);  // with the tabs, items or buttons it owns
+  void destroyControl(int number);
   void applyEnabled(Control& control);
   void sheetChanged(int sheet);
-  int tabIndex(const Control& tab) const;
   int px(int units, bool horizontal) const;
   int units(int pixels, bool horizontal) const;
 
@@ -162,10 +158,10 @@ class QtWindow final : public QObject, public Window {
   QLabel* notice_ = nullptr;
   QTimer* timer_ = nullptr;
   std::vector<QLabel*> zones_;
-  std::map<int, Control> controls_;
+  ControlTable<Control> controls_;
   std::unordered_map<QObject*, int> owners_;  // widget -> control number (0: the window)
   std::set<std::pair<int, Key>> alertKeys_;
-  std::deque<Event> pending_;
+  EventQueue pending_;
   QEventLoop* waiting_ = nullptr;
   int quiet_ = 0;  // > 0 while the program changes widgets: no events
   bool closed_ = false;

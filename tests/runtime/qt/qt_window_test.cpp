@@ -126,31 +126,6 @@ TEST_F(QtWindowTest, EnablesDisablesHidesAndDestroysByRange) {
   window->destroy(GLMNEW, GLMFIND);  // already gone: nothing happens
 }
 
-TEST_F(QtWindowTest, TabsCreatedAndSelectedByTheProgramRaiseNoNewSelection) {
-  window->createTab(SHEET, 34, "Wood");
-  window->createTab(SHEET, 33, "Glass");
-  window->createTab(SHEET, 35, "Has \"star\"");
-  ASSERT_EQ(sheet()->count(), 4);
-  EXPECT_EQ(sheet()->tabText(1), "Glass") << "tabs stand in order of their numbers";
-  EXPECT_EQ(window->text(35), "Has \"star\"");
-
-  window->select(35);
-  EXPECT_EQ(window->choice(SHEET), 4);
-  EXPECT_EQ(model.SHEETVALUE, 4);
-  window->setText(33, "Angels");
-  EXPECT_EQ(sheet()->tabText(1), "Angels");
-  window->destroy(35);
-  EXPECT_EQ(sheet()->count(), 3);
-  window->select(ALL);
-  EXPECT_TRUE(drain().empty()) << "no event from the program's own changes";
-
-  sheet()->setCurrentIndex(2);  // as a click on the tab
-  const auto events = drain();
-  ASSERT_EQ(events.size(), 1u);
-  EXPECT_EQ(events[0], (Event{SHEET, EventKind::NewSelection}));
-  EXPECT_EQ(model.SHEETVALUE, 3);
-}
-
 TEST_F(QtWindowTest, ListShowsItsSourceFieldAndSwitchesSource) {
   auto* list = qobject_cast<QListView*>(window->widgetOf(GLMLIST));
   ASSERT_EQ(list->model()->rowCount(), 300);
