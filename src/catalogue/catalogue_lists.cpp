@@ -160,7 +160,6 @@ void DisplayGlimra::formShowsRecord(bool shown) {
   // A record just shown is clean: Save waits for the first edit start. An
   // empty form has no record to edit.
   RECORDCHANGED = 0;
-  window_->disable(SAVE);
   window_->disable(GLMSAVE);
   if (shown)
     window_->enable(FIRSTFORMCONTROL, LASTFORMCONTROL);

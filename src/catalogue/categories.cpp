@@ -1,5 +1,5 @@
 // The categories: CATEGORYQUEUE collected while the file loads, one sheet tab
-// per category (tab 32 + i shows entry i), re-titling the tabs when the list
+// per category (tabOfCategory(i) shows entry i), re-titling the tabs when the list
 // changes, and removing a category whose tab is found empty. Tabs keep their
 // numbers and places; when the list changes, their texts move.
 #include "catalogue/display_glimra.h"
@@ -23,12 +23,12 @@ void DisplayGlimra::createCategoryTabs() {
   for (int i = 1; i <= CATEGORYQUEUE.count(); ++i) {
     CATEGORYQUEUE.get(i);
     CHECKERROR(runtime_, "Can't Get Category");
-    window_->createTab(control::SHEET, ALL + i, CATEGORYQUEUE.buffer.CATEGORY.clipped());
+    window_->createTab(control::SHEET, tabOfCategory(i), CATEGORYQUEUE.buffer.CATEGORY.clipped());
   }
 }
 
 void DisplayGlimra::destroyCategoryTabs() {
-  if (CATEGORYQUEUE.count() > 0) window_->destroy(ALL + 1, ALL + CATEGORYQUEUE.count());
+  if (CATEGORYQUEUE.count() > 0) window_->destroy(tabOfCategory(1), tabOfCategory(CATEGORYQUEUE.count()));
 }
 
 void DisplayGlimra::R_INSERTCATEGORY() {
@@ -38,22 +38,22 @@ void DisplayGlimra::R_INSERTCATEGORY() {
   CATEGORYQUEUE.buffer.CATEGORY = GL.CATEGORY;
   CATEGORYQUEUE.insertOrdered(&CategoryEntry::CATEGORY);
   CHECKERROR(runtime_, "Can't Add Category");
-  window_->createTab(control::SHEET, ALL + CATEGORYQUEUE.count(), "");
+  window_->createTab(control::SHEET, tabOfCategory(CATEGORYQUEUE.count()), "");
   R_RENAMECATEGORIES();
 }
 
 void DisplayGlimra::R_RENAMECATEGORIES() {
   for (int i = 1; i <= CATEGORYQUEUE.count(); ++i) {
     CATEGORYQUEUE.get(i);
-    window_->setText(ALL + i, CATEGORYQUEUE.buffer.CATEGORY.clipped());
+    window_->setText(tabOfCategory(i), CATEGORYQUEUE.buffer.CATEGORY.clipped());
   }
 }
 
 void DisplayGlimra::R_DELETECATEGORY() {
-  CATEGORYQUEUE.get(CURRENTTAB - ALL);
+  CATEGORYQUEUE.get(categoryOfTab(CURRENTTAB));
   CHECKERROR(runtime_, "Can't Get Sheet Choice");
   CATEGORYQUEUE.deleteLastRead();
-  window_->destroy(ALL + 1 + CATEGORYQUEUE.count());
+  window_->destroy(tabOfCategory(CATEGORYQUEUE.count() + 1));
   R_RENAMECATEGORIES();
 }
 

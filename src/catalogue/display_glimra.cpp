@@ -93,15 +93,15 @@ void DisplayGlimra::runEventLoop() {
       openExistingFile();
     } else if (event.is(FILESAVEAS, EventKind::Accepted)) {
       saveFileAs();
-    } else if (event.is(GLMNEW, EventKind::Accepted) || event.is(NEW, EventKind::Accepted)) {
+    } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
-    } else if (event.is(GLMDUPLICATE, EventKind::Accepted) || event.is(DUPLICATE, EventKind::Accepted)) {
+    } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
       addOrnament(true);
-    } else if (event.is(GLMDELETE, EventKind::Accepted) || event.is(control::DELETE, EventKind::Accepted)) {
+    } else if (event.is(GLMDELETE, EventKind::Accepted)) {
       deleteOrnament();
-    } else if (event.is(GLMSAVE, EventKind::Accepted) || event.is(SAVE, EventKind::Accepted)) {
+    } else if (event.is(GLMSAVE, EventKind::Accepted)) {
       saveOrnament();
-    } else if (event.is(GLMUNDO, EventKind::Accepted) || event.is(UNDO, EventKind::Accepted)) {
+    } else if (event.is(GLMUNDO, EventKind::Accepted)) {
       undoLastOperation();
     } else if (event.kind == EventKind::Selected && event.control > FIRSTFORMCONTROL &&
                event.control <= LASTFORMCONTROL) {
@@ -146,37 +146,30 @@ bool DisplayGlimra::mayLeave() {
   return false;
 }
 
+// A menu item and its toolbar button are one command: the window enables,
+// disables and dispatches them together.
 void DisplayGlimra::enableAddAndCopy() {
   if (!GLIMRA.isOpen()) return;  // nothing to add to
-  window_->enable(NEW, DUPLICATE);
   window_->enable(GLMNEW, GLMDUPLICATE);
 }
 
 void DisplayGlimra::editingCommands(bool fileOpen) {
   if (fileOpen) {
     enableAddAndCopy();
-    window_->enable(control::DELETE);
     window_->enable(GLMDELETE);
   } else {
     disableAddAndCopy();
-    window_->disable(control::DELETE);
     window_->disable(GLMDELETE);
   }
 }
 
-void DisplayGlimra::disableAddAndCopy() {
-  window_->disable(NEW, DUPLICATE);
-  window_->disable(GLMNEW, GLMDUPLICATE);
-}
+void DisplayGlimra::disableAddAndCopy() { window_->disable(GLMNEW, GLMDUPLICATE); }
 
 void DisplayGlimra::enableUndo(bool on) {
-  if (on) {
-    window_->enable(UNDO);
+  if (on)
     window_->enable(GLMUNDO);
-  } else {
-    window_->disable(UNDO);
+  else
     window_->disable(GLMUNDO);
-  }
 }
 
 void DisplayGlimra::switchToAllTab() {
@@ -195,7 +188,7 @@ void DisplayGlimra::bindActiveList(ActiveList::View view) {
 
 void DisplayGlimra::tabChanged() {
   runtime::Window& w = *window_;
-  CURRENTTAB = static_cast<std::int16_t>(w.choice(control::SHEET) + 31);
+  CURRENTTAB = static_cast<std::int16_t>(tabOfChoice(w.choice(control::SHEET)));
   const std::string tabText = w.text(CURRENTTAB);
   if (CURRENTTEXT == tabText) return;
   R_DELETEPENDINGADD();
@@ -243,7 +236,7 @@ void DisplayGlimra::sortBySeriesChanged() {
   runtime::Window& w = *window_;
   R_DELETEPENDINGADD();
   loadLists(false);
-  CURRENTTAB = static_cast<std::int16_t>(w.choice(control::SHEET) + 31);
+  CURRENTTAB = static_cast<std::int16_t>(tabOfChoice(w.choice(control::SHEET)));
   if (w.text(CURRENTTAB) == "ALL") {
     bindActiveList(ActiveList::View::All);
   } else {

@@ -14,7 +14,7 @@
 //
 // Invariants: the collection file is open from a successful R_OPENGLIMRA until
 // the next File command closes it or the window closes; CATEGORYQUEUE entry i
-// is shown by tab 32 + i; ACTQUEUE's bindings and the list box's source are
+// is shown by tab tabOfCategory(i); ACTQUEUE's bindings and the list box's source are
 // changed together. A record is never changed in place: a save retires the
 // version on disk and adds the edited contents as a new record, a delete only
 // sets the deleted flag, and an addition is stored at once, flagged, until it

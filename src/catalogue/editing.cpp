@@ -19,7 +19,6 @@ using namespace control;
 
 void DisplayGlimra::editStart() {
   // Entering a field is enough: the value need not change.
-  window_->enable(SAVE);
   window_->enable(GLMSAVE);
   RECORDCHANGED = 1;
 }
@@ -64,8 +63,12 @@ void DisplayGlimra::addOrnament(bool copy) {
   undo.POINTER = CURRENTPOINTER;
   pushUndo(undo);
   // The menu offers Add and Copy again at once after a copy; the toolbar
-  // buttons wait until the addition ends.
-  if (copy) window_->enable(GLMNEW, GLMDUPLICATE);
+  // buttons wait until the addition ends (enabling the items enables their
+  // buttons, so these are disabled again on their own).
+  if (copy) {
+    window_->enable(GLMNEW, GLMDUPLICATE);
+    window_->disable(NEW, DUPLICATE);
+  }
 }
 
 void DisplayGlimra::R_DELETEPENDINGADD() {

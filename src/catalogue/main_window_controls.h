@@ -86,4 +86,12 @@ enum : int {
 
 static_assert(Z == 558 && KA == 543);
 
+// The sheet's tabs: choice 1 is the ALL tab; CATEGORYQUEUE entry i is shown
+// by tab ALL + i, which stands at choice i + 1. Every conversion goes through
+// these.
+constexpr int tabOfChoice(int choice) { return ALL + choice - 1; }
+constexpr int tabOfCategory(int entry) { return ALL + entry; }
+constexpr int categoryOfTab(int tab) { return tab - ALL; }
+static_assert(tabOfChoice(1) == ALL && categoryOfTab(tabOfCategory(3)) == 3 && tabOfChoice(2) == tabOfCategory(1));
+
 }  // namespace glimra::catalogue::control

@@ -1,8 +1,10 @@
 // The main window's declared layout at its design width of 429 units, and
 // R_RESOLUTION, which enlarges the sheet's controls in proportion when the
-// window opens wider than that.
+// window opens wider than that. Both read the design rectangles from one
+// table.
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
@@ -27,10 +29,12 @@ ControlDeclaration item(int number, const char* text, int parent, unsigned flags
   return control;
 }
 
-ControlDeclaration toolbarButton(int number, const char* tip, const char* icon) {
+// A toolbar button that gives the command of menu item `command`.
+ControlDeclaration toolbarButton(int number, const char* tip, const char* icon, int command) {
   ControlDeclaration control{number, ControlKind::ToolbarButton, tip};
   control.tip = tip;
   control.icon = std::string(":/icons/") + icon + ".svg";
+  control.command = command;
   return control;
 }
 
@@ -40,19 +44,61 @@ ControlDeclaration separator(int number, int parent) {
   return control;
 }
 
-// One prompt and its field of the form, with their design positions.
+// One prompt and its field of the form (the prompt is numbered field - 1).
 struct FormField {
   int field;
   const char* prompt;
   Binding use;
   const char* picture;
-  Rect promptAt;
-  Rect fieldAt;
 };
 
-// Rows 3-9 of the form: a left prompt and field, a right prompt and field.
-Rect rowPrompt(int row, bool right) { return {right ? 324 : 190, 98 + 17 * (row - 3), -1, 12}; }
-Rect rowField(int row, bool right) { return {right ? 361 : 246, 96 + 17 * (row - 3), right ? 50 : 70, 12}; }
+// A control's rectangle at the design width; -1 leaves a value to the control.
+struct DesignPlace {
+  int control;
+  Rect at;
+};
+
+// The controls of the sheet with their design rectangles, in the order
+// R_RESOLUTION moves them.
+const std::vector<DesignPlace>& designPlaces() {
+  static const std::vector<DesignPlace> places = [] {
+    std::vector<DesignPlace> p;
+    p.push_back({control::SHEET, {3, 3, 418, 249}});
+    for (int n = 1; n <= 26; ++n) p.push_back({A + n - 1, {19 + 13 * (n - 1), 235, -1, -1}});
+    p.push_back({NEW, {205, 22, -1, -1}});
+    const int toolX[] = {25, 50, 75, 100, 125, 150, 175};
+    for (int i = 0; i < 7; ++i) p.push_back({DUPLICATE + i, {toolX[i], 22, -1, -1}});
+    const int pictureX[] = {207, 232, 257, 282, 307, 332, 357, 379};
+    for (int i = 0; i < 8; ++i) p.push_back({ADDPIC + i, {pictureX[i], 45, -1, -1}});
+    p.push_back({GLMLIST, {9, 21, 175, 193}});
+    p.push_back({PANELUSE, {187, 57, 230, 158}});
+    p.push_back({control::LISTBYSERIES, {60, 217, -1, -1}});
+    p.push_back({GL_NAME - 1, {190, 64, -1, 12}});
+    p.push_back({GL_NAME, {246, 62, 150, 12}});
+    p.push_back({GL_CATEGORY - 1, {190, 81, -1, 12}});
+    p.push_back({GL_CATEGORY, {246, 79, 100, 12}});
+    // Rows 3-9 of the form: a left prompt and field, a right prompt and field.
+    for (int row = 3; row <= 9; ++row) {
+      const int first = GL_SERIES - 1 + 4 * (row - 3);
+      const int y = 98 + 17 * (row - 3);
+      p.push_back({first, {190, y, -1, 12}});
+      p.push_back({first + 1, {246, y - 2, 70, 12}});
+      p.push_back({first + 2, {324, y, -1, 12}});
+      p.push_back({first + 3, {361, y - 2, 50, 12}});
+    }
+    return p;
+  }();
+  return places;
+}
+
+Rect designRect(int control) {
+  for (const DesignPlace& place : designPlaces())
+    if (place.control == control) return place.at;
+  return {};
+}
+
+// The letter buttons show a 13-unit square icon.
+constexpr int LETTER_SIZE = 13;
 
 }  // namespace
 
@@ -94,13 +140,13 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(separator(HELPABOUTSEPARATOR, HELP));
   c.push_back(item(HELPABOUT, "&About Glimra ...", HELP));
 
-  c.push_back(toolbarButton(NEW, "Add New Ornament", "add"));
-  c.push_back(toolbarButton(DUPLICATE, "Create Duplicate Ornament", "copy"));
-  c.push_back(toolbarButton(control::DELETE, "Delete Ornament", "delete"));
-  c.push_back(toolbarButton(SAVE, "Save Ornament Contents", "save"));
-  c.push_back(toolbarButton(UNDO, "Undo Last Operation", "undo"));
+  c.push_back(toolbarButton(NEW, "Add New Ornament", "add", GLMNEW));
+  c.push_back(toolbarButton(DUPLICATE, "Create Duplicate Ornament", "copy", GLMDUPLICATE));
+  c.push_back(toolbarButton(control::DELETE, "Delete Ornament", "delete", GLMDELETE));
+  c.push_back(toolbarButton(SAVE, "Save Ornament Contents", "save", GLMSAVE));
+  c.push_back(toolbarButton(UNDO, "Undo Last Operation", "undo", GLMUNDO));
 
-  c.push_back({control::SHEET, ControlKind::Sheet, "", {3, 3, 418, 249}, Binding::to(SHEET)});
+  c.push_back({control::SHEET, ControlKind::Sheet, "", designRect(control::SHEET), Binding::to(SHEET)});
   ControlDeclaration allTab{ALL, ControlKind::Tab, "ALL"};
   allTab.parent = control::SHEET;
   c.push_back(allTab);
@@ -108,39 +154,42 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back({control::LETTER, ControlKind::OptionGroup, "", {}, Binding::to(LETTER)});
   for (int n = 1; n <= 26; ++n) {
     const char letter = static_cast<char>('A' + n - 1);
-    ControlDeclaration radio{A + n - 1, ControlKind::Radio, std::string(1, letter), {19 + 13 * (n - 1), 235, 13, 13}};
+    Rect at = designRect(A + n - 1);
+    at.width = at.height = LETTER_SIZE;
+    ControlDeclaration radio{A + n - 1, ControlKind::Radio, std::string(1, letter), at};
     radio.icon = std::string(":/icons/letter_") + letter + ".svg";
     radio.tip = std::string("Go to the first entry at ") + letter;
     radio.parent = control::LETTER;
     c.push_back(radio);
   }
 
-  c.push_back({GLMLIST, ControlKind::List, "", {9, 21, 175, 193}});
-  c.push_back({PANELUSE, ControlKind::Panel, "", {187, 57, 230, 158}});
-  c.push_back({control::LISTBYSERIES, ControlKind::Check, "Sort by Series:", {60, 217, -1, -1}, Binding::to(LISTBYSERIES)});
+  c.push_back({GLMLIST, ControlKind::List, "", designRect(GLMLIST)});
+  c.push_back({PANELUSE, ControlKind::Panel, "", designRect(PANELUSE)});
+  c.push_back({control::LISTBYSERIES, ControlKind::Check, "Sort by Series:", designRect(control::LISTBYSERIES),
+               Binding::to(LISTBYSERIES)});
 
   const FormField fields[] = {
-      {GL_NAME, "Name:", Binding::to(GL.NAME), "s45", {190, 64, -1, 12}, {246, 62, 150, 12}},
-      {GL_CATEGORY, "Category:", Binding::to(GL.CATEGORY), "s30", {190, 81, -1, 12}, {246, 79, 100, 12}},
-      {GL_SERIES, "Series:", Binding::to(GL.SERIES), "s35", rowPrompt(3, false), rowField(3, false)},
-      {GL_SERIESNUM, "Series #:", Binding::to(GL.SERIESNUM), "s5", rowPrompt(3, true), rowField(3, true)},
-      {GL_MANUF, "Manufacturer:", Binding::to(GL.MANUF), "s35", rowPrompt(4, false), rowField(4, false)},
-      {GL_CONDITION, "Condition:", Binding::to(GL.CONDITION), "s18", rowPrompt(4, true), rowField(4, true)},
-      {GL_ARTIST, "Artist:", Binding::to(GL.ARTIST), "s30", rowPrompt(5, false), rowField(5, false)},
-      {GL_VALUE, "Value:", Binding::to(GL.VALUE), "N$9.2B", rowPrompt(5, true), rowField(5, true)},
-      {GL_YEAR, "Year Made:", Binding::to(GL.YEAR), "s20", rowPrompt(6, false), rowField(6, false)},
-      {GL_LOCATION, "Location:", Binding::to(GL.LOCATION), "s18", rowPrompt(6, true), rowField(6, true)},
-      {GL_PURDATE, "Purchase Date:", Binding::to(GL.PURDATE), "d1", rowPrompt(7, false), rowField(7, false)},
-      {GL_CUSTOM1, "Stock #:", Binding::to(GL.CUSTOM1), "s35", rowPrompt(7, true), rowField(7, true)},
-      {GL_PURFROM, "Purchased From:", Binding::to(GL.PURFROM), "s35", rowPrompt(8, false), rowField(8, false)},
-      {GL_CUSTOM2, "Custom1:", Binding::to(GL.CUSTOM2), "s35", rowPrompt(8, true), rowField(8, true)},
-      {GL_PURPRICE, "Purchase Price:", Binding::to(GL.PURPRICE), "N$9.2B", rowPrompt(9, false), rowField(9, false)},
-      {GL_CUSTOM3, "Custom2:", Binding::to(GL.CUSTOM3), "s35", rowPrompt(9, true), rowField(9, true)},
+      {GL_NAME, "Name:", Binding::to(GL.NAME), "s45"},
+      {GL_CATEGORY, "Category:", Binding::to(GL.CATEGORY), "s30"},
+      {GL_SERIES, "Series:", Binding::to(GL.SERIES), "s35"},
+      {GL_SERIESNUM, "Series #:", Binding::to(GL.SERIESNUM), "s5"},
+      {GL_MANUF, "Manufacturer:", Binding::to(GL.MANUF), "s35"},
+      {GL_CONDITION, "Condition:", Binding::to(GL.CONDITION), "s18"},
+      {GL_ARTIST, "Artist:", Binding::to(GL.ARTIST), "s30"},
+      {GL_VALUE, "Value:", Binding::to(GL.VALUE), "N$9.2B"},
+      {GL_YEAR, "Year Made:", Binding::to(GL.YEAR), "s20"},
+      {GL_LOCATION, "Location:", Binding::to(GL.LOCATION), "s18"},
+      {GL_PURDATE, "Purchase Date:", Binding::to(GL.PURDATE), "d1"},
+      {GL_CUSTOM1, "Stock #:", Binding::to(GL.CUSTOM1), "s35"},
+      {GL_PURFROM, "Purchased From:", Binding::to(GL.PURFROM), "s35"},
+      {GL_CUSTOM2, "Custom1:", Binding::to(GL.CUSTOM2), "s35"},
+      {GL_PURPRICE, "Purchase Price:", Binding::to(GL.PURPRICE), "N$9.2B"},
+      {GL_CUSTOM3, "Custom2:", Binding::to(GL.CUSTOM3), "s35"},
   };
   for (const FormField& f : fields) {
-    c.push_back({f.field - 1, ControlKind::Prompt, f.prompt, f.promptAt});
-    c.push_back({f.field, f.field == GL_CATEGORY ? ControlKind::Combo : ControlKind::Entry, "", f.fieldAt, f.use,
-                 f.picture});
+    c.push_back({f.field - 1, ControlKind::Prompt, f.prompt, designRect(f.field - 1)});
+    c.push_back({f.field, f.field == GL_CATEGORY ? ControlKind::Combo : ControlKind::Entry, "", designRect(f.field),
+                 f.use, f.picture});
   }
   return window;
 }
@@ -152,27 +201,7 @@ void DisplayGlimra::R_RESOLUTION() {
   auto move = [&](int control, Rect at) {
     w.setGeometry(control, {scaled(at.x), scaled(at.y), scaled(at.width), scaled(at.height)});
   };
-  move(control::SHEET, {3, 3, 418, 249});
-  for (int n = 1; n <= 26; ++n) move(A + n - 1, {19 + 13 * (n - 1), 235, -1, -1});
-  move(NEW, {205, 22, -1, -1});
-  const int toolX[] = {25, 50, 75, 100, 125, 150, 175};
-  for (int i = 0; i < 7; ++i) move(DUPLICATE + i, {toolX[i], 22, -1, -1});
-  const int pictureX[] = {207, 232, 257, 282, 307, 332, 357, 379};
-  for (int i = 0; i < 8; ++i) move(ADDPIC + i, {pictureX[i], 45, -1, -1});
-  move(GLMLIST, {9, 21, 175, 193});
-  move(PANELUSE, {187, 57, 230, 158});
-  move(control::LISTBYSERIES, {60, 217, -1, -1});
-  move(GL_NAME - 1, {190, 64, -1, 12});
-  move(GL_NAME, {246, 62, 150, 12});
-  move(GL_CATEGORY - 1, {190, 81, -1, 12});
-  move(GL_CATEGORY, {246, 79, 100, 12});
-  for (int row = 3; row <= 9; ++row) {
-    const int first = GL_SERIES - 1 + 4 * (row - 3);
-    move(first, rowPrompt(row, false));
-    move(first + 1, rowField(row, false));
-    move(first + 2, rowPrompt(row, true));
-    move(first + 3, rowField(row, true));
-  }
+  for (const DesignPlace& place : designPlaces()) move(place.control, place.at);
 }
 
 }  // namespace glimra::catalogue

@@ -77,6 +77,10 @@ struct ControlDeclaration {
   unsigned flags = 0;
   int low = 0;          // range of a progress bar or spin box
   int high = 100;
+  // A toolbar button: the number of the menu item whose command it gives.
+  // The two are one command: enabling or disabling the item does the same to
+  // the button, and pressing the button raises the item's Accepted event.
+  int command = 0;
 };
 
 struct FontDeclaration {

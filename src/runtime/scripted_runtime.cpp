@@ -95,8 +95,12 @@ void ScriptedWindow::display(int first, int last) {
   controls_.forRange(first, last, [&](Control& c) { refresh(c); });
 }
 
-void ScriptedWindow::enable(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.enabled = true; }); }
-void ScriptedWindow::disable(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.enabled = false; }); }
+void ScriptedWindow::enable(int first, int last) {
+  controls_.forRangeWithButtons(first, last, [](Control& c) { c.enabled = true; });
+}
+void ScriptedWindow::disable(int first, int last) {
+  controls_.forRangeWithButtons(first, last, [](Control& c) { c.enabled = false; });
+}
 void ScriptedWindow::hide(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.visible = false; }); }
 void ScriptedWindow::show(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.visible = true; }); }
 
@@ -118,15 +122,6 @@ void ScriptedWindow::destroyControl(int number) {
 void ScriptedWindow::create(const ControlDeclaration& control) {
   addControl(control);
   refresh(controls_[control.number]);
-}
-
-void ScriptedWindow::createTab(int sheet, int number, std::string_view title) {
-  ControlDeclaration tab;
-  tab.number = number;
-  tab.kind = ControlKind::Tab;
-  tab.text = title;
-  tab.parent = sheet;
-  create(tab);
 }
 
 void ScriptedWindow::select(int control) {
@@ -201,11 +196,7 @@ Rect ScriptedWindow::geometry(int control) const {
 void ScriptedWindow::setGeometry(int control, const Rect& at) {
   Control* c = find(control);
   if (!c) return;
-  Rect& r = c->declaration.at;
-  if (at.x >= 0) r.x = at.x;
-  if (at.y >= 0) r.y = at.y;
-  if (at.width >= 0) r.width = at.width;
-  if (at.height >= 0) r.height = at.height;
+  moveRect(c->declaration.at, at);
 }
 
 void ScriptedWindow::setImageDisplaySize(int control, int width, int height) {
@@ -264,8 +255,10 @@ bool ScriptedWindow::click(int control) {
       post(d.parent, EventKind::Accepted);
       return true;
     }
-    case ControlKind::Button:
     case ControlKind::ToolbarButton:
+      post(controls_.commandOf(control), EventKind::Accepted);
+      return true;
+    case ControlKind::Button:
     case ControlKind::Image:
     case ControlKind::Box:
       post(control, EventKind::Accepted);

@@ -64,7 +64,6 @@ class ScriptedWindow final : public Window {
   bool isEnabled(int control) const override { return controls_.isEnabled(control); }
   bool isVisible(int control) const override { return controls_.isVisible(control); }
   void create(const ControlDeclaration& control) override;
-  void createTab(int sheet, int number, std::string_view title) override;
   void select(int control) override;
   void selectRange(int control, int first, int last) override;
   int choice(int control) const override;

@@ -51,7 +51,9 @@ class Window {
   virtual void display(int first, int last) = 0;  // a range; also redraws a list
   void display(int control) { display(control, control); }
 
-  // --- state by number or by range first..last (inclusive)
+  // --- state by number or by range first..last (inclusive); enabling or
+  // disabling a menu item does the same to the toolbar button that gives its
+  // command
   virtual void enable(int first, int last) = 0;
   virtual void disable(int first, int last) = 0;
   virtual void hide(int first, int last) = 0;
@@ -70,7 +72,14 @@ class Window {
   virtual void create(const ControlDeclaration& control) = 0;
   // Creates tab `number` in `sheet`, titled `title`, placed among the sheet's
   // tabs in order of number, and shows it.
-  virtual void createTab(int sheet, int number, std::string_view title) = 0;
+  void createTab(int sheet, int number, std::string_view title) {
+    ControlDeclaration tab;
+    tab.number = number;
+    tab.kind = ControlKind::Tab;
+    tab.text = title;
+    tab.parent = sheet;
+    create(tab);
+  }
 
   // Gives a control the focus; for a tab, makes it the sheet's current tab.
   virtual void select(int control) = 0;

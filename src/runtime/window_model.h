@@ -9,7 +9,8 @@
 //   tabs of a sheet, the items of a menu, the buttons of an option group,
 //   children before their parent), the order of a sheet's tabs (by number),
 //   and the tab a sheet shows after its current tab is destroyed: the nearest
-//   usable tab to its right, else to its left (the native toolkit's rule).
+//   usable tab to its right, else to its left (the native toolkit's rule),
+//   and a toolbar button that is one command with its menu item.
 // - EventQueue: the events waiting for accept(), in order of arrival; a timer
 //   or resize event already waiting stands for a new one.
 #pragma once
@@ -41,6 +42,15 @@ struct ControlState {
   }
 };
 
+// Moves or resizes `to` as setGeometry() does: -1 in a field of `at` keeps
+// that value.
+inline void moveRect(Rect& to, const Rect& at) {
+  if (at.x >= 0) to.x = at.x;
+  if (at.y >= 0) to.y = at.y;
+  if (at.width >= 0) to.width = at.width;
+  if (at.height >= 0) to.height = at.height;
+}
+
 // The kinds of control that belong to their parent and are destroyed with it.
 inline bool ownedByParent(ControlKind kind) {
   return kind == ControlKind::Tab || kind == ControlKind::MenuItem || kind == ControlKind::Separator ||
@@ -68,6 +78,23 @@ class ControlTable : public std::map<int, Control> {
   template <class F>
   void forRange(int first, int last, F&& f) {
     for (auto it = this->lower_bound(first); it != this->end() && it->first <= last; ++it) f(it->second);
+  }
+
+  // forRange, and also every toolbar button whose command is a control of
+  // the range: what enable() and disable() change.
+  template <class F>
+  void forRangeWithButtons(int first, int last, F&& f) {
+    forRange(first, last, f);
+    for (auto& [number, c] : *this) {
+      const int command = c.declaration.command;
+      if (command != 0 && command >= first && command <= last && (number < first || number > last)) f(c);
+    }
+  }
+  // The control whose Accepted event pressing `number` raises: a toolbar
+  // button's menu item, else the control itself.
+  int commandOf(int number) const {
+    const Control* c = lookup(number);
+    return c && c->declaration.command != 0 ? c->declaration.command : number;
   }
 
   bool isEnabled(int number) const {

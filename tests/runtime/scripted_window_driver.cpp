@@ -13,6 +13,7 @@ class ScriptedDriver final : public WindowDriver {
  public:
   Runtime& runtime() override { return runtime_; }
   void chooseTab(Window& window, int, int tab) override { scripted(window).chooseTab(tab); }
+  void press(Window& window, int control) override { scripted(window).click(control); }
   std::vector<Event> drain(Window& window) override {
     std::vector<Event> events;
     while (scripted(window).hasPendingEvent()) events.push_back(window.accept());

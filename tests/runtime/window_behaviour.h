@@ -23,6 +23,8 @@ class WindowDriver {
   virtual glimra::runtime::Runtime& runtime() = 0;
   // The user clicks tab `tab` of sheet `sheet`.
   virtual void chooseTab(glimra::runtime::Window& window, int sheet, int tab) = 0;
+  // The user presses a button or toolbar button.
+  virtual void press(glimra::runtime::Window& window, int control) = 0;
   // Every event waiting now, in order.
   virtual std::vector<glimra::runtime::Event> drain(glimra::runtime::Window& window) = 0;
   // The titles of a sheet's tabs as they stand on the screen, and the title
@@ -44,6 +46,7 @@ enum : int {
   SHEET = 10, ALLTAB = 11,
   GROUP = 40, FIRSTRADIO = 41,
   OK = 50,
+  TOOLNEW = 60,  // the toolbar button of FILENEW
 };
 
 class WindowBehaviour : public ::testing::TestWithParam<Implementation> {
@@ -73,7 +76,9 @@ class WindowBehaviour : public ::testing::TestWithParam<Implementation> {
         item(ALLTAB, "ALL", SHEET, ControlKind::Tab),
         {GROUP, ControlKind::OptionGroup, "", {2, 110, 60, 14}, Binding::to(GROUPVALUE)},
         {OK, ControlKind::Button, "OK", {180, 110, 40, 14}},
+        {TOOLNEW, ControlKind::ToolbarButton, "New"},
     };
+    w.controls.back().command = FILENEW;
     for (int n = 0; n < 3; ++n) {
       ControlDeclaration radio{FIRSTRADIO + n, ControlKind::Radio, std::string(1, static_cast<char>('A' + n)),
                                {4 + 14 * n, 112, 13, 13}};

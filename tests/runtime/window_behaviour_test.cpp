@@ -1,8 +1,9 @@
 // What the scripted and the Qt windows must agree on, run over each (the
 // instantiations live beside each implementation's driver): tabs ordered by
 // number, program changes that raise no events, the tab shown after the shown
-// one is destroyed, posted events and their coalescing, and controls destroyed
-// with their parent.
+// one is destroyed, posted events and their coalescing, controls destroyed
+// with their parent, and a toolbar button that is one command with its menu
+// item.
 #include <gtest/gtest.h>
 
 #include "window_behaviour.h"
@@ -122,6 +123,20 @@ TEST_P(WindowBehaviour, StateByRangeAndControlsDestroyedWithTheirParent) {
     for (int n : c.kept) EXPECT_TRUE(window->exists(n)) << n;
   }
   EXPECT_TRUE(driver->drain(*window).empty());
+}
+
+TEST_P(WindowBehaviour, AToolbarButtonIsOneCommandWithItsMenuItem) {
+  window->disable(FILEMENU, FILEEXIT);
+  EXPECT_FALSE(window->isEnabled(TOOLNEW)) << "disabled with its item, inside a range";
+  driver->press(*window, TOOLNEW);
+  EXPECT_TRUE(driver->drain(*window).empty());
+  window->enable(FILENEW);
+  EXPECT_TRUE(window->isEnabled(TOOLNEW));
+  driver->press(*window, TOOLNEW);
+  EXPECT_EQ(driver->drain(*window), (std::vector<Event>{{FILENEW, EventKind::Accepted}}))
+      << "the button raises its item's event";
+  window->disable(TOOLNEW);
+  EXPECT_TRUE(window->isEnabled(FILENEW)) << "the button alone leaves the item";
 }
 
 }  // namespace

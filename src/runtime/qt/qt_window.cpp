@@ -281,7 +281,8 @@ void QtWindow::build(const ControlDeclaration& d) {
       button->setToolTip(toQt(d.tip.empty() ? d.text : d.tip));
       button->setAutoRaise(true);
       button->setFocusPolicy(Qt::NoFocus);
-      connect(button, &QToolButton::clicked, this, [this, number] { userEvent(Event{number, EventKind::Accepted}); });
+      connect(button, &QToolButton::clicked, this,
+              [this, number] { userEvent(Event{controls_.commandOf(number), EventKind::Accepted}); });
       control.action = toolbar_->addWidget(button);
       control.widget = button;
       watch(button, number);
@@ -925,11 +926,11 @@ void QtWindow::sheetChanged(int sheet) {
 }
 
 void QtWindow::enable(int first, int last) {
-  controls_.forRange(first, last, [this](Control& c) { c.enabled = true; applyEnabled(c); });
+  controls_.forRangeWithButtons(first, last, [this](Control& c) { c.enabled = true; applyEnabled(c); });
 }
 
 void QtWindow::disable(int first, int last) {
-  controls_.forRange(first, last, [this](Control& c) { c.enabled = false; applyEnabled(c); });
+  controls_.forRangeWithButtons(first, last, [this](Control& c) { c.enabled = false; applyEnabled(c); });
 }
 
 void QtWindow::hide(int first, int last) {
@@ -987,15 +988,6 @@ void QtWindow::create(const ControlDeclaration& control) {
   if (exists(control.number)) destroy(control.number);
   build(control);
   if (Control* c = find(control.number)) refresh(*c);
-}
-
-void QtWindow::createTab(int sheet, int number, std::string_view title) {
-  ControlDeclaration tab;
-  tab.number = number;
-  tab.kind = ControlKind::Tab;
-  tab.text = title;
-  tab.parent = sheet;
-  create(tab);
 }
 
 void QtWindow::select(int control) {
@@ -1184,11 +1176,8 @@ void QtWindow::setGeometry(int control, const Rect& at) {
   Control* c = find(control);
   if (!c || !c->widget || c->declaration.kind == ControlKind::Tab || c->declaration.kind == ControlKind::ToolbarButton)
     return;
-  Rect& r = c->declaration.at;
-  if (at.x >= 0) r.x = at.x;
-  if (at.y >= 0) r.y = at.y;
-  if (at.width >= 0) r.width = at.width;
-  if (at.height >= 0) r.height = at.height;
+  moveRect(c->declaration.at, at);
+  const Rect& r = c->declaration.at;
   // Keep the size the control has when the declaration left it natural.
   const QRect now = c->widget->geometry();
   c->widget->setGeometry(r.x >= 0 ? px(r.x, true) : now.x(), r.y >= 0 ? px(r.y, false) : now.y(),

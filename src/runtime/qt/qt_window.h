@@ -73,7 +73,6 @@ class QtWindow final : public QObject, public Window {
   bool isEnabled(int control) const override;
   bool isVisible(int control) const override;
   void create(const ControlDeclaration& control) override;
-  void createTab(int sheet, int number, std::string_view title) override;
   void select(int control) override;
   void selectRange(int control, int first, int last) override;
   int choice(int control) const override;

@@ -1,6 +1,7 @@
 // The window behaviour tests over the Qt windows on the offscreen platform.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QTabWidget>
 
 #include "runtime/qt/qt_application.h"
@@ -18,6 +19,9 @@ class QtDriver final : public WindowDriver {
   Runtime& runtime() override { return runtime_; }
   void chooseTab(Window& window, int sheet, int tab) override {
     tabs(window, sheet)->setCurrentWidget(qt(window).widgetOf(tab));  // as a click on the tab
+  }
+  void press(Window& window, int control) override {
+    if (auto* button = qobject_cast<QAbstractButton*>(qt(window).widgetOf(control))) button->click();
   }
   std::vector<Event> drain(Window& window) override {
     settle();
