@@ -23,7 +23,7 @@ using namespace control;
 
 namespace {
 
-constexpr datafile::OpenMode COLLECTION_OPEN_MODE{0x22};  // read/write, deny write to others
+constexpr datafile::OpenMode COLLECTION_OPEN_MODE = datafile::READ_WRITE_DENY_WRITE;
 
 }  // namespace
 

@@ -167,7 +167,7 @@ int generateCollectionFile(const std::string& path, std::size_t count, std::uint
     return file.errorCode();
   };
   if (file.create() != 0) return failed();
-  if (file.open(datafile::OpenMode{0x22}) != 0) return failed();
+  if (file.open(datafile::READ_WRITE_DENY_WRITE) != 0) return failed();
   buffer = generatedHeaderRecord(seed);
   if (file.add() != 0) return failed();
   // Written in batches, each one commit, so a large file is made quickly

@@ -65,7 +65,7 @@ int Container::Impl::classOfReference(std::int32_t ref) const {
       return i;
     }
   }
-  throw InternalError{1735};
+  throw InternalError{ContainerDamage::OUTSIDE_REGIONS};
 }
 
 CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
@@ -158,7 +158,7 @@ CachedPage* Container::Impl::getPage(std::int32_t ref) {
     touch(it->second.get());
     return it->second.get();
   }
-  if (ref < 0) throw InternalError{1735};
+  if (ref < 0) throw InternalError{ContainerDamage::OUTSIDE_REGIONS};
   const int sizeClass = classOfReference(ref);
   const std::size_t length = std::size_t(sizeClass) * page::kUnit;
   std::uint64_t offset = page::offsetOf(ref);
@@ -186,7 +186,7 @@ CachedPage* Container::Impl::getPage(std::int32_t ref) {
 // broken link (and would let a damaged file send a descent round in circles).
 CachedPage* Container::Impl::childOf(const CachedPage& parent, std::size_t index) {
   CachedPage* child = getPage(parent.children[index]);
-  if (child->level + 1 != parent.level) throw InternalError{1894};
+  if (child->level + 1 != parent.level) throw InternalError{ContainerDamage::CHILD_WRONG_LEVEL};
   return child;
 }
 
@@ -251,7 +251,7 @@ bool Container::Impl::exceedsLimits(CachedPage& p) {
 void Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
   if (!p->nonLeaf()) {
     const std::size_t at = lowerIndex(p->records, record.key());
-    if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) throw InternalError{706};
+    if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) throw InternalError{ContainerDamage::DUPLICATE_KEY};
     const bool boundKnown = p->boundKnown;
     const std::size_t cost = page::recordCost(record, false);
     p->records.insert(p->records.begin() + std::ptrdiff_t(at), std::move(record));
@@ -263,7 +263,7 @@ void Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
     }
     return;
   }
-  if (p->records.empty()) throw InternalError{1891};
+  if (p->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
   const std::size_t index = childIndexFor(*p, record.key());
   CachedPage* child = childOf(*p, index);
   insertInto(child, std::move(record));
@@ -286,7 +286,7 @@ void Container::Impl::splitChildren(CachedPage* parent, std::size_t index) {
       continue;
     }
     const std::size_t count = child->records.size();
-    if (count < 2) throw InternalError{1364};
+    if (count < 2) throw InternalError{ContainerDamage::SPLIT_TOO_SMALL};
     const std::size_t middle = count / 2;
     const std::size_t lower = middle, upper = count - middle - 1;
     const std::size_t cut = lower < upper ? middle + 1 : middle;
@@ -331,7 +331,7 @@ bool Container::Impl::eraseFrom(CachedPage* p, ByteView key, std::vector<CachedP
     markChanged(p);
     return true;
   }
-  if (p->records.empty()) throw InternalError{1891};
+  if (p->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
   const std::size_t index = childIndexFor(*p, key);
   CachedPage* child = childOf(*p, index);
   if (!eraseFrom(child, key, emptied)) return false;
@@ -348,12 +348,12 @@ bool Container::Impl::eraseFrom(CachedPage* p, ByteView key, std::vector<CachedP
 }
 
 std::pair<CachedPage*, std::size_t> Container::Impl::findParent(CachedPage* target) {
-  if (target->records.empty()) throw InternalError{1891};
+  if (target->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
   const ByteView key = target->firstKey();
   CachedPage* at = getPage(header.rootPage);
   for (;;) {
-    if (!at->nonLeaf()) throw InternalError{1894};
-    if (at->records.empty()) throw InternalError{1891};
+    if (!at->nonLeaf()) throw InternalError{ContainerDamage::PARENT_NOT_FOUND};
+    if (at->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
     const std::size_t index = childIndexFor(*at, key);
     if (at->children[index] == target->ref) return {at, index};
     at = childOf(*at, index);
@@ -500,8 +500,8 @@ bool Container::findLast(TreeRecord* out) {
 void Container::insert(const TreeRecord& record) { insert(TreeRecord(record)); }
 
 void Container::insert(TreeRecord&& record) {
-  if (record.bytes.size() > page::kMaxRecordBytes) throw InternalError{824};
-  if (record.keyLength > record.bytes.size()) throw InternalError{824};
+  if (record.bytes.size() > page::kMaxRecordBytes) throw InternalError{ContainerDamage::RECORD_TOO_LONG};
+  if (record.keyLength > record.bytes.size()) throw InternalError{ContainerDamage::RECORD_TOO_LONG};
   Impl& d = *impl_;
   d.trimCache();
   d.beginChange();
@@ -515,7 +515,7 @@ void Container::insert(TreeRecord&& record) {
     d.insertInto(d.getPage(d.header.rootPage), std::move(record));
   }
   while (Impl::exceedsLimits(*d.getPage(d.header.rootPage))) {
-    if (d.getPage(d.header.rootPage)->records.size() < 2) throw InternalError{1364};
+    if (d.getPage(d.header.rootPage)->records.size() < 2) throw InternalError{ContainerDamage::SPLIT_TOO_SMALL};
     d.growRoot();
     d.splitChildren(d.getPage(d.header.rootPage), 0);
   }
@@ -539,7 +539,7 @@ bool Container::erase(ByteView key) {
 }
 
 void Container::eraseFound(ByteView key) {
-  if (!erase(key)) throw InternalError{1894};
+  if (!erase(key)) throw InternalError{ContainerDamage::FOUND_RECORD_LOST};
 }
 
 void Container::replace(const TreeRecord& record) { replace(TreeRecord(record)); }
@@ -594,7 +594,7 @@ std::vector<bool> Container::rewriteAll(const std::vector<Bytes>& keys,
 std::uint32_t Container::newRecordNumber() {
   impl_->beginChange();
   const std::uint32_t next = impl_->header.lastRecordNumber + 1;
-  if ((next >> 24) >= 0xFE) throw InternalError{1173};
+  if ((next >> 24) >= 0xFE) throw InternalError{ContainerDamage::NUMBERS_EXHAUSTED};
   impl_->header.lastRecordNumber = next;
   impl_->headerDirty = true;
   return next;
@@ -628,7 +628,7 @@ void Container::walkPages(const std::function<void(const PageInfo&)>& visit) {
     const auto [ref, expectedLevel] = stack.back();
     stack.pop_back();
     CachedPage* p = d.getPage(ref);
-    if (expectedLevel >= 0 && p->level != expectedLevel) throw InternalError{1894};
+    if (expectedLevel >= 0 && p->level != expectedLevel) throw InternalError{ContainerDamage::CHILD_WRONG_LEVEL};
     PageInfo info;
     info.reference = ref;
     info.level = p->level;

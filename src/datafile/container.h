@@ -9,7 +9,7 @@
 //    separator is a copy of the first key of its child's subtree.
 //
 // Errors: structural faults throw InternalError (numbered as the file format
-// defines them); OS failures throw OsFailure. Neither leaves the engine: the
+// defines them, internal_errors.h); OS failures throw OsFailure. Neither leaves the engine: the
 // record layer's guarded entry point turns them into error codes.
 #pragma once
 
@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "datafile/internal_errors.h"
 #include "datafile/os_file.h"
 #include "datafile/record_bytes.h"
 
@@ -123,12 +124,12 @@ class Container {
   const TreeRecord* peekLastLess(ByteView probe);
 
   // Changes, kept in memory until commit(). insert() of a present key throws
-  // InternalError{706}; erase() returns false when the key is absent.
+  // DUPLICATE_KEY; erase() returns false when the key is absent.
   void insert(const TreeRecord& record);
   void insert(TreeRecord&& record);
   bool erase(ByteView key);
   // Erases a record a walk has just found. When its key does not lead back
-  // to it the tree is out of order: InternalError{1894} (a loop that erases
+  // to it the tree is out of order: FOUND_RECORD_LOST (a loop that erases
   // what it finds would otherwise find the same record for ever).
   void eraseFound(ByteView key);
   // Erase (if present) then insert; a record of the same key and length is

@@ -70,7 +70,7 @@ bool Container::Impl::roomBelow(int region, std::uint32_t units) {
 }
 
 void Container::Impl::roomAbove(int region, std::uint32_t units) {
-  if (units > std::uint32_t(region)) throw InternalError{1781};
+  if (units > std::uint32_t(region)) throw InternalError{ContainerDamage::ROOM_TOO_LARGE};
   if (region >= page::kClassCount) return;
   const std::uint32_t gap = gapAbove(region);
   if (gap >= units) return;

@@ -17,15 +17,15 @@ namespace glimra::datafile {
 // ---------------------------------------------------------------- I/O
 
 void Container::Impl::readBlock(std::uint64_t offset, std::uint8_t* buffer, std::size_t length) {
-  if (length % 64 != 0) throw InternalError{2272};
+  if (length % 64 != 0) throw InternalError{ContainerDamage::READ_NOT_BLOCKS};
   std::size_t got = 0;
-  if (file.readAt(offset, buffer, length, &got) != 0) throw InternalError{2277};
-  if (got != length) throw InternalError{2172};
+  if (file.readAt(offset, buffer, length, &got) != 0) throw InternalError{ContainerDamage::READ_FAILED};
+  if (got != length) throw InternalError{ContainerDamage::SHORT_READ};
   hook().decipher(buffer, length);
 }
 
 void Container::Impl::writeBlock(std::uint64_t offset, const std::uint8_t* data, std::size_t length) {
-  if (length % 64 != 0) throw InternalError{2286};
+  if (length % 64 != 0) throw InternalError{ContainerDamage::WRITE_NOT_BLOCKS};
   Bytes copy(data, data + length);
   hook().encipher(copy.data(), copy.size());
   if (int error = file.writeAt(offset, copy.data(), copy.size())) throw OsFailure{error};
@@ -70,7 +70,7 @@ void Container::Impl::writeHeaderAt0(const FileHeader& h) {
 FileHeader Container::Impl::readHeaderAt0(bool* shortFile) {
   std::uint8_t image[page::kHeaderBytes];
   std::size_t got = 0;
-  if (file.readAt(0, image, sizeof image, &got) != 0) throw InternalError{2277};
+  if (file.readAt(0, image, sizeof image, &got) != 0) throw InternalError{ContainerDamage::READ_FAILED};
   *shortFile = got < sizeof image;
   if (*shortFile) return FileHeader{};
   hook().decipher(image, sizeof image);
@@ -139,7 +139,7 @@ void Container::Impl::unlockReaders() {
 // ---------------------------------------------------------------- recovery
 
 void Container::Impl::beginChange() {
-  if (cutShort) throw InternalError{2172};
+  if (cutShort) throw InternalError{ContainerDamage::SHORT_READ};
   if (pendingFound && !owner.dirty()) recover();
 }
 
@@ -204,7 +204,7 @@ void Container::Impl::recover() {
   } else {
     bool shortFile = false;
     result = readHeaderAt0(&shortFile);
-    if (shortFile) throw InternalError{2172};
+    if (shortFile) throw InternalError{ContainerDamage::SHORT_READ};
     result.changeCount += 1;
   }
   result.dataEnd = result.pendingEnd = endOfData(result);
@@ -255,7 +255,7 @@ void Container::refresh(bool forWrite) {
   // a read per operation.
   if (!d.othersMayWrite && (d.headerLoaded || d.fileIsNew)) {
     if (forWrite && d.pendingFound) {
-      if (d.cutShort) throw InternalError{2172};
+      if (d.cutShort) throw InternalError{ContainerDamage::SHORT_READ};
       d.recover();
     }
     return;
@@ -269,7 +269,7 @@ void Container::refresh(bool forWrite) {
   }
   bool invalid = false;
   const FileHeader h = d.readHeaderAt0(&invalid);
-  if (invalid || !Impl::regionsValid(h)) throw InternalError{2172};
+  if (invalid || !Impl::regionsValid(h)) throw InternalError{ContainerDamage::SHORT_READ};
   const bool changed = !d.headerLoaded || h.changeCount != d.diskHeader.changeCount ||
                        h.dataEnd != d.diskHeader.dataEnd || h.pendingEnd != d.diskHeader.pendingEnd;
   if (changed) {
@@ -294,7 +294,7 @@ void Container::refresh(bool forWrite) {
     }
   }
   if (forWrite && d.pendingFound) {
-    if (d.cutShort) throw InternalError{2172};
+    if (d.cutShort) throw InternalError{ContainerDamage::SHORT_READ};
     d.recover();
   }
 }

@@ -868,7 +868,7 @@ int DataFile::step(bool forward) {
   // hold (43) can be repeated and meets the same record again.
   int rc = 0;
   if (cursor_->kind == RecordKind::DATA) {
-    if (foundKey.size() != 9) throw InternalError{RecordDamage::RECORD_LENGTH};
+    if (foundKey.size() != DATA_KEY_BYTES) throw InternalError{RecordDamage::RECORD_LENGTH};
     rc = readRecord(getBigEndian32(foundKey.data() + 5), *found);
   } else {
     auto recordNumber = entryRecordNumber(*found);
@@ -999,7 +999,7 @@ int DataFile::copyTable(const std::string& target) {
       const std::uint8_t kind = record.keyLength > 4 ? key[4] : 0xFF;
       if (kind <= RecordKind::LAST_KEY && record.bytes.size() >= 9) {
         shift(key + record.bytes.size() - 4);  // the record number ends every entry
-      } else if ((kind == RecordKind::DATA && record.keyLength == 9) ||
+      } else if ((kind == RecordKind::DATA && record.keyLength == DATA_KEY_BYTES) ||
                  (kind == RecordKind::MEMO && record.keyLength == 12)) {
         shift(key + 5);
       } else if (kind == RecordKind::COUNTER && record.keyLength == 6 && key[5] != RecordKind::DATA &&

@@ -278,7 +278,7 @@ class Checker {
     const ByteView payload = r.payload();
     switch (kind) {
       case RecordKind::DATA: {
-        if (key.size() != 9) return problem(where + "data record key of " + std::to_string(key.size()) + " bytes");
+        if (key.size() != DATA_KEY_BYTES) return problem(where + "data record key of " + std::to_string(key.size()) + " bytes");
         const std::uint32_t recordNumber = getBigEndian32(key.data() + 5);
         if (recordNumber == 0 || recordNumber > last) problem(where + "record number was never issued");
         if (!t.layout) return;
@@ -451,7 +451,8 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
     container.refresh(false);
     Checker(container, report).run();
   } catch (const InternalError& e) {
-    report.problems.push_back("internal error " + std::to_string(e.number) + " (" + DATA_CORRUPTION_TEXT + ")");
+    report.problems.push_back("internal error " + std::to_string(e.number) + ", " + internalErrorText(e.number) + " (" +
+                              DATA_CORRUPTION_TEXT + ")");
   } catch (const OsFailure& e) {
     report.problems.push_back("read failed: " + osErrorText(e.code));
   } catch (const std::bad_alloc&) {

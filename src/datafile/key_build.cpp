@@ -129,7 +129,7 @@ int KeyBuilder::build(std::size_t key, std::size_t keysDone, std::size_t keysTot
   std::size_t inBatch = 0;
   TreeRecord record;
   while (container_.findFirstGreater(probe, &record) && hasKindPrefix(record.key(), table_, RecordKind::DATA)) {
-    if (record.key().size() != 9 || record.payload().size() != layout_.recordLength)
+    if (record.key().size() != DATA_KEY_BYTES || record.payload().size() != layout_.recordLength)
       throw InternalError{RecordDamage::RECORD_LENGTH};
     const std::uint32_t recordNumber = getBigEndian32(record.key().data() + 5);
     probe.assign(record.key().begin(), record.key().end());

@@ -18,6 +18,10 @@ struct OpenMode {
   unsigned share() const { return value & 0xF0; }
 };
 
+// The open modes the program uses by name.
+inline constexpr OpenMode READ_WRITE_DENY_WRITE{0x22};  // the collection file while the program works on it
+inline constexpr OpenMode READ_ONLY_DENY_NONE{0x40};    // a reader beside a program that writes
+
 class OsFile {
  public:
   virtual ~OsFile() = default;

@@ -66,46 +66,48 @@ void copyShort(std::uint8_t* to, const std::uint8_t* from, std::size_t n) {
 
 void encodeHeader(const FileHeader& h, std::uint8_t* out) {
   std::memset(out, 0, kHeaderBytes);
-  putU32(out + 0, h.headerOffset);
-  putU16(out + 4, h.headerSize);
-  putU32(out + 6, h.dataEnd);
-  putU32(out + 10, h.pendingEnd);
-  std::memcpy(out + 14, kMagic, 4);
-  putU16(out + 18, h.reserved);
-  out[20] = std::uint8_t(h.lastRecordNumber >> 24);
-  out[21] = std::uint8_t(h.lastRecordNumber >> 16);
-  out[22] = std::uint8_t(h.lastRecordNumber >> 8);
-  out[23] = std::uint8_t(h.lastRecordNumber);
-  putU32(out + 24, h.changeCount);
-  putU32(out + 28, std::uint32_t(h.rootPage));
-  for (int i = 0; i < 60; ++i) {
-    putU32(out + 32 + 4 * i, h.regionStart[i]);
-    putU32(out + 272 + 4 * i, h.regionEnd[i]);
+  putU32(out + header::HEADER_OFFSET, h.headerOffset);
+  putU16(out + header::HEADER_SIZE, h.headerSize);
+  putU32(out + header::DATA_END, h.dataEnd);
+  putU32(out + header::PENDING_END, h.pendingEnd);
+  std::memcpy(out + header::MAGIC, kMagic, sizeof kMagic);
+  putU16(out + header::RESERVED, h.reserved);
+  std::uint8_t* number = out + header::LAST_RECORD_NUMBER;  // big-endian
+  number[0] = std::uint8_t(h.lastRecordNumber >> 24);
+  number[1] = std::uint8_t(h.lastRecordNumber >> 16);
+  number[2] = std::uint8_t(h.lastRecordNumber >> 8);
+  number[3] = std::uint8_t(h.lastRecordNumber);
+  putU32(out + header::CHANGE_COUNT, h.changeCount);
+  putU32(out + header::ROOT_PAGE, std::uint32_t(h.rootPage));
+  for (int i = 0; i < header::REGION_ENTRIES; ++i) {
+    putU32(out + header::REGION_START + 4 * i, h.regionStart[i]);
+    putU32(out + header::REGION_END + 4 * i, h.regionEnd[i]);
   }
 }
 
 FileHeader decodeHeader(const std::uint8_t* in) {
   FileHeader h;
-  h.headerOffset = getU32(in + 0);
-  h.headerSize = getU16(in + 4);
-  h.dataEnd = getU32(in + 6);
-  h.pendingEnd = getU32(in + 10);
-  h.reserved = getU16(in + 18);
-  h.lastRecordNumber = (std::uint32_t(in[20]) << 24) | (std::uint32_t(in[21]) << 16) |
-                       (std::uint32_t(in[22]) << 8) | std::uint32_t(in[23]);
-  h.changeCount = getU32(in + 24);
-  h.rootPage = std::int32_t(getU32(in + 28));
-  for (int i = 0; i < 60; ++i) {
-    h.regionStart[i] = getU32(in + 32 + 4 * i);
-    h.regionEnd[i] = getU32(in + 272 + 4 * i);
+  h.headerOffset = getU32(in + header::HEADER_OFFSET);
+  h.headerSize = getU16(in + header::HEADER_SIZE);
+  h.dataEnd = getU32(in + header::DATA_END);
+  h.pendingEnd = getU32(in + header::PENDING_END);
+  h.reserved = getU16(in + header::RESERVED);
+  const std::uint8_t* number = in + header::LAST_RECORD_NUMBER;  // big-endian
+  h.lastRecordNumber = (std::uint32_t(number[0]) << 24) | (std::uint32_t(number[1]) << 16) |
+                       (std::uint32_t(number[2]) << 8) | std::uint32_t(number[3]);
+  h.changeCount = getU32(in + header::CHANGE_COUNT);
+  h.rootPage = std::int32_t(getU32(in + header::ROOT_PAGE));
+  for (int i = 0; i < header::REGION_ENTRIES; ++i) {
+    h.regionStart[i] = getU32(in + header::REGION_START + 4 * i);
+    h.regionEnd[i] = getU32(in + header::REGION_END + 4 * i);
   }
   return h;
 }
 
-bool hasMagic(const std::uint8_t* in) { return std::memcmp(in + 14, kMagic, 4) == 0; }
+bool hasMagic(const std::uint8_t* in) { return std::memcmp(in + header::MAGIC, kMagic, sizeof kMagic) == 0; }
 
 std::size_t recordCost(const TreeRecord& record, bool nonLeaf) {
-  return record.bytes.size() + 5 + (nonLeaf ? 4 : 0);
+  return record.bytes.size() + kRecordOverhead + (nonLeaf ? kChildReferenceBytes : 0);
 }
 
 std::size_t sizeBoundOf(const std::vector<TreeRecord>& records, bool nonLeaf) {
@@ -122,21 +124,21 @@ Bytes prefixEncode(const std::vector<TreeRecord>& records) {
     std::uint8_t flags = 0;
     std::size_t shared = 0;
     if (previous == nullptr) {
-      flags = 0xC0;
+      flags = kNewLength | kNewKeyLength;
     } else {
-      if (previous->bytes.size() != length) flags |= 0x80;
-      if (previous->keyLength != r.keyLength) flags |= 0x40;
-      const std::size_t limit = std::min<std::size_t>({63, length, previous->bytes.size()});
+      if (previous->bytes.size() != length) flags |= kNewLength;
+      if (previous->keyLength != r.keyLength) flags |= kNewKeyLength;
+      const std::size_t limit = std::min<std::size_t>({kSharedMask, length, previous->bytes.size()});
       while (shared < limit && previous->bytes[shared] == r.bytes[shared]) ++shared;
       flags |= std::uint8_t(shared);
     }
     out.push_back(flags);
     std::uint8_t field[2];
-    if (flags & 0x80) {
+    if (flags & kNewLength) {
       putU16(field, std::uint16_t(length));
       out.insert(out.end(), field, field + 2);
     }
-    if (flags & 0x40) {
+    if (flags & kNewKeyLength) {
       putU16(field, r.keyLength);
       out.insert(out.end(), field, field + 2);
     }
@@ -151,29 +153,29 @@ std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t lengt
   records.reserve(count);
   std::size_t pos = 0;
   auto need = [&](std::size_t n) {
-    if (length - pos < n) throw InternalError{1602};
+    if (length - pos < n) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
   };
   for (std::size_t i = 0; i < count; ++i) {
     need(1);
     const std::uint8_t flags = data[pos++];
-    const std::size_t shared = flags & 0x3F;
-    if (i == 0 && (flags & 0xC0) != 0xC0) throw InternalError{1602};
-    if (i == 0 && shared != 0) throw InternalError{1602};
+    const std::size_t shared = flags & kSharedMask;
+    if (i == 0 && (flags & (kNewLength | kNewKeyLength)) != (kNewLength | kNewKeyLength)) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
+    if (i == 0 && shared != 0) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
     TreeRecord r;
     std::size_t recordLength = i == 0 ? 0 : records.back().bytes.size();
     r.keyLength = i == 0 ? 0 : records.back().keyLength;
-    if (flags & 0x80) {
+    if (flags & kNewLength) {
       need(2);
       recordLength = getU16(data + pos);
       pos += 2;
     }
-    if (flags & 0x40) {
+    if (flags & kNewKeyLength) {
       need(2);
       r.keyLength = getU16(data + pos);
       pos += 2;
     }
-    if (r.keyLength > recordLength || shared > recordLength) throw InternalError{1602};
-    if (i > 0 && shared > records.back().bytes.size()) throw InternalError{1602};
+    if (r.keyLength > recordLength || shared > recordLength) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
+    if (i > 0 && shared > records.back().bytes.size()) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
     need(recordLength - shared);
     r.bytes.resizeForOverwrite(recordLength);
     if (shared > 0) copyShort(r.bytes.data(), records.back().bytes.data(), shared);
@@ -181,7 +183,7 @@ std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t lengt
     pos += recordLength - shared;
     records.push_back(std::move(r));
   }
-  if (pos != length) throw InternalError{1602};
+  if (pos != length) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
   return records;
 }
 
@@ -189,7 +191,7 @@ void putCount(Bytes& out, std::size_t count) {
   do {
     std::uint8_t group = std::uint8_t(count & 0x7F);
     count >>= 7;
-    if (count != 0) group |= 0x80;
+    if (count != 0) group |= kMoreGroups;
     out.push_back(group);
   } while (count != 0);
 }
@@ -250,29 +252,29 @@ std::size_t RunReader::readCount() {
   std::size_t value = 0;
   int shift = 0;
   for (;;) {
-    if (pos_ >= length_ || shift > 28) throw InternalError{1602};
+    if (pos_ >= length_ || shift > 28) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
     const std::uint8_t group = data_[pos_++];
     value |= std::size_t(group & 0x7F) << shift;
     shift += 7;
-    if ((group & 0x80) == 0) return value;
+    if ((group & kMoreGroups) == 0) return value;
   }
 }
 
 // The stream alternates a literal count and its literals with a repeat count,
 // until the expansion is complete; next() has used up the chunk before.
 RunReader::Piece RunReader::nextChunk(std::size_t limit) {
-  if (produced_ >= expected_ || limit == 0 || !compressed_) throw InternalError{1602};
+  if (produced_ >= expected_ || limit == 0 || !compressed_) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
   for (;;) {
     if (repeatDue_) {
       repeatDue_ = false;
       const std::size_t repeats = readCount();
-      if (repeats > expected_ - produced_) throw InternalError{530};
-      if (produced_ == 0 && repeats > 0) throw InternalError{530};
+      if (repeats > expected_ - produced_) throw InternalError{ContainerDamage::REPEAT_OVERRUN};
+      if (produced_ == 0 && repeats > 0) throw InternalError{ContainerDamage::REPEAT_OVERRUN};
       repeatsLeft_ = repeats;
     } else {
       const std::size_t literals = readCount();
-      if (literals > expected_ - produced_) throw InternalError{522};
-      if (literals > length_ - pos_) throw InternalError{1602};
+      if (literals > expected_ - produced_) throw InternalError{ContainerDamage::LITERAL_OVERRUN};
+      if (literals > length_ - pos_) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
       literalsLeft_ = literals;
       repeatDue_ = true;
     }
@@ -318,7 +320,7 @@ EncodedBody encodeBody(const std::vector<TreeRecord>& records, bool nonLeaf) {
   Bytes plain = prefixEncode(records);
   const std::size_t expanded = fixed + plain.size();
   const std::size_t bound = sizeBoundOf(records, nonLeaf);
-  if (expanded > bound) throw InternalError{1659};
+  if (expanded > bound) throw InternalError{ContainerDamage::OVER_SIZE_BOUND};
   Bytes packed;
   const bool runs = compress(plain, &packed);
   if (runs && roundUp(fixed + packed.size(), kUnit) < roundUp(expanded, kUnit)) {
@@ -328,7 +330,7 @@ EncodedBody encodeBody(const std::vector<TreeRecord>& records, bool nonLeaf) {
     e.body = std::move(plain);
   }
   const std::size_t stored = fixed + e.body.size();
-  if (roundUp(stored, kUnit) > kMaxStoredRounded) throw InternalError{1678};
+  if (roundUp(stored, kUnit) > kMaxStoredRounded) throw InternalError{ContainerDamage::PAGE_TOO_LARGE};
   e.storedSize = std::uint16_t(stored);
   e.expandedSize = std::uint16_t(expanded);
   e.sizeBound = std::uint16_t(std::min<std::size_t>(bound, 0xFFFF));
@@ -339,17 +341,17 @@ Bytes assemblePage(const EncodedBody& e, std::uint32_t pageOffset, std::uint8_t 
                    const std::vector<std::int32_t>& children, std::size_t recordCount) {
   Bytes image(roundUp(e.storedSize, kUnit), kPadding);
   std::uint8_t* p = image.data();
-  putU32(p + 0, pageOffset);
-  putU16(p + 4, e.storedSize);
-  putU16(p + 6, e.expandedSize);
-  putU16(p + 8, e.sizeBound);
-  putU16(p + 10, std::uint16_t(recordCount));
-  p[12] = level;
+  putU32(p + field::PAGE_OFFSET, pageOffset);
+  putU16(p + field::STORED_SIZE, e.storedSize);
+  putU16(p + field::EXPANDED_SIZE, e.expandedSize);
+  putU16(p + field::SIZE_BOUND, e.sizeBound);
+  putU16(p + field::RECORD_COUNT, std::uint16_t(recordCount));
+  p[field::LEVEL] = level;
   std::size_t pos = kPageHeaderBytes;
   if (level > 0) {
     for (std::int32_t child : children) {
       putU32(p + pos, std::uint32_t(child));
-      pos += 4;
+      pos += kChildReferenceBytes;
     }
   }
   if (!e.body.empty()) std::memcpy(p + pos, e.body.data(), e.body.size());
@@ -362,21 +364,21 @@ DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expecte
 }
 
 DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expectedClass, Bytes& scratch) {
-  if (length < kPageHeaderBytes) throw InternalError{1602};
+  if (length < kPageHeaderBytes) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
   DecodedPage d;
-  d.pageOffset = getU32(data + 0);
-  d.storedSize = getU16(data + 4);
-  d.expandedSize = getU16(data + 6);
-  d.sizeBound = getU16(data + 8);
-  const std::size_t count = getU16(data + 10);
-  d.level = data[12];
-  if (expectedClass != 0 && classOf(d.storedSize) != expectedClass) throw InternalError{1477};
-  if (d.storedSize < kPageHeaderBytes || d.storedSize > length) throw InternalError{1477};
-  const std::size_t fixed = kPageHeaderBytes + (d.level > 0 ? 4 * count : 0);
-  if (fixed > d.storedSize || d.expandedSize < d.storedSize) throw InternalError{1602};
+  d.pageOffset = getU32(data + field::PAGE_OFFSET);
+  d.storedSize = getU16(data + field::STORED_SIZE);
+  d.expandedSize = getU16(data + field::EXPANDED_SIZE);
+  d.sizeBound = getU16(data + field::SIZE_BOUND);
+  const std::size_t count = getU16(data + field::RECORD_COUNT);
+  d.level = data[field::LEVEL];
+  if (expectedClass != 0 && classOf(d.storedSize) != expectedClass) throw InternalError{ContainerDamage::WRONG_CLASS};
+  if (d.storedSize < kPageHeaderBytes || d.storedSize > length) throw InternalError{ContainerDamage::WRONG_CLASS};
+  const std::size_t fixed = kPageHeaderBytes + (d.level > 0 ? kChildReferenceBytes * count : 0);
+  if (fixed > d.storedSize || d.expandedSize < d.storedSize) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
   if (d.level > 0) d.children.reserve(count);
   for (std::size_t i = 0; d.level > 0 && i < count; ++i)
-    d.children.push_back(std::int32_t(getU32(data + kPageHeaderBytes + 4 * i)));
+    d.children.push_back(std::int32_t(getU32(data + field::CHILDREN + kChildReferenceBytes * i)));
   d.compressed = d.storedSize < d.expandedSize;
   const std::size_t expanded = d.expandedSize - fixed;
   if (d.compressed && count == 1 && expanded >= kFirstRecordHeader) {
@@ -387,8 +389,8 @@ DecodedPage decodePage(const std::uint8_t* data, std::size_t length, int expecte
     r.bytes.resizeForOverwrite(expanded - kFirstRecordHeader);
     expandRuns(data + fixed, d.storedSize - fixed, expanded, first, kFirstRecordHeader, r.bytes.data());
     r.keyLength = getU16(first + 3);
-    if (first[0] != 0xC0 || getU16(first + 1) != r.bytes.size() || r.keyLength > r.bytes.size())
-      throw InternalError{1602};
+    if (first[0] != (kNewLength | kNewKeyLength) || getU16(first + 1) != r.bytes.size() || r.keyLength > r.bytes.size())
+      throw InternalError{ContainerDamage::RECORDS_OVERRUN};
     d.records.push_back(std::move(r));
   } else if (d.compressed) {
     decompressInto(data + fixed, d.storedSize - fixed, expanded, scratch);

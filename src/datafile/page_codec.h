@@ -5,6 +5,59 @@
 // encode/decode. Decoding checks every length against the bytes present and
 // throws InternalError with the format's number on any inconsistency; encoding
 // never produces a page that decoding would refuse.
+//
+// The file format
+// ===============
+// Integers of the header, of page headers and of child references are
+// little-endian; the record number in the header (and inside record keys) is
+// big-endian, so that keys compare byte by byte. A page reference r >= 0 is
+// the page at file offset r * 256 + 512; a negative one is a page that lives
+// only in memory so far. Every read and write moves a multiple of 64 bytes.
+//
+// File header (offset 0, kHeaderBytes = 512 bytes)
+//   offset  width      field              meaning
+//   0       u32        headerOffset       0, the header's own offset
+//   4       u16        headerSize         512
+//   6       u32        dataEnd            end of the committed data, start of the pending area
+//   10      u32        pendingEnd         end of the pending area; = dataEnd when nothing is pending
+//   14      4 bytes    magic              kMagic
+//   18      u16        reserved           kept as read, 0 in a new file
+//   20      4 bytes    lastRecordNumber   big-endian; its first byte stays below 0xFE
+//   24      u32        changeCount        +1 per commit; readers compare it to know their cache is stale
+//   28      i32        rootPage           reference of the root page; -1 for an empty tree
+//   32      60 x u32   regionStart[i]     first unit of region i (class i, 1..59); entry 0 unused
+//   272     60 x u32   regionEnd[i]       one past the last unit of region i; entry 0 unused
+//
+// Page (class i occupies i * kUnit bytes in region i; regions are packed and
+// in class order, the gap above region i is free space)
+//   offset  width      field              meaning
+//   0       u32        pageOffset         the page's own file offset (recovery copies a pending copy home by it)
+//   4       u16        storedSize         bytes as stored, header included; rounds up to the class
+//   6       u16        expandedSize       bytes after decompression; = storedSize when stored plain
+//   8       u16        sizeBound          13 + sum(record length + 5), + 4 per record on a non-leaf page
+//   10      u16        recordCount
+//   12      u8         level              0 for a leaf, height above the leaves otherwise
+//   13      n x u32    children           non-leaf pages only: the child under each record; never compressed
+//   then               records            prefix-coded, run-length compressed when that saves a unit
+//   storedSize..       padding            kPadding up to the next multiple of kUnit
+//
+// Record framing (prefix coding), one after another in key order:
+//   u8 flags F;  if F & kNewLength: u16 record length;  if F & kNewKeyLength: u16 key length;
+//   then the record's bytes from F & kSharedMask on (its first F & kSharedMask bytes, at most 63,
+//   are those of the previous record). A length not given is the previous record's. The first
+//   record of a page sets both length bits and shares nothing.
+//
+// Run-length compression of the bytes after the children: counts are base-128
+// groups, low group first, kMoreGroups set on every group but the last; the
+// stream alternates a literal count L and L bytes, then a repeat count R
+// (repeat the last byte R more times), until the expanded size is reached.
+// A run shorter than 4 bytes stays literal; a page without a run of 4 is
+// stored plain, and so is one whose compressed form saves no unit.
+//
+// The tree: one B+-tree of every record of the file, keys compared as
+// unsigned bytes (a shorter key first on an equal prefix), unique. A leaf
+// holds the records; a non-leaf page holds per child a separator, a copy of
+// the key of the first record below it, with the child's reference.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +78,43 @@ constexpr std::size_t kCrowdedRecordCount = 20;
 constexpr std::size_t kMaxStoredRounded = 15104;  // < 15105
 constexpr std::uint8_t kPadding = 0xB0;
 constexpr std::uint8_t kMagic[4] = {0x74, 0x4F, 0x70, 0x53};
+
+// Offsets of the file header's fields.
+namespace header {
+constexpr std::size_t HEADER_OFFSET = 0;
+constexpr std::size_t HEADER_SIZE = 4;
+constexpr std::size_t DATA_END = 6;
+constexpr std::size_t PENDING_END = 10;
+constexpr std::size_t MAGIC = 14;
+constexpr std::size_t RESERVED = 18;
+constexpr std::size_t LAST_RECORD_NUMBER = 20;
+constexpr std::size_t CHANGE_COUNT = 24;
+constexpr std::size_t ROOT_PAGE = 28;
+constexpr std::size_t REGION_START = 32;
+constexpr std::size_t REGION_END = 272;
+constexpr int REGION_ENTRIES = 60;  // entry 0 unused, then classes 1..59
+static_assert(REGION_END == REGION_START + 4 * REGION_ENTRIES && REGION_END + 4 * REGION_ENTRIES <= kHeaderBytes);
+}  // namespace header
+
+// Offsets of a page header's fields.
+namespace field {
+constexpr std::size_t PAGE_OFFSET = 0;
+constexpr std::size_t STORED_SIZE = 4;
+constexpr std::size_t EXPANDED_SIZE = 6;
+constexpr std::size_t SIZE_BOUND = 8;
+constexpr std::size_t RECORD_COUNT = 10;
+constexpr std::size_t LEVEL = 12;
+constexpr std::size_t CHILDREN = 13;
+static_assert(CHILDREN == kPageHeaderBytes);
+}  // namespace field
+constexpr std::size_t kChildReferenceBytes = 4;
+constexpr std::size_t kRecordOverhead = 5;  // a record's cost in sizeBound beyond its bytes
+
+// The flags byte of a prefix-coded record.
+constexpr std::uint8_t kNewLength = 0x80;
+constexpr std::uint8_t kNewKeyLength = 0x40;
+constexpr std::uint8_t kSharedMask = 0x3F;
+constexpr std::uint8_t kMoreGroups = 0x80;  // a count group followed by another
 
 inline std::uint16_t getU16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
 inline std::uint32_t getU32(const std::uint8_t* p) {

@@ -24,9 +24,9 @@ std::uint32_t getLittleEndian32(const std::uint8_t* at) {
 }
 
 Bytes kindPrefix(std::uint32_t table, std::uint8_t kind) {
-  Bytes key(5);
+  Bytes key(KIND_PREFIX_BYTES);
   putBigEndian32(key.data(), table);
-  key[4] = kind;
+  key[KIND_PREFIX_BYTES - 1] = kind;
   return key;
 }
 
@@ -36,13 +36,13 @@ Bytes kindUpperBound(std::uint32_t table, std::uint8_t kind) {
 }
 
 bool hasKindPrefix(ByteView key, std::uint32_t table, std::uint8_t kind) {
-  return key.size() >= 5 && getBigEndian32(key.data()) == table && key[4] == kind;
+  return key.size() >= KIND_PREFIX_BYTES && getBigEndian32(key.data()) == table && key[KIND_PREFIX_BYTES - 1] == kind;
 }
 
 Bytes dataRecordKey(std::uint32_t table, std::uint32_t recordNumber) {
   Bytes key = kindPrefix(table, RecordKind::DATA);
-  key.resize(9);
-  putBigEndian32(key.data() + 5, recordNumber);
+  key.resize(DATA_KEY_BYTES);
+  putBigEndian32(key.data() + RECORD_NUMBER_AT, recordNumber);
   return key;
 }
 
@@ -67,11 +67,11 @@ Bytes characterTablesKey(std::uint32_t table) {
 
 Bytes memoPieceKey(std::uint32_t table, std::uint32_t recordNumber, std::uint8_t memo, std::uint16_t piece) {
   Bytes key = kindPrefix(table, RecordKind::MEMO);
-  key.resize(12);
-  putBigEndian32(key.data() + 5, recordNumber);
-  key[9] = memo;
-  key[10] = static_cast<std::uint8_t>(piece >> 8);
-  key[11] = static_cast<std::uint8_t>(piece);
+  key.resize(MEMO_KEY_BYTES);
+  putBigEndian32(key.data() + RECORD_NUMBER_AT, recordNumber);
+  key[DATA_KEY_BYTES] = memo;
+  key[DATA_KEY_BYTES + 1] = static_cast<std::uint8_t>(piece >> 8);
+  key[DATA_KEY_BYTES + 2] = static_cast<std::uint8_t>(piece);
   return key;
 }
 
@@ -84,7 +84,7 @@ Bytes tableNameKey(std::string_view name) {
 }
 
 Bytes Counter::payload() const {
-  Bytes bytes(8);
+  Bytes bytes(COUNTER_PAYLOAD_BYTES);
   store(bytes.data());
   return bytes;
 }
@@ -95,7 +95,7 @@ void Counter::store(std::uint8_t* out8) const {
 }
 
 std::optional<Counter> Counter::parse(ByteView payload) {
-  if (payload.size() < 8) return std::nullopt;
+  if (payload.size() < COUNTER_PAYLOAD_BYTES) return std::nullopt;
   return Counter{getLittleEndian32(payload.data()), getLittleEndian32(payload.data() + 4)};
 }
 

@@ -28,6 +28,15 @@ constexpr std::uint8_t TABLE_NAME = 0xFE;
 constexpr std::uint8_t TRANSACTION_MARKER = 0xFF;
 }  // namespace RecordKind
 
+// Key lengths: every table's key starts with the table number and the kind
+// byte; a data record's key adds the record number; a memo piece's the record
+// number, the memo number and the piece number (big-endian).
+constexpr std::size_t KIND_PREFIX_BYTES = 5;
+constexpr std::size_t RECORD_NUMBER_AT = KIND_PREFIX_BYTES;
+constexpr std::size_t DATA_KEY_BYTES = KIND_PREFIX_BYTES + 4;
+constexpr std::size_t MEMO_KEY_BYTES = DATA_KEY_BYTES + 1 + 2;
+constexpr std::size_t COUNTER_PAYLOAD_BYTES = 8;
+
 constexpr std::size_t MAX_KEYS = RecordKind::LAST_KEY + 1;
 constexpr std::size_t DEFINITION_PIECE_SIZE = 512;
 constexpr std::size_t MEMO_PIECE_SIZE = 256;

@@ -14,7 +14,7 @@ namespace glimra::datafile {
 namespace {
 
 constexpr std::size_t kDataKeyLength = 9;  // table number, kind byte, record number
-constexpr std::size_t kSharedMost = 63;    // the longest prefix a record shares with the one before
+constexpr std::size_t kSharedMost = page::kSharedMask;  // the longest prefix a record shares with the one before
 
 // Tests one record image, given piece by piece in order: literal bytes and
 // runs of one byte. It keeps the image condensed (runs cut to the text's
@@ -119,13 +119,13 @@ class Search {
   // One stored page: its slot of sizeClass x 256 bytes. Checked as decoding
   // the page would check it, as far as the search reads it.
   void page(const std::uint8_t* slot, int sizeClass) {
-    const std::size_t storedSize = page::getU16(slot + 4);
-    const std::size_t expandedSize = page::getU16(slot + 6);
-    const std::size_t count = page::getU16(slot + 10);
-    const std::uint8_t level = slot[12];
-    if (page::classOf(storedSize) != sizeClass || storedSize < page::kPageHeaderBytes) throw InternalError{1477};
+    const std::size_t storedSize = page::getU16(slot + page::field::STORED_SIZE);
+    const std::size_t expandedSize = page::getU16(slot + page::field::EXPANDED_SIZE);
+    const std::size_t count = page::getU16(slot + page::field::RECORD_COUNT);
+    const std::uint8_t level = slot[page::field::LEVEL];
+    if (page::classOf(storedSize) != sizeClass || storedSize < page::kPageHeaderBytes) throw InternalError{ContainerDamage::WRONG_CLASS};
     const std::size_t fixed = page::kPageHeaderBytes + (level > 0 ? 4 * count : 0);
-    if (fixed > storedSize || expandedSize < storedSize) throw InternalError{1602};
+    if (fixed > storedSize || expandedSize < storedSize) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
     if (level > 0 || expandedSize < smallestDataPage_) return;
     if (!mayHoldText(slot + fixed, storedSize - fixed)) return;
     page::RunReader reader(slot + fixed, storedSize - fixed, expandedSize - fixed, storedSize < expandedSize);
@@ -189,20 +189,20 @@ class Search {
     for (std::size_t i = 0; i < count; ++i) {
       std::uint8_t flags = 0;
       pull(reader, &flags, 1);
-      const std::size_t shared = flags & 0x3F;
-      if (i == 0 && ((flags & 0xC0) != 0xC0 || shared != 0)) throw InternalError{1602};
+      const std::size_t shared = flags & page::kSharedMask;
+      if (i == 0 && ((flags & (page::kNewLength | page::kNewKeyLength)) != (page::kNewLength | page::kNewKeyLength) || shared != 0)) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
       const std::size_t previousLength = length;
       std::uint8_t field[2];
-      if (flags & 0x80) {
+      if (flags & page::kNewLength) {
         pull(reader, field, 2);
         length = page::getU16(field);
       }
-      if (flags & 0x40) {
+      if (flags & page::kNewKeyLength) {
         pull(reader, field, 2);
         keyLength = page::getU16(field);
       }
-      if (keyLength > length || shared > length || (i > 0 && shared > previousLength)) throw InternalError{1602};
-      if (length - shared > reader.remaining()) throw InternalError{1602};
+      if (keyLength > length || shared > length || (i > 0 && shared > previousLength)) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
+      if (length - shared > reader.remaining()) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
       const std::size_t headLength = std::min(length, kSharedMost);
       std::memcpy(head, previous, shared);
       if (headLength > shared) pull(reader, head + shared, headLength - shared);
@@ -210,13 +210,13 @@ class Search {
       if (RecordTest* test = dataRecord(head, length, keyLength)) {
         test->add(head + kDataKeyLength, headLength - kDataKeyLength);
         feed(reader, rest, test);
-        if (test->matched()) matches_.push_back(getBigEndian32(head + 5));
+        if (test->matched()) matches_.push_back(getBigEndian32(head + RECORD_NUMBER_AT));
       } else {
         feed(reader, rest, nullptr);
       }
       std::swap(previous, head);
     }
-    if (reader.remaining() != 0) throw InternalError{1602};
+    if (reader.remaining() != 0) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
   }
 
   // The test, begun, when the record is one of the table's data records to
@@ -227,7 +227,7 @@ class Search {
       return nullptr;
     if (keyLength != kDataKeyLength || length - keyLength != recordLength_)
       throw InternalError{RecordDamage::RECORD_LENGTH};
-    if (getBigEndian32(head + 5) <= after_) return nullptr;
+    if (getBigEndian32(head + RECORD_NUMBER_AT) <= after_) return nullptr;
     test_.begin();
     return &test_;
   }

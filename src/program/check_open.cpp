@@ -16,7 +16,7 @@ using collection::Warning::INVALID_KEY;
 using collection::Warning::KEY_REBUILD_ERROR;
 namespace FileError = datafile::FileError;
 
-constexpr std::uint8_t DEFAULT_OPEN_MODE = 0x22;
+constexpr std::uint8_t DEFAULT_OPEN_MODE = datafile::READ_WRITE_DENY_WRITE.value;
 
 // The procedure's state: the file, the open mode and whether it has returned.
 struct CheckOpen {

@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <set>
+#include <string>
 
 #include "container_support.h"
+#include "datafile/file_errors.h"
 
 namespace glimra::datafile::testing {
 namespace {
@@ -358,7 +361,7 @@ TEST(ContainerFormat, DamagedFilesGiveNumberedInternalErrors) {
        [&](Bytes& b) { page::putU16(&b[leaf + 4], std::uint16_t(getU16(&b[leaf + 4]) + 256)); }, 1477},
       {"one record too many", [&](Bytes& b) { page::putU16(&b[leaf + 10], std::uint16_t(getU16(&b[leaf + 10]) + 1)); },
        1602},
-      {"child on the wrong level", [&](Bytes& b) { b[root + 12] = 7; }, 1894},
+      {"child on the wrong level", [&](Bytes& b) { b[root + 12] = 7; }, 1895},
       {"file cut inside a page", [&](Bytes& b) { b.resize(leaf + 100); }, 2172},
   };
   for (const auto& c : cases) {
@@ -373,6 +376,25 @@ TEST(ContainerFormat, DamagedFilesGiveNumberedInternalErrors) {
     } catch (const InternalError& e) {
       EXPECT_EQ(e.number, c.error) << c.name;
     }
+  }
+}
+
+// Each internal error number stands for one condition, with a text of its own.
+TEST(ContainerFormat, EveryInternalErrorHasItsOwnText) {
+  using namespace ContainerDamage;
+  const int numbers[] = {LITERAL_OVERRUN, REPEAT_OVERRUN,   DUPLICATE_KEY,    RECORD_TOO_LONG, NUMBERS_EXHAUSTED,
+                         SPLIT_TOO_SMALL, WRONG_CLASS,      RECORDS_OVERRUN,  OVER_SIZE_BOUND, PAGE_TOO_LARGE,
+                         OUTSIDE_REGIONS, ROOM_TOO_LARGE,   EMPTY_PARENT,     PARENT_NOT_FOUND, CHILD_WRONG_LEVEL,
+                         FOUND_RECORD_LOST, SHORT_READ,     READ_NOT_BLOCKS,  READ_FAILED,     WRITE_NOT_BLOCKS,
+                         RecordDamage::ENTRY_WITHOUT_RECORD, RecordDamage::RECORD_LENGTH, RecordDamage::COUNTER};
+  std::set<int> seenNumbers;
+  std::set<std::string> seenTexts;
+  for (int number : numbers) {
+    SCOPED_TRACE(number);
+    EXPECT_TRUE(seenNumbers.insert(number).second) << "number used twice";
+    const std::string text = internalErrorText(number);
+    EXPECT_NE(text, internalErrorText(0));
+    EXPECT_TRUE(seenTexts.insert(text).second) << "text used twice: " << text;
   }
 }
 

@@ -118,7 +118,7 @@ TEST(DamagedFileWalk, APieceItsKeyDoesNotLeadToEndsTheWriteWithDamage) {
     DataFile file(fs);
     file.setName("memo.dat\\!" + table);
     if (file.open(OpenMode{0x22}) != 0) continue;
-    if (file.add() == 90 && file.fileErrorCode() == "1894") ++damaged;
+    if (file.add() == 90 && file.fileErrorCode() == "1896") ++damaged;
     file.close();
   }
   EXPECT_GT(damaged, 0);
