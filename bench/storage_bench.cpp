@@ -15,6 +15,7 @@
 // Usage: glimra-bench [--quick] [--json] [--reps N] [--dir DIR]
 //                     [--only WORKLOAD] [--engine ours|sqlite]
 //                     [--durable N] [--bulk N] [--save N] [--bulk-batch N]
+//                     [--cache-bytes N]   (ours' page cache budget for the reads)
 //        glimra-bench --load [benchmark flags]   (the main window's load benchmark)
 #include <sqlite3.h>
 #include <unistd.h>
@@ -124,8 +125,10 @@ struct Ours {
   CountingFileSystem fs{glimra::datafile::posixFileSystem()};
   GlRecord buffer;
   glimra::datafile::DataFile file{fs};
-  explicit Ours(const fs::path& path, bool create) {
+  // cacheBytes: the page cache's budget (0: the default).
+  Ours(const fs::path& path, bool create, std::size_t cacheBytes = 0) {
     file.declare(glimra::collection::glimraDeclaration(), &buffer);
+    if (cacheBytes) file.setPageCacheBytes(cacheBytes);
     file.setName(path.string());
     if (create && file.create() != 0) fail("create: " + glimra::datafile::describeError(file));
     if (file.open(glimra::datafile::OpenMode{0x22}) != 0) fail("open: " + glimra::datafile::describeError(file));
@@ -244,6 +247,7 @@ struct Options {
   bool quick = false, json = false;
   int reps = 0;
   std::size_t durable = 0, bulk = 0, save = 0, bulkBatch = 0;
+  std::size_t cacheBytes = 0;  // ours' page cache budget; 0: the default
   std::string only, engine;
   fs::path dir;
 };
@@ -348,7 +352,7 @@ class Bench {
     at("bulk_add", "ours").size = fileBytes(path);
     at("file_size", "ours").times.push_back(double(fileBytes(path)));
 
-    Ours o(path, false);
+    Ours o(path, false, opt_.cacheBytes);
     pointers_.clear();
     o.check(o.file.setFile(), "set");
     while (o.file.next() == 0) pointers_.push_back(o.file.pointer());
@@ -673,13 +677,14 @@ int main(int argc, char** argv) {
     else if (a == "--bulk") opt.bulk = std::strtoul(value().c_str(), nullptr, 10);
     else if (a == "--save") opt.save = std::strtoul(value().c_str(), nullptr, 10);
     else if (a == "--bulk-batch") opt.bulkBatch = std::strtoul(value().c_str(), nullptr, 10);
+    else if (a == "--cache-bytes") opt.cacheBytes = std::strtoul(value().c_str(), nullptr, 10);
     else if (a == "--only") opt.only = value();
     else if (a == "--engine") opt.engine = value();
     else {
       std::fprintf(stderr,
                    "usage: glimra-bench [--quick] [--json] [--reps N] [--dir DIR] [--only WORKLOAD] "
                    "[--engine ours|sqlite]\n                    [--durable N] [--bulk N] [--save N] "
-                   "[--bulk-batch N]\n       glimra-bench --load [benchmark flags]\n");
+                   "[--bulk-batch N] [--cache-bytes N]\n       glimra-bench --load [benchmark flags]\n");
       return 2;
     }
   }

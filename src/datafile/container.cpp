@@ -9,8 +9,20 @@
 namespace glimra::datafile {
 
 namespace {
-constexpr std::size_t kCacheHigh = 100;
-constexpr std::size_t kCacheLow = 20;
+constexpr std::size_t kCacheLow = 20;  // the cache never drops below this many pages
+// A page left unused this many uses longer than four times the cache's
+// average age is let go even within the budget.
+constexpr std::uint64_t kAgeMargin = 100;
+
+// The bytes a page holds in memory: the page, its records (and those held
+// apart from them) and its child references.
+std::size_t memoryOf(const CachedPage& p) {
+  std::size_t bytes = sizeof(CachedPage) + p.records.capacity() * sizeof(TreeRecord) +
+                      p.children.capacity() * sizeof(std::int32_t) + p.encoded.body.capacity();
+  for (const TreeRecord& r : p.records)
+    if (r.bytes.capacity() > RecordBytes::kInline) bytes += r.bytes.capacity();
+  return bytes;
+}
 
 TreeRecord separatorOf(const CachedPage& child) {
   TreeRecord s;
@@ -42,7 +54,7 @@ std::size_t childIndexFor(const CachedPage& p, ByteView probe) {
 }  // namespace
 
 Container::Impl::Impl(Container& owner_, OsFile& file_, ContainerHooks* hooks_)
-    : owner(owner_), file(file_), hooks(hooks_) {
+    : owner(owner_), file(file_), hooks(hooks_), cacheBudget(kDefaultCacheBytes) {
   header.rootPage = -1;
   diskHeader.rootPage = -1;
 }
@@ -112,6 +124,7 @@ void Container::Impl::clearCache() {
   cache.clear();
   cleanLeaves.clear();
   cleanInner.clear();
+  cleanLeafBytes = cleanInnerBytes = 0;
   dirtyCount = 0;
   lastUseSum = 0;
 }
@@ -134,19 +147,22 @@ void Container::Impl::setClean(CachedPage* p) {
 void Container::Impl::listClean(CachedPage* p) {
   p->cleanList = p->nonLeaf() ? &cleanInner : &cleanLeaves;
   p->cleanSlot = p->cleanList->insert(p->cleanList->end(), p);
+  p->memory = memoryOf(*p);
+  (p->nonLeaf() ? cleanInnerBytes : cleanLeafBytes) += p->memory;
 }
 
 void Container::Impl::unlistClean(CachedPage* p) {
+  (p->cleanList == &cleanInner ? cleanInnerBytes : cleanLeafBytes) -= p->memory;
   p->cleanList->erase(p->cleanSlot);
   p->cleanList = nullptr;
 }
 
 // The least recently used clean leaf, else the least recently used clean
 // inner page; nullptr when every cached page is dirty. Inner pages take at
-// most 90 places, so that a walk keeps room for its leaves (a step from the
-// last record of a leaf looks at that leaf again).
+// most nine tenths of the budget, so that a walk keeps room for its leaves
+// (a step from the last record of a leaf looks at that leaf again).
 CachedPage* Container::Impl::nextToDrop() const {
-  if (!cleanInner.empty() && (cleanLeaves.empty() || cleanInner.size() > kCacheHigh - 10))
+  if (!cleanInner.empty() && (cleanLeaves.empty() || cleanInnerBytes > cacheBudget / 10 * 9))
     return cleanInner.front();
   if (!cleanLeaves.empty()) return cleanLeaves.front();
   return nullptr;
@@ -220,18 +236,23 @@ std::vector<CachedPage*> Container::Impl::dirtyPages() {
   return pages;
 }
 
-// Drops clean pages (leaves first, see nextToDrop): always the least recently
-// used one while 100 or more are cached; between 20 and 100 only one that has
-// gone unused for long compared with the cache's average age. Called only
-// between operations, when no page pointer is held.
+// Drops clean pages (leaves first, see nextToDrop), never below 20 pages:
+// always the least recently used one while the clean pages hold more than
+// the budget, or the clean leaves more than a quarter of it; otherwise only
+// one that has gone unused for long compared with the cache's average age.
+// Leaves are kept few because a walk meets most of them once (a data record
+// has a page of its own, and a key walk visits them in no order), while the
+// inner pages above them serve every step; a few recycled leaves also stay
+// in the processor's cache. Called only between operations, when no page
+// pointer is held.
 void Container::Impl::trimCache() {
   while (cache.size() > kCacheLow) {
     CachedPage* oldest = nextToDrop();
     if (!oldest) return;
-    if (cache.size() < kCacheHigh) {
+    if (cleanLeafBytes + cleanInnerBytes <= cacheBudget && cleanLeafBytes <= cacheBudget / 4) {
       const std::uint64_t average = useClock - lastUseSum / cache.size();
       const std::uint64_t age = useClock - oldest->lastUse;
-      if (age <= 4 * average + kCacheHigh) return;
+      if (age <= 4 * average + kAgeMargin) return;
     }
     dropPage(oldest->ref);
   }
@@ -613,6 +634,12 @@ bool Container::dirty() const { return impl_->headerDirty || impl_->dirtyCount >
 std::size_t Container::dirtyPageCount() const { return impl_->dirtyCount; }
 
 std::size_t Container::cachedPageCount() const { return impl_->cache.size(); }
+
+void Container::setCacheBytes(std::size_t bytes) { impl_->cacheBudget = bytes; }
+
+std::size_t Container::cacheBytes() const { return impl_->cacheBudget; }
+
+std::size_t Container::cachedCleanBytes() const { return impl_->cleanLeafBytes + impl_->cleanInnerBytes; }
 
 const FileHeader& Container::header() const { return impl_->header; }
 

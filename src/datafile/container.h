@@ -157,6 +157,15 @@ class Container {
   // Pages held in memory, dirty or clean.
   std::size_t cachedPageCount() const;
 
+  // The memory the page cache may keep clean pages in: the least recently
+  // used are let go beyond it, but never below 20 pages (dirty pages always
+  // stay until the commit). Takes effect at the next operation.
+  static constexpr std::size_t kDefaultCacheBytes = std::size_t(4) << 20;
+  void setCacheBytes(std::size_t bytes);
+  std::size_t cacheBytes() const;
+  // The bytes the clean pages in the cache hold now.
+  std::size_t cachedCleanBytes() const;
+
   // The whole write-ahead commit. Does nothing when nothing is dirty.
   void commit();
   // The commit in two halves, for multi-file transactions: the first writes

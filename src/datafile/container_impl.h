@@ -40,6 +40,7 @@ struct CachedPage {
   page::EncodedBody encoded;
   page::EncodedBody onDisk;            // sizes as read from the file (clean pages)
   std::uint64_t lastUse = 0;
+  std::size_t memory = 0;              // bytes it holds, while it is clean
   std::list<CachedPage*>* cleanList = nullptr;  // clean pages: the order it is kept in
   std::list<CachedPage*>::iterator cleanSlot;    // and its place there
 
@@ -66,15 +67,20 @@ struct Container::Impl {
   // The page cache. Only the helpers under "page cache" in container.cpp add,
   // drop, dirty or clean pages, so that the bookkeeping beside the map stays
   // exact: the clean leaves and the clean inner pages, each in order of last
-  // use (least recent first), the number of dirty pages and the sum of every
-  // page's lastUse (for the cache's average age). Trimming and the dirty
-  // checks are then O(1) however many dirty pages a large transaction holds.
+  // use (least recent first) and with the bytes they hold, the number of
+  // dirty pages and the sum of every page's lastUse (for the cache's average
+  // age). Trimming and the dirty checks are then O(1) however many dirty
+  // pages a large transaction holds. Clean pages are kept within cacheBudget
+  // bytes (never fewer than 20 pages); dirty ones stay until the commit.
   // Trimming drops leaves before inner pages: a walk in key order visits the
   // data records in no order, and every one of them would otherwise push out
   // the inner pages that lead to the next.
   std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
   std::list<CachedPage*> cleanLeaves;
   std::list<CachedPage*> cleanInner;
+  std::size_t cleanLeafBytes = 0;
+  std::size_t cleanInnerBytes = 0;
+  std::size_t cacheBudget;
   std::size_t dirtyCount = 0;
   std::uint64_t lastUseSum = 0;
   std::uint64_t useClock = 0;

@@ -142,6 +142,11 @@ void DataFile::declare(const TableDeclaration& declaration, void* recordBuffer) 
 
 void DataFile::setName(std::string fileName) { fileName_ = std::move(fileName); }
 
+void DataFile::setPageCacheBytes(std::size_t bytes) {
+  cacheBytes_ = bytes;
+  if (container_) container_->setCacheBytes(bytes);
+}
+
 void DataFile::setHooks(std::shared_ptr<FileHooks> hooks) {
   hooksChosen_ = hooks != nullptr;
   if (hooksChosen_)
@@ -360,6 +365,7 @@ int DataFile::openTable(OpenMode mode) {
     openLocks = driver->locks()->forOperation(mode.writes());
   }
   container_ = std::make_unique<Container>(*file_, hooks_.get());
+  container_->setCacheBytes(cacheBytes_);
   container_->setOthersMayWrite(hooks_->othersMayWrite(*this));
   if (int rc = container_->open()) return rc;
   container_->refresh(false);

@@ -69,6 +69,11 @@ class DataFile {
   // and OPEN, enciphering with the declaration's owner password).
   void setHooks(std::shared_ptr<FileHooks> hooks);
   const std::shared_ptr<FileHooks>& hooks() const { return hooks_; }
+  // The memory this file's page cache may keep pages in (never fewer than
+  // 20 pages; Container::setCacheBytes). Applies to the open file and to
+  // every later open; a few megabytes by default.
+  void setPageCacheBytes(std::size_t bytes);
+  std::size_t pageCacheBytes() const { return cacheBytes_; }
 
   // --- Operations: each returns errorCode() ------------------------------
   int create();                       // CREATE: the table, replacing one of that name
@@ -211,6 +216,7 @@ class DataFile {
 
   std::unique_ptr<OsFile> file_;
   std::unique_ptr<Container> container_;
+  std::size_t cacheBytes_ = Container::kDefaultCacheBytes;
   TableDeclaration layout_;
   std::uint8_t* buffer_ = nullptr;
   Bytes ownBuffer_;

@@ -2,7 +2,10 @@
 // when another opener of the file commits.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "container_support.h"
+#include "datafile_fixture.h"
 
 namespace glimra::datafile::testing {
 namespace {
@@ -27,13 +30,24 @@ TEST(ContainerCache, DirtyPagesStayAndCleanPagesAreBounded) {
     f->commit();
     EXPECT_EQ(f->dirtyPageCount(), 0u);
   }
-  OpenFile f(fs, "big.dat");
-  EXPECT_EQ(readAll(*f), model);
-  TreeRecord r;
-  f->find(view("r1"), &r);
-  EXPECT_LE(f->cachedPageCount(), 100u + 3);  // plus at most one path of the last lookup
-  EXPECT_GE(f->cachedPageCount(), 20u);
-  checkInvariants(*f);
+  // Clean pages are kept within the budget in bytes, but never fewer than 20
+  // (a budget of 0 keeps just those); a larger budget keeps more of what was
+  // read.
+  const std::size_t slack = 3 * 16 * 1024;  // one path of the last lookup
+  std::map<std::size_t, std::size_t> kept;  // clean bytes by budget
+  for (std::size_t budget : {std::size_t(0), std::size_t(256) << 10, Container::kDefaultCacheBytes}) {
+    OpenFile f(fs, "big.dat");
+    if (budget != Container::kDefaultCacheBytes) f->setCacheBytes(budget);
+    EXPECT_EQ(readAll(*f), model);
+    TreeRecord r;
+    f->find(view("r1"), &r);
+    EXPECT_GE(f->cachedPageCount(), 20u) << budget;
+    EXPECT_TRUE(f->cachedCleanBytes() <= budget + slack || f->cachedPageCount() <= 20 + 3)
+        << budget << ": " << f->cachedCleanBytes() << " bytes in " << f->cachedPageCount() << " pages";
+    kept[budget] = f->cachedCleanBytes();
+    checkInvariants(*f);
+  }
+  EXPECT_LT(kept[std::size_t(256) << 10], kept[Container::kDefaultCacheBytes]);
 }
 
 TEST(ContainerCache, AnotherOpenersCommitIsSeenAtTheNextRefresh) {
@@ -56,6 +70,25 @@ TEST(ContainerCache, AnotherOpenersCommitIsSeenAtTheNextRefresh) {
   reader->refresh(false);
   EXPECT_EQ(readAll(*reader), expected);
   checkInvariants(*reader);
+}
+
+TEST(ContainerCache, AFilesBudgetHoldsForTheOpenFileAndItsLaterOpens) {
+  TempDir dir;
+  Item buffer;
+  const TableDeclaration items = itemDeclaration();
+  DataFile file;
+  file.declare(items, &buffer);
+  file.setName(dir.file("items.dat"));
+  ASSERT_EQ(file.create(), 0);
+  EXPECT_EQ(file.pageCacheBytes(), Container::kDefaultCacheBytes);
+  file.setPageCacheBytes(std::size_t(1) << 20);
+  ASSERT_EQ(file.open(), 0);
+  EXPECT_EQ(file.container()->cacheBytes(), std::size_t(1) << 20);
+  file.setPageCacheBytes(std::size_t(2) << 20);
+  EXPECT_EQ(file.container()->cacheBytes(), std::size_t(2) << 20);
+  ASSERT_EQ(file.close(), 0);
+  ASSERT_EQ(file.open(), 0);
+  EXPECT_EQ(file.container()->cacheBytes(), std::size_t(2) << 20);
 }
 
 }  // namespace
