@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "collection/glimra_file.h"
+#include "collection/picture.h"
 #include "collection/sort_keys.h"
 #include "datafile/datafile.h"
 
@@ -74,17 +75,12 @@ constexpr std::array<std::string_view, 8> SENTENCES = {
     "Light-up feature needs a new bulb.",
     "Found at a market in N\xFC" "rnberg."};
 
-// An amount as the entry control stores it: plain decimal text without
-// trailing zeros ("15.5", "120").
+// An amount as the entry control stores it: two decimals, right-aligned in
+// the field ("               15.50").
 std::string amountText(std::uint64_t cents) {
-  std::string text = std::to_string(cents / 100);
   const auto rest = cents % 100;
-  if (rest != 0) {
-    text += '.';
-    text += static_cast<char>('0' + rest / 10);
-    if (rest % 10) text += static_cast<char>('0' + rest % 10);
-  }
-  return text;
+  return alignStoredAmount(std::to_string(cents / 100) + '.' + static_cast<char>('0' + rest / 10) +
+                           static_cast<char>('0' + rest % 10));
 }
 
 // Standard days 58440..80000 cover 1960 to 2019.

@@ -4,7 +4,8 @@
 //
 // Invariants: the output depends only on the seed and the count (the same
 // seed gives the same records on every machine); text is Windows-1252; dates
-// are standard day numbers in decimal text, amounts plain decimal text, empty
+// are standard day numbers in decimal text, amounts in their stored form
+// (two decimals, right-aligned), empty
 // fields blank; NAMEKEY and SERIESKEY are derived as on every save; every
 // ornament is live (DELETED 0) and has a name.
 #pragma once

@@ -32,7 +32,7 @@ struct GlRecord {
   FixedText<35> MANUF;
   FixedText<18> CONDITION;
   FixedText<30> ARTIST;
-  FixedText<20> VALUE;      // amount as text, e.g. "15.5"; blank when empty
+  FixedText<20> VALUE;      // amount as text, right-aligned, e.g. "   15.50"; blank when empty
   FixedText<20> YEAR;
   FixedText<18> LOCATION;
   FixedText<15> PURDATE;    // standard date as decimal text, e.g. "78500"

@@ -138,6 +138,55 @@ const char* const MONTH_NAMES[12] = {"January", "February", "March",     "April"
 
 }  // namespace
 
+std::string alignStoredAmount(std::string_view plain) {
+  return padLeft(std::string(plain), static_cast<int>(AMOUNT_STORED_WIDTH));
+}
+
+std::optional<std::int64_t> readAmountMillionths(std::string_view text) {
+  text = trimBlanks(text);
+  bool negative = false;
+  for (int i = 0; i < 2 && !text.empty(); ++i) {
+    if (text.front() == '-' && !negative) negative = true;
+    else if (text.front() == '$') {}
+    else break;
+    text.remove_prefix(1);
+  }
+  const std::size_t point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos ? std::string_view{} : text.substr(point + 1);
+  std::string digits;
+  for (char c : whole) {
+    if (isDigit(c)) digits += c;
+    else if (c != ',' || digits.empty()) return std::nullopt;
+  }
+  if (!fraction.empty() && !allDigits(fraction)) return std::nullopt;
+  if (digits.empty() && fraction.empty()) return std::nullopt;
+  Decimal d;
+  d.whole = digits.empty() ? "0" : digits;
+  d.fraction = std::string(fraction);
+  d.normalise();
+  d.round(6);
+  if (d.whole.size() > 12) return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : d.whole) value = value * 10 + (c - '0');
+  std::string micro = d.fraction;
+  micro.append(6 - micro.size(), '0');
+  for (char c : micro) value = value * 10 + (c - '0');
+  return negative ? -value : value;
+}
+
+std::string millionthsText(std::int64_t millionths) {
+  Decimal d;
+  d.negative = millionths < 0;
+  const std::uint64_t magnitude =
+      d.negative ? 0 - static_cast<std::uint64_t>(millionths) : static_cast<std::uint64_t>(millionths);
+  d.whole = std::to_string(magnitude / 1000000);
+  std::string fraction = std::to_string(magnitude % 1000000);
+  d.fraction = std::string(6 - fraction.size(), '0') + fraction;
+  d.normalise();
+  return d.stored();
+}
+
 int expandTwoDigitYear(int twoDigitYear, int currentYear) {
   int year = currentYear - currentYear % 100 + twoDigitYear;
   if (year > currentYear + 19) year -= 100;
@@ -373,7 +422,13 @@ Deformatted Picture::deformat(std::string_view typed) const {
       if (shown > static_cast<std::size_t>(positions_))
         return refuse("The number is too large: this field shows at most " + std::to_string(positions_) +
                       " positions.");
-      return accept(number.stored());
+      if (!amount) return accept(number.stored());
+      if (number.negative) return refuse("An amount cannot be negative: type 0 or more.");
+      std::string plain = number.whole;
+      if (decimals_ > 0)
+        plain += "." + number.fraction +
+                 std::string(static_cast<std::size_t>(decimals_) - number.fraction.size(), '0');
+      return accept(alignStoredAmount(plain));
     }
     default:
       return refuse("This field cannot take a value.");

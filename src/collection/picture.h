@@ -15,9 +15,15 @@
 //             blank when the value is zero. A '-' after the letter is accepted
 //             and ignored: a minus sign is always shown when needed.
 // A stored empty value (blank) always shows blank and an empty typed value
-// deformats to blank; the stored form of an amount is a plain decimal number
-// without needless zeros ("15.5", "1234", "-3.25"), of a whole number its
-// decimal digits.
+// deformats to blank. The stored form of an amount (a picture with decimals or
+// a currency sign) is the number with exactly the picture's decimals,
+// right-aligned in AMOUNT_STORED_WIDTH characters ("               15.50"), so
+// that the text order of stored amounts (the order of a text key over them) is
+// their numeric order; a negative amount is refused on entry, since its text
+// would sort among the positive ones. Reading a stored amount accepts any
+// plain decimal form as well ("15.5", "100", "-3.25": files written before
+// amounts were aligned, or edited by hand). The stored form of a whole number
+// is its decimal digits.
 //
 // Text is record text (Windows-1252): the screen converts what is typed before
 // it deformats and converts what format() gives before it shows it.
@@ -44,6 +50,9 @@
 // not in the picture's stored form is shown as it is stored, never as zero.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -79,6 +88,23 @@ class Picture {
   bool currency_ = false;
   bool blankWhenZero_ = false;
 };
+
+// The width in which amounts are stored right-aligned: the size of the
+// record's amount fields (GL:VALUE, GL:PURPRICE).
+inline constexpr std::size_t AMOUNT_STORED_WIDTH = 20;
+
+// A plain decimal amount ("15.50") in its stored form: right-aligned in
+// AMOUNT_STORED_WIDTH characters (a longer text is returned as it is).
+std::string alignStoredAmount(std::string_view plain);
+
+// An amount as a whole number of millionths, read from any number form a
+// collector may have stored or typed: blanks around it, a leading minus, a
+// currency sign, thousands commas, any number of decimals (beyond six they
+// are rounded half away from zero). nullopt for text that is not a number, or
+// one with more than twelve whole digits.
+std::optional<std::int64_t> readAmountMillionths(std::string_view text);
+// Millionths back as a plain decimal text without needless zeros ("25.5").
+std::string millionthsText(std::int64_t millionths);
 
 // The four-digit year of a two-digit year typed in currentYear (0 … 99).
 int expandTwoDigitYear(int twoDigitYear, int currentYear);

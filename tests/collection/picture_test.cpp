@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "collection/std_date.h"
@@ -101,17 +103,11 @@ TEST(Picture, DeformatsTypedValuesOrRefusesThemWhole) {
       {"@t1", "24:00", false, "does not exist"},
       {"@t1", "9:5", false, "hours:minutes"},
       {"@t1", "noon", false, "hours:minutes"},
-      {"@N$9.2B", "$1,234.50", true, "1234.5"},
-      {"@N$9.2B", "1234.5", true, "1234.5"},
-      {"@N$9.2B", " 15.50 ", true, "15.5"},
-      {"@N$9.2B", "0015", true, "15"},
-      {"@N$9.2B", ".5", true, "0.5"},
-      {"@N$9.2B", "12.500", true, "12.5"},
-      {"@N$9.2B", "-$3.25", true, "-3.25"},
-      {"@N$9.2B", "$-3.25", true, "-3.25"},
-      {"@N$9.2B", "99,999.99", true, "99999.99"},
-      {"@N$9.2B", "0", true, "0"},
       {"@N$9.2B", "", true, ""},
+      {"@N$9.2B", "   ", true, ""},
+      {"@N$9.2B", "-$3.25", false, "cannot be negative"},
+      {"@N$9.2B", "$-3.25", false, "cannot be negative"},
+      {"@N$9.2B", "-0.01", false, "cannot be negative"},
       {"@N$9.2B", "12.345", false, "2 decimals"},
       {"@N$9.2B", "100000", false, "too large"},
       {"@N$9.2B", "12x", false, "amount"},
@@ -138,6 +134,48 @@ TEST(Picture, DeformatsTypedValuesOrRefusesThemWhole) {
       EXPECT_NE(d.reason.find(c.stored), std::string::npos) << c.picture << " ‹" << c.typed << "› " << d.reason;
     }
   }
+}
+
+// Amounts are stored with two decimals, right-aligned in the field, whatever
+// form they were typed in; so the text order of stored amounts (a text key
+// over them) is their numeric order.
+TEST(Picture, AmountsAreStoredRightAlignedWithTwoDecimals) {
+  const struct { const char* typed; const char* plain; } cases[] = {
+      {"$1,234.50", "1234.50"}, {"1234.5", "1234.50"}, {" 15.50 ", "15.50"}, {"0015", "15.00"},
+      {".5", "0.50"},           {"12.500", "12.50"},   {"99,999.99", "99999.99"}, {"0", "0.00"},
+      {"-0", "0.00"},
+  };
+  const Picture money = Picture::parse("@N$9.2B");
+  for (const auto& c : cases) {
+    const Deformatted d = money.deformat(c.typed);
+    ASSERT_TRUE(d.ok) << c.typed << " " << d.reason;
+    EXPECT_EQ(d.value, std::string(AMOUNT_STORED_WIDTH - std::string(c.plain).size(), ' ') + c.plain) << c.typed;
+    EXPECT_EQ(money.format(d.value), money.format(c.plain)) << c.typed;  // shows as the plain form did
+  }
+  // Stored forms sort as the amounts do, unlike the plain forms ("100" < "15.5").
+  const char* ascending[] = {"0.5", "9.99", "10", "15.5", "100", "1,000", "99999.99"};
+  std::string previous;
+  for (const char* typed : ascending) {
+    const std::string stored = money.deformat(typed).value;
+    EXPECT_LT(previous, stored) << typed;
+    previous = stored;
+  }
+}
+
+// Sums read amounts in any number form; text that is no number is not one.
+TEST(Picture, ReadsAmountsInAnyNumberForm) {
+  const struct { const char* text; std::optional<std::int64_t> millionths; } cases[] = {
+      {"               15.50", 15500000}, {"15.5", 15500000},   {"100", 100000000},
+      {" $1,234.5 ", 1234500000},         {"-3.25", -3250000},   {"$-3.25", -3250000},
+      {".5", 500000},                     {"0.0000005", 1},      {"999999999999", 999999999999000000},
+      {"", std::nullopt},                 {"abc", std::nullopt}, {"12 ornaments", std::nullopt},
+      {"1.2.3", std::nullopt},            {"$", std::nullopt},   {"1e3", std::nullopt},
+      {",5", std::nullopt},               {"1000000000000", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(readAmountMillionths(c.text), c.millionths) << "‹" << c.text << "›";
+  const struct { std::int64_t millionths; const char* text; } back[] = {
+      {25500000, "25.5"}, {0, "0"}, {-3250000, "-3.25"}, {1, "0.000001"}, {100000000, "100"}};
+  for (const auto& c : back) EXPECT_EQ(millionthsText(c.millionths), c.text);
 }
 
 TEST(Picture, TwoDigitYearsFallInAHundredYearWindowAroundToday) {

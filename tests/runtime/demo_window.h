@@ -50,14 +50,14 @@ struct Record {
   FixedText<35> MANUF;
   FixedText<18> CONDITION;
   FixedText<30> ARTIST;
-  FixedText<12> VALUE;
+  FixedText<20> VALUE;     // amounts as the collection record holds them
   FixedText<20> YEAR;
   FixedText<18> LOCATION;
   FixedText<8> PURDATE;
   FixedText<35> CUSTOM1;
   FixedText<35> PURFROM;
   FixedText<35> CUSTOM2;
-  FixedText<12> PURPRICE;
+  FixedText<20> PURPRICE;
   FixedText<35> CUSTOM3;
 };
 #pragma pack(pop)

@@ -217,7 +217,7 @@ TEST_F(QtWindowTest, EntryFieldRefusesBadInputAndKeepsTheStoredValue) {
   type(VALUE, QStringLiteral("12,5"));
   EXPECT_TRUE(notice->isVisible());
   type(VALUE, QStringLiteral("1234.5"));
-  EXPECT_EQ(model.GL.VALUE.str(), "1234.5");
+  EXPECT_EQ(model.GL.VALUE.str(), std::string(13, ' ') + "1234.50");  // right-aligned, two decimals
   EXPECT_EQ(edit(VALUE)->text(), "$1,234.50");
   EXPECT_FALSE(notice->isVisible());
   EXPECT_FALSE(edit(VALUE)->property("refused").toBool());
