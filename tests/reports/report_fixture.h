@@ -1,0 +1,90 @@
+// Small collections for the report tests: records made field by field and a
+// collection file of exactly those records in a folder of its own.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "collection/gl_record.h"
+#include "collection/glimra_file.h"
+#include "collection/picture.h"
+#include "collection/sort_keys.h"
+#include "datafile/datafile.h"
+#include "reports/page.h"
+
+namespace glimra::reports::testing {
+
+// "N" and a number: "N7".
+inline std::string numbered(std::string prefix, int number) {
+  prefix += std::to_string(number);
+  return prefix;
+}
+
+// A record with the given fields set (GlField, value); amounts are given as
+// typed and stored as the entry stores them.
+inline collection::GlRecord ornament(std::initializer_list<std::pair<int, std::string>> fields) {
+  collection::GlRecord r;
+  const auto& declared = collection::glimraDeclaration().fields;
+  for (const auto& [field, value] : fields) {
+    std::string stored = value;
+    if (field == collection::GlField::VALUE || field == collection::GlField::PURPRICE)
+      stored = collection::Picture::parse("N$9.2B").deformat(value).value;
+    const auto& d = declared.at(static_cast<std::size_t>(field));
+    std::string padded = stored.substr(0, d.size);
+    padded.resize(d.size, ' ');
+    std::copy(padded.begin(), padded.end(), reinterpret_cast<char*>(&r) + d.offset);
+  }
+  collection::buildKeys(r);
+  return r;
+}
+
+class CollectionFolder {
+ public:
+  CollectionFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "glimra-reports-XXXXXX").string();
+    folder_ = ::mkdtemp(pattern.data());
+  }
+  ~CollectionFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  std::string path(const std::string& name) const { return (std::filesystem::path(folder_) / name).string(); }
+
+  // A collection file of exactly these records, opened into buffer.
+  void open(datafile::DataFile& file, collection::GlRecord& buffer, const std::vector<collection::GlRecord>& records) {
+    file.declare(collection::glimraDeclaration(), &buffer);
+    file.setName(path("c.GLM"));
+    file.create();
+    file.open(datafile::OpenMode{0x22});
+    for (const auto& r : records) {
+      buffer = r;
+      file.add();
+    }
+    buffer.clear();
+  }
+
+ private:
+  std::string folder_;
+};
+
+// The texts of a page's text items, in order.
+inline std::vector<std::string> texts(const Page& page) {
+  std::vector<std::string> out;
+  for (const PageItem& item : page.items)
+    if (item.kind == ItemKind::Text) out.emplace_back(page.textOf(item));
+  return out;
+}
+
+// The first text item showing exactly text, or null.
+inline const PageItem* findText(const Page& page, std::string_view text) {
+  for (const PageItem& item : page.items)
+    if (item.kind == ItemKind::Text && page.textOf(item) == text) return &item;
+  return nullptr;
+}
+
+}  // namespace glimra::reports::testing
