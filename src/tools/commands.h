@@ -31,6 +31,8 @@ int findCommand(const Arguments& args);   // commands_find.cpp
 
 // A JSON string literal of UTF-8 text (commands_dump.cpp).
 std::string jsonString(const std::string& utf8);
+// qt/report_command.cpp: only in a build with Qt (GLIMRA_FILE_REPORTS).
+int reportCommand(const Arguments& args);
 
 // "glimra-file: " + message on stderr; returns code.
 int fail(int code, const std::string& message);

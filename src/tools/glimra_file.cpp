@@ -41,6 +41,14 @@ const char* USAGE =
     "                               do not), as the catalogue's Find lists them: record\n"
     "                               number and sort key, one a line (JSON lines with\n"
     "                               --json); --ignore-case folds case as the keys do\n"
+#ifdef GLIMRA_FILE_REPORTS
+    "  report FILE REPORT --pdf OUT.pdf\n"
+    "                               one of the sixteen reports as a PDF, REPORT one of\n"
+    "                               name, series, category, manufacturer, year,\n"
+    "                               location, stock, custom1, custom2, name-all,\n"
+    "                               name-description, value, lent-to, date-lent,\n"
+    "                               given-to, date-given\n"
+#endif
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
@@ -72,6 +80,9 @@ int main(int argc, char** argv) {
   if (command == "build") return buildCommand(args);
   if (command == "pack") return packCommand(args);
   if (command == "find") return findCommand(args);
+#ifdef GLIMRA_FILE_REPORTS
+  if (command == "report") return reportCommand(args);
+#endif
   std::cerr << "glimra-file: unknown command '" << command << "'\n\n" << USAGE;
   return EXIT_USAGE;
 }

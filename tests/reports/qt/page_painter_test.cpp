@@ -1,0 +1,198 @@
+// The reports' Qt side: text measured in the report font, pages painted on an
+// image as they were laid out, PDFs written whole or not at all, and the
+// report command of glimra-file.
+#include "reports/qt/page_painter.h"
+
+#include <QFontInfo>
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "collection/generator.h"
+#include "reports/report_fixture.h"
+#include "reports/layouts.h"
+#include "reports/qt/qt_text_measure.h"
+#include "reports/report_engine.h"
+
+namespace glimra::reports {
+namespace {
+
+namespace F = collection::GlField;
+using testing::CollectionFolder;
+using testing::findText;
+using testing::ornament;
+
+QGuiApplication& application() {
+  static QGuiApplication* app = [] {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "reports_qt_tests";
+    static char* argv[] = {name, nullptr};
+    return new QGuiApplication(argc, argv);
+  }();
+  return *app;
+}
+
+PageList printed(const char* report, const std::vector<collection::GlRecord>& records, const TextMeasure& measure) {
+  collection::GlRecord buffer;
+  ReportEngine engine(reportLayout(*findReport(report)), buffer, measure);
+  engine.open();
+  for (const auto& r : records) {
+    buffer = r;
+    engine.print(DETAIL_BAND);
+  }
+  engine.print(TOTALS_BAND);
+  engine.endReport();
+  return engine.takePages();
+}
+
+// Output and exit code of a shell command.
+std::string run(const std::string& command, int* code) {
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  std::string out;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
+  const int status = pclose(pipe);
+  *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+TEST(ReportsQt, ArialIsMeasuredInLiberationSansAtAnySize) {
+  application();
+  const QtTextMeasure measure;
+  EXPECT_EQ(QFontInfo(QtTextMeasure::qFont(FontSpec{9, false, false})).family(), "Liberation Sans");
+  // Arial's advance widths: "W" is 0.944 of the size, a digit 0.556; bold "W" 0.944 too, bold "a" 0.556.
+  const struct { const char* text; FontSpec font; double ems; } cases[] = {
+      {"WWWWWWWWWW", {9, false, false}, 9.44}, {"0123456789", {9, false, false}, 5.56},
+      {"aaaaaaaaaa", {9, true, false}, 5.56},  {"0000000000", {20, true, true}, 5.56},
+  };
+  for (const auto& c : cases) {
+    const double expected = c.ems * c.font.points * 1000.0 / 72.0;
+    EXPECT_NEAR(measure.width(c.text, c.font), expected, 2.0) << c.text << " " << c.font.points;
+  }
+  // A 9 point line fits the 167 to 208 high boxes of the layouts.
+  EXPECT_LE(measure.line(FontSpec{9, true, false}).height, 167);
+}
+
+// Dark pixels of an image within columns [left, right) and rows [top, bottom).
+int darkPixels(const QImage& image, int left, int right, int top, int bottom) {
+  int n = 0;
+  for (int y = std::max(0, top); y < std::min(image.height(), bottom); ++y)
+    for (int x = std::max(0, left); x < std::min(image.width(), right); ++x) n += qGray(image.pixel(x, y)) < 128;
+  return n;
+}
+
+TEST(ReportsQt, APageIsPaintedWhereItWasLaidOutAndCutAtItsBoxes) {
+  application();
+  const QtTextMeasure measure;
+  const std::string longName(45, 'W');
+  const PageList pages = printed("name", {ornament({{F::NAME, longName}, {F::YEAR, "1999"}})}, measure);
+  const Page& page = pages.pages.at(0);
+  const PageItem* name = findText(page, longName);
+  ASSERT_NE(name, nullptr);
+  EXPECT_TRUE(name->clipped);
+  for (int dpi : {96, 300}) {
+    const QImage image = renderPage(pages, 0, dpi);
+    EXPECT_EQ(image.width(), 8500 * dpi / 1000);
+    auto px = [dpi](int units) { return units * dpi / 1000; };
+    const int top = px(name->box.y), bottom = px(name->box.y + name->box.h);
+    // The name shows up to its box's right edge and not beyond (the series starts at 3583).
+    EXPECT_GT(darkPixels(image, px(name->box.x), px(name->box.x + name->box.w), top, bottom), 0) << dpi;
+    EXPECT_EQ(darkPixels(image, px(name->box.x + name->box.w) + 1, px(3583), top, bottom), 0) << dpi;
+    // The right-aligned year ends at its box's right edge.
+    const PageItem* year = findText(page, "1999");
+    ASSERT_NE(year, nullptr);
+    const int yearTop = px(year->box.y), yearBottom = px(year->box.y + year->box.h);
+    EXPECT_GT(darkPixels(image, px(year->box.x + year->box.w) - px(60), px(year->box.x + year->box.w), yearTop,
+                         yearBottom), 0) << dpi;
+    EXPECT_EQ(darkPixels(image, px(year->box.x + year->box.w) + 2, image.width(), yearTop, yearBottom), 0) << dpi;
+    // The title is in colour 128, 0, 0.
+    const PageItem* title = findText(page, "Glimra - ");
+    bool red = false;
+    for (int y = px(title->box.y); y < px(title->box.y + title->box.h) && !red; ++y)
+      for (int x = px(title->box.x); x < px(title->box.x + title->box.w) && !red; ++x)
+        red = image.pixelColor(x, y) == QColor(128, 0, 0);
+    EXPECT_TRUE(red) << dpi;
+  }
+}
+
+TEST(ReportsQt, APdfIsWrittenWholeWithItsTextOrNotAtAll) {
+  application();
+  const QtTextMeasure measure;
+  CollectionFolder folder;
+  std::vector<collection::GlRecord> records;
+  for (int i = 0; i < 30; ++i)
+    records.push_back(ornament({{F::NAME, testing::numbered("Ornament ", i)}, {F::VALUE, std::to_string(i)}}));
+  const PageList pages = printed("value", records, measure);
+  ASSERT_EQ(pages.pages.size(), 3u);
+  const std::string pdf = folder.path("report.pdf");
+  std::size_t reported = 0;
+  EXPECT_EQ(writePdf(pages, pdf, [&](std::size_t done) { reported = done; }), "");
+  EXPECT_EQ(reported, 3u);
+  int code = 0;
+  const std::string info = run("pdfinfo '" + pdf + "'", &code);
+  EXPECT_NE(info.find("Pages:"), std::string::npos) << info;
+  EXPECT_EQ(std::stoi(info.substr(info.find("Pages:") + 6)), 3) << info;
+  const std::string text = run("pdftotext '" + pdf + "' -", &code);
+  for (const char* shown : {"Glimra", "By Value", "Ornament 29", "Total Value of Collection:", "$435.00", "Page #"})
+    EXPECT_NE(text.find(shown), std::string::npos) << shown;
+  EXPECT_EQ(std::filesystem::status(pdf).permissions() & std::filesystem::perms::others_read,
+            std::filesystem::perms::others_read);
+
+  // A folder that is not there: an error naming it, and no file left.
+  const std::string error = writePdf(pages, folder.path("missing/report.pdf"), {});
+  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  EXPECT_FALSE(std::filesystem::exists(folder.path("missing")));
+  // A folder as the target: refused, the folder untouched.
+  EXPECT_NE(writePdf(pages, folder.path(""), {}), "");
+  // Nothing but the PDF in the folder: no temporary file left behind.
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path(""))) files += entry.is_regular_file();
+  EXPECT_EQ(files, 1);
+}
+
+TEST(ReportsQt, TheReportCommandMakesAPdfOrSaysWhyNot) {
+  CollectionFolder folder;
+  const std::string tool = GLIMRA_TOOL_PATH;
+  const std::string file = folder.path("c.GLM");
+  ASSERT_EQ(collection::generateCollectionFile(file, 60, 7, nullptr), 0);
+  int code = -1;
+  std::string out = run(tool + " report '" + file + "' value --pdf '" + folder.path("v.pdf") + "'", &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("Print Sorted by Value - Totals"), std::string::npos) << out;
+  EXPECT_NE(run("pdftotext '" + folder.path("v.pdf") + "' -", &code).find("Total Purchase Price of Collection:"),
+            std::string::npos);
+
+  const struct { std::string arguments; int code; const char* said; } failures[] = {
+      {"report '" + file + "' colour --pdf x.pdf", 2, "no report named 'colour'"},
+      {"report '" + file + "' name", 2, "usage"},
+      {"report '" + folder.path("none.GLM") + "' name --pdf '" + folder.path("n.pdf") + "'", 3, "none.GLM"},
+      {"report '" + file + "' name --pdf '" + folder.path("no/n.pdf") + "'", 3, "cannot write"},
+  };
+  for (const auto& f : failures) {
+    out = run(tool + " " + f.arguments, &code);
+    EXPECT_EQ(code, f.code) << f.arguments << "\n" << out;
+    EXPECT_NE(out.find(f.said), std::string::npos) << out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder.path("n.pdf")));
+
+  // A collection without any entry the report lists writes nothing.
+  CollectionFolder emptyFolder;
+  collection::GlRecord buffer;
+  datafile::DataFile empty;
+  emptyFolder.open(empty, buffer, {ornament({{F::NAME, "Only"}})});
+  empty.close();
+  out = run(tool + " report '" + emptyFolder.path("c.GLM") + "' lent-to --pdf '" + emptyFolder.path("l.pdf") + "'",
+            &code);
+  EXPECT_EQ(code, 3) << out;
+  EXPECT_NE(out.find("no ornament"), std::string::npos) << out;
+  EXPECT_FALSE(std::filesystem::exists(emptyFolder.path("l.pdf")));
+}
+
+}  // namespace
+}  // namespace glimra::reports
