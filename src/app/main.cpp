@@ -16,6 +16,9 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
 #include "program/program.h"
+#include "reports/qt/print_output.h"
+#include "reports/qt/qt_text_measure.h"
+#include "reports/report_procedure.h"
 #include "runtime/qt/qt_runtime.h"
 #include "runtime/qt/qt_window.h"
 
@@ -65,7 +68,12 @@ int main() {
     shared.closeFiles();
     std::exit(code);
   });
-  // The Reports menu is wired here (main.reports) once the program has reports.
+  // The Reports menu: each report measured in the report font; its pages go
+  // to the system's print dialog.
+  const reports::QtTextMeasure reportMeasure;
+  reports::PrintDialogOutput printOutput;
+  reports::ReportProcedures reportProcedures(shared, reportMeasure, printOutput);
+  main.reports = &reportProcedures;
   main.onWindowOpened = finishMainWindow;
   catalogue::runGlimra(runtime, main);
   return 0;

@@ -16,7 +16,7 @@ bool ReportRun::start() {
   printed_ = 0;
   file_.send("QUICKSCAN=on");
   scanning_ = true;
-  file_.setKey(static_cast<std::size_t>(report_.key));
+  if (file_.setKey(static_cast<std::size_t>(report_.key)) != 0 && onViewError) onViewError();
   if (!R_GETNEXTRECORD()) return false;
   engine_.open();
   return true;

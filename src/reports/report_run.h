@@ -58,6 +58,9 @@ class ReportRun {
   // Called when a fetch fails with an error other than the end of the key
   // (the file's errorCode() and errorText() tell which).
   std::function<void()> onFetchError;
+  // Called when the walk through the key cannot be set up; the run still
+  // tries to fetch the first record.
+  std::function<void()> onViewError;
 
  private:
   // Fetches the next record; true when one was fetched.

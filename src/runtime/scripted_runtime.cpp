@@ -326,7 +326,7 @@ void ScriptedWindow::pressKey(int control, Key key) {
 }
 
 void ScriptedWindow::fireTimer() {
-  if (timer_ > 0) post(0, EventKind::Timer);
+  if (timer_ != 0) post(0, EventKind::Timer);
 }
 
 // ------------------------------------------------------- what a user sees

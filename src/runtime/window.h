@@ -39,8 +39,11 @@ class Window {
   // accept() waits for further events. False when the close cannot be
   // refused; then the procedure leaves its loop.
   virtual bool keepOpen() = 0;
-  // Timer period in hundredths of a second; 0 stops it. At most one timer
-  // event waits in the queue at a time.
+  // Timer period in hundredths of a second; 0 stops it. IDLE_TIMER, the
+  // shortest period the loop allows, fires each time the loop has served
+  // everything else waiting (user input first), without a further wait. At
+  // most one timer event waits in the queue at a time.
+  static constexpr int IDLE_TIMER = -1;
   virtual void setTimer(int hundredths) = 0;
   // Makes `key` an alert key of a control (0: anywhere in the window); it then
   // raises AlertKey events instead of its usual effect.

@@ -18,19 +18,9 @@ using testing::findText;
 using testing::ornament;
 using testing::texts;
 
-// Prints each record once through a report's layout and hands back the pages.
 PageList printAll(const char* report, const std::vector<collection::GlRecord>& records, bool totals = false) {
   static const FixedPitchMeasure measure;
-  collection::GlRecord buffer;
-  ReportEngine engine(reportLayout(*findReport(report)), buffer, measure);
-  engine.open();
-  for (const auto& r : records) {
-    buffer = r;
-    engine.print(DETAIL_BAND);
-  }
-  if (totals) engine.print(TOTALS_BAND);
-  engine.endReport();
-  return engine.takePages();
+  return testing::printReport(report, records, measure, totals);
 }
 
 std::vector<collection::GlRecord> named(int count, const std::string& description = "") {

@@ -15,7 +15,9 @@
 #include "collection/picture.h"
 #include "collection/sort_keys.h"
 #include "datafile/datafile.h"
+#include "reports/layouts.h"
 #include "reports/page.h"
+#include "reports/report_engine.h"
 
 namespace glimra::reports::testing {
 
@@ -55,6 +57,23 @@ class CollectionFolder {
   }
   std::string path(const std::string& name) const { return (std::filesystem::path(folder_) / name).string(); }
 
+  // Writes a collection file of exactly these records (no header record).
+  void write(const std::string& name, const std::vector<collection::GlRecord>& records) {
+    collection::GlRecord buffer;
+    datafile::DataFile file;
+    file.declare(collection::glimraDeclaration(), &buffer);
+    file.setName(path(name));
+    file.create();
+    file.open(datafile::OpenMode{0x22});
+    file.logout();  // one commit for them all
+    for (const auto& r : records) {
+      buffer = r;
+      file.add();
+    }
+    file.commit();
+    file.close();
+  }
+
   // A collection file of exactly these records, opened into buffer.
   void open(datafile::DataFile& file, collection::GlRecord& buffer, const std::vector<collection::GlRecord>& records) {
     file.declare(collection::glimraDeclaration(), &buffer);
@@ -71,6 +90,22 @@ class CollectionFolder {
  private:
   std::string folder_;
 };
+
+// Prints each record once through a report's layout (then its totals band,
+// when asked) and hands back the pages.
+inline PageList printReport(const char* report, const std::vector<collection::GlRecord>& records,
+                            const TextMeasure& measure, bool totals = false) {
+  collection::GlRecord buffer;
+  ReportEngine engine(reportLayout(*findReport(report)), buffer, measure);
+  engine.open();
+  for (const auto& r : records) {
+    buffer = r;
+    engine.print(DETAIL_BAND);
+  }
+  if (totals) engine.print(TOTALS_BAND);
+  engine.endReport();
+  return engine.takePages();
+}
 
 // The texts of a page's text items, in order.
 inline std::vector<std::string> texts(const Page& page) {

@@ -591,6 +591,10 @@ void QtWindow::textChangedByUser(int number) {
 }
 
 void QtWindow::setTimer(int hundredths) {
+  if (hundredths == IDLE_TIMER) {
+    timer_->start(0);
+    return;
+  }
   if (hundredths <= 0) {
     timer_->stop();
     return;

@@ -3,8 +3,8 @@
 // report command of glimra-file.
 #include "reports/qt/page_painter.h"
 
+#include <QApplication>
 #include <QFontInfo>
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -17,6 +17,7 @@
 #include "reports/layouts.h"
 #include "reports/qt/qt_text_measure.h"
 #include "reports/report_engine.h"
+#include "runtime/qt/qt_application.h"
 
 namespace glimra::reports {
 namespace {
@@ -25,30 +26,6 @@ namespace F = collection::GlField;
 using testing::CollectionFolder;
 using testing::findText;
 using testing::ornament;
-
-QGuiApplication& application() {
-  static QGuiApplication* app = [] {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "reports_qt_tests";
-    static char* argv[] = {name, nullptr};
-    return new QGuiApplication(argc, argv);
-  }();
-  return *app;
-}
-
-PageList printed(const char* report, const std::vector<collection::GlRecord>& records, const TextMeasure& measure) {
-  collection::GlRecord buffer;
-  ReportEngine engine(reportLayout(*findReport(report)), buffer, measure);
-  engine.open();
-  for (const auto& r : records) {
-    buffer = r;
-    engine.print(DETAIL_BAND);
-  }
-  engine.print(TOTALS_BAND);
-  engine.endReport();
-  return engine.takePages();
-}
 
 // Output and exit code of a shell command.
 std::string run(const std::string& command, int* code) {
@@ -63,7 +40,7 @@ std::string run(const std::string& command, int* code) {
 }
 
 TEST(ReportsQt, ArialIsMeasuredInLiberationSansAtAnySize) {
-  application();
+  testApplication();
   const QtTextMeasure measure;
   EXPECT_EQ(QFontInfo(QtTextMeasure::qFont(FontSpec{9, false, false})).family(), "Liberation Sans");
   // Arial's advance widths: "W" is 0.944 of the size, a digit 0.556; bold "W" 0.944 too, bold "a" 0.556.
@@ -88,10 +65,10 @@ int darkPixels(const QImage& image, int left, int right, int top, int bottom) {
 }
 
 TEST(ReportsQt, APageIsPaintedWhereItWasLaidOutAndCutAtItsBoxes) {
-  application();
+  testApplication();
   const QtTextMeasure measure;
   const std::string longName(45, 'W');
-  const PageList pages = printed("name", {ornament({{F::NAME, longName}, {F::YEAR, "1999"}})}, measure);
+  const PageList pages = testing::printReport("name", {ornament({{F::NAME, longName}, {F::YEAR, "1999"}})}, measure);
   const Page& page = pages.pages.at(0);
   const PageItem* name = findText(page, longName);
   ASSERT_NE(name, nullptr);
@@ -122,13 +99,13 @@ TEST(ReportsQt, APageIsPaintedWhereItWasLaidOutAndCutAtItsBoxes) {
 }
 
 TEST(ReportsQt, APdfIsWrittenWholeWithItsTextOrNotAtAll) {
-  application();
+  testApplication();
   const QtTextMeasure measure;
   CollectionFolder folder;
   std::vector<collection::GlRecord> records;
   for (int i = 0; i < 30; ++i)
     records.push_back(ornament({{F::NAME, testing::numbered("Ornament ", i)}, {F::VALUE, std::to_string(i)}}));
-  const PageList pages = printed("value", records, measure);
+  const PageList pages = testing::printReport("value", records, measure, true);
   ASSERT_EQ(pages.pages.size(), 3u);
   const std::string pdf = folder.path("report.pdf");
   std::size_t reported = 0;
