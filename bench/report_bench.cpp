@@ -1,0 +1,144 @@
+// glimra-report-bench: how fast reports are laid out and how much memory
+// their pages take, on generated collections of 1,000, 10,000 and 100,000
+// ornaments, for the standard layout (by name) and the all-fields layout.
+//
+// Each run reads the collection through the report's key in batches of 25,
+// lays out every page with the real report font and keeps the pages, as the
+// Reports menu does before it shows them. It prints records per second (the
+// goal: 20,000 for the standard layout) in CPU time, since the wall clock of
+// a shared machine counts other programs' turns too; the growth of the
+// process's peak memory during the run and the bytes the pages hold, per
+// record (the goal: under 1 KB beyond the records themselves). Collections are generated once
+// into the temporary folder and reused.
+//
+// Usage: glimra-report-bench [--records N] [--layout name|name-all]
+// (without options: every size and both layouts).
+#include <QGuiApplication>
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "collection/generator.h"
+#include "collection/glimra_file.h"
+#include "datafile/datafile.h"
+#include "reports/layouts.h"
+#include "reports/qt/qt_text_measure.h"
+#include "reports/report_run.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace glimra;
+
+std::string collectionOf(std::size_t count) {
+  const fs::path file = fs::temp_directory_path() / ("glimra-report-bench-" + std::to_string(count) + ".GLM");
+  if (!fs::exists(file)) {
+    std::string error;
+    if (collection::generateCollectionFile(file.string(), count, 1, &error) != 0) {
+      std::fprintf(stderr, "cannot generate %s: %s\n", file.c_str(), error.c_str());
+      std::exit(1);
+    }
+  }
+  return file.string();
+}
+
+// A line of /proc/self/status in kilobytes ("VmHWM", "VmRSS").
+long statusKilobytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string prefix = std::string(field) + ":";
+  while (std::getline(status, line))
+    if (line.rfind(prefix, 0) == 0) return std::atol(line.c_str() + prefix.size());
+  return -1;
+}
+
+// Starts a new peak: the kernel sets the peak back to the current size.
+void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+double cpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Figures {
+  std::size_t pages = 0;
+  double seconds = 0;
+  double cpu = 0;
+  long peakGrowthKb = 0;
+  std::size_t pageBytes = 0;
+};
+
+Figures runOnce(const reports::ReportDescriptor& report, const std::string& path,
+                const reports::TextMeasure& measure) {
+  collection::GlRecord GL;
+  datafile::DataFile GLIMRA;
+  GLIMRA.declare(collection::glimraDeclaration(), &GL);
+  GLIMRA.setName(path);
+  if (GLIMRA.open(datafile::OpenMode{0x40}) != 0) {
+    std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), GLIMRA.errorText().c_str());
+    std::exit(1);
+  }
+  resetPeak();
+  const long before = statusKilobytes("VmRSS");
+  const auto start = std::chrono::steady_clock::now();
+  const double cpuStart = cpuSeconds();
+  reports::ReportRun run(report, GLIMRA, GL, measure);
+  reports::PageList pages = reports::runReport(run);
+  Figures f;
+  f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  f.cpu = cpuSeconds() - cpuStart;
+  f.peakGrowthKb = statusKilobytes("VmHWM") - before;
+  f.pages = pages.pages.size();
+  f.pageBytes = pages.bytesHeld();
+  GLIMRA.close();
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::size_t> sizes = {1'000, 10'000, 100'000};
+  std::vector<std::string> layouts = {"name", "name-all"};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--records") sizes = {static_cast<std::size_t>(std::atol(argv[i + 1]))};
+    else if (option == "--layout") layouts = {argv[i + 1]};
+  }
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  int qtArgc = 1;
+  char name[] = "glimra-report-bench";
+  char* qtArgv[] = {name, nullptr};
+  QGuiApplication application(qtArgc, qtArgv);
+  const reports::QtTextMeasure measure;
+
+  std::printf("%-9s %9s %7s %9s %9s %13s %12s %11s\n", "layout", "records", "pages", "wall s", "CPU s",
+              "records/CPU s", "peak B/rec", "page B/rec");
+  for (const std::string& layout : layouts) {
+    const reports::ReportDescriptor* report = reports::findReport(layout);
+    if (!report) {
+      std::fprintf(stderr, "no report named %s\n", layout.c_str());
+      return 2;
+    }
+    for (std::size_t size : sizes) {
+      const std::string path = collectionOf(size);
+      runOnce(*report, collectionOf(std::min<std::size_t>(size, 1'000)), measure);  // warm the font caches
+      const Figures f = runOnce(*report, path, measure);
+      const double perSecond = static_cast<double>(size) / f.cpu;
+      std::printf("%-9s %9zu %7zu %9.3f %9.3f %13.0f %12.0f %11.0f", layout.c_str(), size, f.pages, f.seconds, f.cpu,
+                  perSecond, 1024.0 * static_cast<double>(f.peakGrowthKb) / static_cast<double>(size),
+                  static_cast<double>(f.pageBytes) / static_cast<double>(size));
+      if (layout == "name") std::printf("  %.2fx the 20,000 records/s goal", perSecond / 20'000.0);
+      std::printf("\n");
+    }
+  }
+  return 0;
+}
