@@ -12,6 +12,7 @@
 #include "datafile/definition_stream.h"
 #include "datafile/file_errors.h"
 #include "datafile/key_encoding.h"
+#include "datafile/locks.h"
 #include "datafile/memo_pieces.h"
 #include "datafile/record_kinds.h"
 #include "datafile/table_catalog.h"
@@ -413,6 +414,14 @@ class Checker {
   std::map<std::int32_t, PageNode> pages_;
 };
 
+// A reader slot without waiting: every slot is tried once, so only a writer
+// that holds them all (while it commits) makes this fail.
+bool takeReaderSlotAtOnce(FileLocks& locks) {
+  for (std::uint32_t tries = 0; tries < lock_bytes::kReaderSlots; ++tries)
+    if (locks.take(kReaderSlot, 0, false)) return true;
+  return false;
+}
+
 }  // namespace
 
 std::string FileCheckReport::summary() const {
@@ -427,6 +436,7 @@ std::string FileCheckReport::summary() const {
         << keyEntries << " key entries, " << treeRecords << " tree records in " << pages << " pages";
     if (interruptedWrite) out << " (an interrupted write will be completed by the next write)";
   }
+  if (waitedForWriter) out << " (waited for another program to finish its commit)";
   return out.str();
 }
 
@@ -443,6 +453,13 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
     return report;
   }
   try {
+    // The whole walk reads one committed state: a reader slot is held from
+    // the header to the last key entry, so no writer commits meanwhile (a
+    // writer keeps on working in memory and commits once the check is done).
+    FileLocks locks(*file, OpenMode{0x40});
+    report.waitedForWriter = !takeReaderSlotAtOnce(locks);
+    if (report.waitedForWriter) locks.take(kReaderSlot, 0, true);
+    FileLocks::Guard slot(&locks, kReaderSlot);
     Container container(*file);
     if (int rc = container.open()) {
       report.openError = rc;

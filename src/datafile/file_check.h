@@ -18,6 +18,7 @@ struct FileCheckReport {
   std::vector<std::string> problems;  // empty: the file is sound
   int openError = 0;                  // non-zero when the file could not be opened at all
   bool interruptedWrite = false;      // a write was cut short; the next write completes or undoes it
+  bool waitedForWriter = false;       // another program was committing when the check began
   std::size_t pages = 0;
   std::size_t treeRecords = 0;
   std::size_t tables = 0;
@@ -28,7 +29,9 @@ struct FileCheckReport {
   std::string summary() const;
 };
 
-// Checks the file at path (a plain path: every table in it is checked).
+// Checks the file at path (a plain path: every table in it is checked). The
+// check reads one committed state from start to end: it holds a reader slot
+// throughout, so writers of other programs cannot commit under it.
 FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path);
 
 }  // namespace glimra::datafile
