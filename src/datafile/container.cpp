@@ -645,6 +645,12 @@ const FileHeader& Container::header() const { return impl_->header; }
 
 std::uint64_t Container::endOfData() const { return Impl::endOfData(impl_->header); }
 
+std::uint64_t Container::fileBytes() const {
+  std::uint64_t bytes = 0;
+  if (int error = impl_->file.size(&bytes)) throw OsFailure{error};
+  return bytes;
+}
+
 void Container::walkPages(const std::function<void(const PageInfo&)>& visit) {
   Impl& d = *impl_;
   d.trimCache();

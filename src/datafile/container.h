@@ -184,6 +184,8 @@ class Container {
 
   const FileHeader& header() const;
   std::uint64_t endOfData() const;
+  // The length of the file now (OsFailure when the OS cannot tell).
+  std::uint64_t fileBytes() const;
 
   // For integrity checking: visits every page reachable from the root with its
   // reference, level, class and records; throws InternalError on damage.

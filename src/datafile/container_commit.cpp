@@ -236,6 +236,9 @@ int Container::open() {
     d.fileIsNew = true;
     d.header = FileHeader{};
     d.header.rootPage = -1;
+    // The empty header a first commit writes before its pages: its data ends
+    // right after it, so that a file cut short there is a sound empty file.
+    d.header.dataEnd = d.header.pendingEnd = std::uint32_t(page::kHeaderBytes);
     d.diskHeader = d.header;
     d.headerLoaded = true;
     return 0;
@@ -446,6 +449,10 @@ void Container::discardChanges() {
 void Container::truncateToDataEnd() {
   Impl& d = *impl_;
   refresh(true);
+  // A commit cut short between its two header writes leaves dataEnd above the
+  // end of the data. Every commit sets it right, so one is made before the
+  // cut: a header must never name an end beyond the file.
+  if (!d.fileIsNew && d.diskHeader.dataEnd != Impl::endOfData(d.diskHeader)) d.headerDirty = true;
   commit();
   if (d.fileIsNew) return;
   if (int error = d.file.truncate(Impl::endOfData(d.diskHeader))) throw OsFailure{error};

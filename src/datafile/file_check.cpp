@@ -46,10 +46,12 @@ struct PageNode {
 
 class Checker {
  public:
-  Checker(Container& container, FileCheckReport& report) : container_(container), report_(report) {}
+  Checker(Container& container, std::uint64_t fileSize, FileCheckReport& report)
+      : container_(container), fileSize_(fileSize), report_(report) {}
 
   void run() {
-    checkRegions();
+    checkHeader();
+    if (!report_.problems.empty()) return;  // pages found through a false header prove nothing
     checkPages();
     if (report_.problems.size() >= MAX_PROBLEMS) return;
     checkRecords();
@@ -59,15 +61,33 @@ class Checker {
   void problem(std::string text) {
     if (report_.problems.size() < MAX_PROBLEMS) report_.problems.push_back(std::move(text));
   }
+  // Damage of a key alone (entries or its counter): rebuilding the key from
+  // its records mends it.
+  void keyProblem(std::string text) {
+    if (report_.problems.size() >= MAX_PROBLEMS) return;
+    report_.problems.push_back(std::move(text));
+    ++report_.keyProblems;
+  }
 
   // --- The container --------------------------------------------------------
 
-  void checkRegions() {
+  // The header must describe the file's bytes: an end of data and a pending
+  // area inside the file, regions in order holding whole pages, and a root
+  // exactly when some region holds a page.
+  void checkHeader() {
+    if (fileSize_ == 0) return;  // a new file: empty, no header yet
     const FileHeader& h = container_.header();
-    // A pending area is what a cut-short write leaves: the container reads
-    // through it, and the next write completes or undoes it. Not damage.
+    // A pending area whose copies read back is followed by the container (its
+    // header is the one seen here). One that does not read back is dropped by
+    // the next write, which keeps the last committed state.
     report_.interruptedWrite = h.dataEnd != h.pendingEnd;
-    if (report_.interruptedWrite) return;
+    const std::string fileBytes = " lies beyond the end of the file (" + std::to_string(fileSize_) + " bytes)";
+    if (h.dataEnd > fileSize_) problem("header: dataEnd " + std::to_string(h.dataEnd) + fileBytes);
+    if (h.pendingEnd > fileSize_) problem("header: pendingEnd " + std::to_string(h.pendingEnd) + fileBytes);
+    if (report_.interruptedWrite &&
+        (h.pendingEnd < h.dataEnd || h.dataEnd < 512 || (h.dataEnd - 512) % 256 != 0))
+      problem("header: the unfinished write it names (" + std::to_string(h.dataEnd) + " to " +
+              std::to_string(h.pendingEnd) + ") cannot be one");
     std::uint32_t previousEnd = 0;
     std::uint32_t highestEnd = 0;
     for (int c = 1; c < 60; ++c) {
@@ -85,6 +105,12 @@ class Checker {
     if (h.dataEnd < end)
       problem("header: dataEnd " + std::to_string(h.dataEnd) + " lies below the end of the data (" +
               std::to_string(end) + ")");
+    if (end > fileSize_)
+      problem("header: its regions end at " + std::to_string(end) + ", beyond the end of the file (" +
+              std::to_string(fileSize_) + " bytes)");
+    if (h.rootPage != -1 && highestEnd == 0)
+      problem("header: it names root page " + std::to_string(h.rootPage) + ", yet no region holds a page");
+    if (h.rootPage == -1 && highestEnd != 0) problem("header: no root, yet pages exist");
   }
 
   void checkPages() {
@@ -123,10 +149,7 @@ class Checker {
     if (slots != pages_.size())
       problem("regions: " + std::to_string(slots) + " page slots but " + std::to_string(pages_.size()) +
               " pages in the tree");
-    if (h.rootPage == -1) {
-      if (!pages_.empty()) problem("header: no root, yet pages exist");
-      return;
-    }
+    if (h.rootPage == -1) return;
     std::optional<Bytes> lastKey;
     checkSubtree(h.rootPage, std::nullopt, -1, lastKey);
   }
@@ -360,6 +383,7 @@ class Checker {
 
   // Per table: counters, and each key against the entries its records call for.
   void checkTable(Table& t) {
+    report_.tableList.push_back({t.name, t.number, t.layout, t.records.size()});
     const std::string where = "table " + t.name + ": ";
     const auto data = t.counters.find(RecordKind::DATA);
     if (data == t.counters.end()) {
@@ -374,17 +398,17 @@ class Checker {
       const std::string keyWhere = where + "key " + (key.name.empty() ? std::to_string(k) : key.name) + ": ";
       const auto counter = t.counters.find(static_cast<std::uint8_t>(k));
       if (counter == t.counters.end()) {
-        problem(keyWhere + "no counter");
+        keyProblem(keyWhere + "no counter");
         continue;
       }
       auto& stored = t.stored[k];
       auto& expected = t.expected[k];
       if (key.flags & KeyFlag::DYNAMIC) {
-        if (!stored.empty()) problem(keyWhere + "a dynamic index has entries in the file");
+        if (!stored.empty()) keyProblem(keyWhere + "a dynamic index has entries in the file");
         continue;
       }
       if (counter->second.count != stored.size())
-        problem(keyWhere + "counter says " + std::to_string(counter->second.count) + " entries, the key holds " +
+        keyProblem(keyWhere + "counter says " + std::to_string(counter->second.count) + " entries, the key holds " +
                 std::to_string(stored.size()));
       std::sort(expected.begin(), expected.end());
       std::sort(stored.begin(), stored.end());
@@ -399,17 +423,18 @@ class Checker {
       for (const Bytes& e : missing) {
         const std::uint32_t recordNumber = getBigEndian32(e.data() + e.size() - 2 - 4);
         if ((mark != 0 && recordNumber >= mark) || staticIndex) continue;
-        if (++reallyMissing <= 3) problem(keyWhere + "no entry for record " + std::to_string(recordNumber));
+        if (++reallyMissing <= 3) keyProblem(keyWhere + "no entry for record " + std::to_string(recordNumber));
       }
-      if (reallyMissing > 3) problem(keyWhere + std::to_string(reallyMissing) + " entries missing in all");
+      if (reallyMissing > 3) keyProblem(keyWhere + std::to_string(reallyMissing) + " entries missing in all");
       for (std::size_t i = 0; i < extra.size() && i < 3; ++i)
-        problem(keyWhere + "entry " + hex(ByteView(extra[i].data(), extra[i].size() - 2)) +
+        keyProblem(keyWhere + "entry " + hex(ByteView(extra[i].data(), extra[i].size() - 2)) +
                 " matches no record");
-      if (extra.size() > 3) problem(keyWhere + std::to_string(extra.size()) + " stray entries in all");
+      if (extra.size() > 3) keyProblem(keyWhere + std::to_string(extra.size()) + " stray entries in all");
     }
   }
 
   Container& container_;
+  std::uint64_t fileSize_;
   FileCheckReport& report_;
   std::map<std::int32_t, PageNode> pages_;
 };
@@ -434,10 +459,37 @@ std::string FileCheckReport::summary() const {
   } else {
     out << "sound: " << tables << " table" << (tables == 1 ? "" : "s") << ", " << dataRecords << " records, "
         << keyEntries << " key entries, " << treeRecords << " tree records in " << pages << " pages";
-    if (interruptedWrite) out << " (an interrupted write will be completed by the next write)";
+    if (interruptedWrite) out << " (an unfinished write will be undone by the next write)";
   }
   if (waitedForWriter) out << " (waited for another program to finish its commit)";
   return out.str();
+}
+
+namespace {
+
+// Runs the checker, turning a fault it did not expect into a problem.
+void runChecker(Container& container, std::uint64_t fileSize, FileCheckReport& report) {
+  try {
+    Checker(container, fileSize, report).run();
+  } catch (const InternalError& e) {
+    report.problems.push_back("internal error " + std::to_string(e.number) + " (" + DATA_CORRUPTION_TEXT + ")");
+  } catch (const OsFailure& e) {
+    report.problems.push_back("read failed: " + osErrorText(e.code));
+  } catch (const std::bad_alloc&) {
+    report.problems.push_back("out of memory while checking");
+  }
+}
+
+}  // namespace
+
+FileCheckReport checkContainer(Container& container) {
+  FileCheckReport report;
+  try {
+    runChecker(container, container.fileBytes(), report);
+  } catch (const OsFailure& e) {
+    report.problems.push_back("read failed: " + osErrorText(e.code));
+  }
+  return report;
 }
 
 FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
@@ -450,6 +502,7 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
   std::unique_ptr<OsFile> file = fileSystem.open(path, false, false, &error);
   if (!file) {
     report.openError = error == ENOENT ? FileError::FILE_NOT_FOUND : FileError::ACCESS_DENIED;
+    report.osError = error;
     return report;
   }
   try {
@@ -457,8 +510,8 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
     // the header to the last key entry, so no writer commits meanwhile (a
     // writer keeps on working in memory and commits once the check is done).
     FileLocks locks(*file, OpenMode{0x40});
-    report.waitedForWriter = !takeReaderSlotAtOnce(locks);
-    if (report.waitedForWriter) locks.take(kReaderSlot, 0, true);
+    const bool waited = !takeReaderSlotAtOnce(locks);
+    if (waited) locks.take(kReaderSlot, 0, true);
     FileLocks::Guard slot(&locks, kReaderSlot);
     Container container(*file);
     if (int rc = container.open()) {
@@ -466,14 +519,13 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
       return report;
     }
     container.refresh(false);
-    Checker(container, report).run();
+    report = checkContainer(container);
+    report.waitedForWriter = waited;
   } catch (const InternalError& e) {
     report.problems.push_back("internal error " + std::to_string(e.number) + ", " + internalErrorText(e.number) + " (" +
                               DATA_CORRUPTION_TEXT + ")");
   } catch (const OsFailure& e) {
     report.problems.push_back("read failed: " + osErrorText(e.code));
-  } catch (const std::bad_alloc&) {
-    report.problems.push_back("out of memory while checking");
   }
   return report;
 }

@@ -32,6 +32,7 @@ namespace RecordDamage {
 constexpr int ENTRY_WITHOUT_RECORD = 3001;  // a key entry names a record that is not there
 constexpr int RECORD_LENGTH = 3002;         // a data record's payload is not the record length
 constexpr int COUNTER = 3003;               // a counter record shorter than its 8 bytes
+constexpr int FAILS_CHECK = 3004;           // a writer found damage it cannot mend and changed nothing
 }  // namespace RecordDamage
 
 std::string errorTextFor(int code);

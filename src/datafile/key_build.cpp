@@ -7,6 +7,7 @@
 
 #include "datafile/datafile.h"
 #include "datafile/dynamic_index.h"
+#include "datafile/file_check.h"
 #include "datafile/file_errors.h"
 #include "datafile/key_encoding.h"
 #include "datafile/record_kinds.h"
@@ -353,6 +354,14 @@ int buildFile(DataFile& file, const BuildSettings& settings, BuildFailure* failu
 int pack(DataFile& file, const BuildSettings& settings, BuildFailure* failure) {
   OpenForDuration scope(file);
   if (int error = scope.error(failure)) return error;
+  // Cutting a damaged file after what its header calls the end of data would
+  // lose whatever lies beyond for good: a file that fails its check is left
+  // exactly as it is.
+  const int damaged = guardedBuild(file, failure, [&] {
+    if (!checkContainer(*file.container()).sound()) throw InternalError{RecordDamage::FAILS_CHECK};
+    return 0;
+  });
+  if (damaged) return damaged;
   const int result = buildFile(file, settings, failure);
   // Every state a build leaves is committed and consistent, so the stale bytes
   // can go after a refused duplicate too; not after a cancel or a fault.

@@ -7,6 +7,9 @@
 // pack FILE            every key but the static indexes, then the file is cut
 //                      right after its data
 //
+// Both check the file first and change nothing when it is damaged, except
+// that build mends damaged keys by rebuilding them all (then checks again).
+//
 // Long work shows a progress bar on stderr when it is a terminal. Ctrl-C asks
 // the build to stop: the file keeps everything up to its last checkpoint and
 // a later build goes on from there.
@@ -19,12 +22,11 @@
 #include <string>
 #include <vector>
 
-#include "datafile/container.h"
+#include "collection/collection_check.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
 #include "datafile/key_build.h"
 #include "datafile/record_kinds.h"
-#include "datafile/table_catalog.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
@@ -77,42 +79,6 @@ std::string errorLine(int code, const BuildFailure& failure) {
   std::string text = errorTextFor(code) + " (" + std::to_string(code) + ")";
   if (!failure.fileErrorCode.empty()) text += ": " + failure.fileErrorText + " (" + failure.fileErrorCode + ")";
   return text;
-}
-
-// The tables to work on: the one FILE names, or every table in the file.
-bool tablesToBuild(const std::string& argument, std::vector<std::string>* names, std::string* error) {
-  const TableAddress address = TableAddress::parse(argument);
-  if (address.tableNamed) {
-    names->push_back(argument);
-    return true;
-  }
-  if (!posixFileSystem().exists(address.path)) {
-    *error = address.path + ": " + errorTextFor(FileError::FILE_NOT_FOUND) + " (2)";
-    return false;
-  }
-  int code = 0;
-  auto file = posixFileSystem().open(address.path, false, false, &code);
-  if (!file) {
-    *error = address.path + ": " + osErrorText(code);
-    return false;
-  }
-  try {
-    Container container(*file);
-    if (int rc = container.open()) {
-      *error = address.path + ": " + errorTextFor(rc) + " (" + std::to_string(rc) + ")";
-      return false;
-    }
-    container.refresh(false);
-    for (const TableEntry& table : listTables(container)) names->push_back(address.path + "\\!" + table.name);
-  } catch (const InternalError& e) {
-    *error = address.path + ": " + errorTextFor(FileError::FILE_SYSTEM_ERROR) + ": " + DATA_CORRUPTION_TEXT + " (" +
-             std::to_string(e.number) + ")";
-    return false;
-  } catch (const OsFailure& e) {
-    *error = address.path + ": " + osErrorText(e.code);
-    return false;
-  }
-  return true;
 }
 
 std::uint32_t rebuildMark(DataFile& file, std::size_t key) {
@@ -176,6 +142,15 @@ int buildTable(const std::string& name, bool packing, bool full) {
   return EXIT_OK;
 }
 
+// The first problems a check found, on stderr; check lists them all.
+void listProblems(const std::string& path, const FileCheckReport& report) {
+  constexpr std::size_t SHOWN = 8;
+  for (std::size_t i = 0; i < report.problems.size() && i < SHOWN; ++i)
+    std::cerr << "glimra-file: " << path << ": " << report.problems[i] << '\n';
+  if (report.problems.size() > SHOWN)
+    std::cerr << "glimra-file: " << path << ": " << report.summary() << " (check lists them all)\n";
+}
+
 int run(const Arguments& args, bool packing) {
   const char* usage = packing ? "usage: glimra-file pack FILE" : "usage: glimra-file build FILE [--full]";
   std::string path;
@@ -192,9 +167,29 @@ int run(const Arguments& args, bool packing) {
   }
   if (path.empty()) return fail(EXIT_USAGE, usage);
 
+  // Before any change the check decides whether this writer may go on: a
+  // writer never works on damage it cannot mend (a build over a broken tree,
+  // or a cut after what a damaged header calls the end of data, would make it
+  // worse for good). Damage of keys alone is mended by rebuilding them.
+  const TableAddress address = TableAddress::parse(path);
+  const char* verb = packing ? "pack" : "build";
+  const FileCheckReport before = collection::checkCollectionFile(posixFileSystem(), address.path);
+  if (before.openError) return fail(EXIT_FAILED, openFailure(address.path, before));
+  const bool mending = !before.sound();
+  if (mending) {
+    listProblems(address.path, before);
+    if (packing || !before.repairableByBuild())
+      return fail(EXIT_DAMAGED, address.path + ": damaged, left as it was: " + verb +
+                                    " cannot mend this (dump saves the records it can read)");
+    std::cerr << "glimra-file: " << address.path << ": only keys are damaged: rebuilding every key from the records\n";
+    full = true;
+  }
   std::vector<std::string> tables;
-  std::string error;
-  if (!tablesToBuild(path, &tables, &error)) return fail(EXIT_FAILED, error);
+  if (address.tableNamed)
+    tables.push_back(path);
+  else
+    for (const CheckedTable& table : before.tableList) tables.push_back(address.path + "\\!" + table.name);
+  if (tables.empty()) return fail(EXIT_FAILED, address.path + ": holds no table: nothing to " + verb);
   const auto previous = std::signal(SIGINT, onInterrupt);
   int exit = EXIT_OK;
   for (const std::string& table : tables) {
@@ -203,6 +198,13 @@ int run(const Arguments& args, bool packing) {
     if (interrupted) break;
   }
   std::signal(SIGINT, previous);
+  if (mending && exit == EXIT_OK) {
+    const FileCheckReport after = collection::checkCollectionFile(posixFileSystem(), address.path);
+    if (!after.sound()) {
+      listProblems(address.path, after);
+      return fail(EXIT_DAMAGED, address.path + ": still damaged after the " + verb);
+    }
+  }
   return exit;
 }
 

@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "datafile/file_check.h"
+
 namespace glimra::tools {
 
 // Exit codes, shown by --help.
 enum ExitCode : int {
   EXIT_OK = 0,
-  EXIT_DAMAGED = 1,  // check found damage
+  EXIT_DAMAGED = 1,  // the file is damaged: check found it, dump missed records, a writer refused
   EXIT_USAGE = 2,    // wrong arguments
   EXIT_FAILED = 3,   // the file could not be opened, read or written
   // find answers as a search tool does: 0 found, 1 nothing found, 2 error.
@@ -36,5 +38,9 @@ int reportCommand(const Arguments& args);
 
 // "glimra-file: " + message on stderr; returns code.
 int fail(int code, const std::string& message);
+
+// "path: text (code)" for a check that could not open the file, naming the
+// OS's reason when there is one.
+std::string openFailure(const std::string& path, const datafile::FileCheckReport& report);
 
 }  // namespace glimra::tools

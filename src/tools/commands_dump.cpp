@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 #include <sstream>
+#include <vector>
 
 #include "collection/cp1252.h"
 #include "datafile/datafile.h"
@@ -20,6 +21,10 @@ using namespace glimra::datafile;
 namespace {
 
 enum class Format { Json, Csv };
+
+// Record numbers tried one by one when a walk misses records: a damaged
+// header's last number must not send the rescue round four billion times.
+constexpr std::uint32_t RESCUE_LIMIT = 0x00FFFFFF;
 
 // A value ready for output: text (quoted in both formats) or a number.
 struct Value {
@@ -211,8 +216,7 @@ int dumpCommand(const Arguments& args) {
     std::cout << '\n';
   }
   std::ostringstream line;
-  if (file.setFile() != 0) return fail(EXIT_FAILED, path + ": " + describeError(file));
-  while (file.next() == 0) {
+  auto print = [&] {
     const std::uint8_t* image = file.record().data();
     line.str("");
     if (format == Format::Json) {
@@ -227,10 +231,44 @@ int dumpCommand(const Arguments& args) {
       line << '\n';
     }
     std::cout << line.str();
+  };
+  if (file.setFile() != 0) return fail(EXIT_FAILED, path + ": " + describeError(file));
+  std::vector<bool> printed;
+  std::size_t count = 0;
+  while (file.next() == 0) {
+    print();
+    if (printed.size() <= file.pointer()) printed.resize(file.pointer() + 1);
+    printed[file.pointer()] = true;
+    ++count;
   }
-  if (file.errorCode() != FileError::RECORD_NOT_AVAILABLE)
-    return fail(EXIT_FAILED, path + ": " + describeError(file));
-  return EXIT_OK;
+  const bool walkFailed = file.errorCode() != FileError::RECORD_NOT_AVAILABLE;
+  const std::string walkError = walkFailed ? describeError(file) : "";
+  const std::uint32_t counted = file.records();
+  if (!walkFailed && count == counted) return EXIT_OK;
+
+  // The walk missed records: those a damaged page hides from it may still be
+  // found one by one under their numbers. A partial dump is what a rescue needs.
+  const std::size_t walked = count;
+  std::size_t unreadable = 0;
+  const std::uint32_t last = std::min<std::uint32_t>(file.container() ? file.container()->lastRecordNumber() : 0,
+                                                     RESCUE_LIMIT);
+  for (std::uint32_t number = 1; number <= last; ++number) {
+    if (number < printed.size() && printed[number]) continue;
+    if (file.get(number) == 0) {
+      print();
+      ++count;
+    } else if (file.errorCode() != FileError::RECORD_NOT_FOUND) {
+      ++unreadable;
+    }
+  }
+  std::cout.flush();
+  std::string warning = path + ": warning: the file is damaged: " + std::to_string(count) + " records dumped (" +
+                        std::to_string(walked) + " in record order";
+  if (count > walked) warning += ", " + std::to_string(count - walked) + " more found one by one";
+  warning += "), its counter names " + std::to_string(counted);
+  if (walkFailed) warning += "; reading in record order failed: " + walkError;
+  if (unreadable) warning += "; " + std::to_string(unreadable) + " record numbers could not be read";
+  return fail(EXIT_DAMAGED, warning);
 }
 
 }  // namespace glimra::tools

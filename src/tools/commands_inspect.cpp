@@ -1,6 +1,7 @@
 // info and check: what a file holds, and whether it is sound.
 #include <iostream>
 
+#include "collection/collection_check.h"
 #include "datafile/container.h"
 #include "datafile/datafile.h"
 #include "datafile/file_check.h"
@@ -14,10 +15,8 @@ using namespace glimra::datafile;
 
 int checkCommand(const Arguments& args) {
   if (args.size() != 1) return fail(EXIT_USAGE, "usage: glimra-file check FILE");
-  const FileCheckReport report = checkDataFile(posixFileSystem(), args[0]);
-  if (report.openError)
-    return fail(EXIT_FAILED, args[0] + ": " + errorTextFor(report.openError) + " (" +
-                                 std::to_string(report.openError) + ")");
+  const FileCheckReport report = collection::checkCollectionFile(posixFileSystem(), args[0]);
+  if (report.openError) return fail(EXIT_FAILED, openFailure(args[0], report));
   for (const std::string& problem : report.problems) std::cout << args[0] << ": " << problem << '\n';
   std::cout << args[0] << ": " << report.summary() << '\n';
   return report.sound() ? EXIT_OK : EXIT_DAMAGED;

@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string>
 
+#include "datafile/file_errors.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
@@ -10,6 +11,12 @@ namespace glimra::tools {
 int fail(int code, const std::string& message) {
   std::cerr << "glimra-file: " << message << '\n';
   return code;
+}
+
+std::string openFailure(const std::string& path, const datafile::FileCheckReport& report) {
+  std::string text = path + ": " + datafile::errorTextFor(report.openError) + " (" + std::to_string(report.openError) + ")";
+  if (report.osError) text += ": " + datafile::osErrorText(report.osError);
+  return text;
 }
 
 namespace {
@@ -31,6 +38,8 @@ const char* USAGE =
     "  build FILE [--full]          completes (or with --full rebuilds) the keys of the\n"
     "                               file's tables\n"
     "  pack FILE                    builds every key, then cuts the file after its data\n"
+    "                               (build and pack check the file first and leave a\n"
+    "                               damaged one as it is; build mends damaged keys)\n"
     "  generate FILE --records N [--seed S]\n"
     "                               a new collection file (replacing FILE) with a header\n"
     "                               record and N made-up ornaments; the same seed gives\n"
@@ -52,7 +61,8 @@ const char* USAGE =
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
-    "  1  check found damage\n"
+    "  1  the file is damaged: check found damage, dump could not read every\n"
+    "     record, or build or pack refused to change it\n"
     "  2  wrong arguments\n"
     "  3  the file could not be opened, read or written\n"
     "  find: 0 found, 1 nothing found, 2 error (the file is only read)\n";

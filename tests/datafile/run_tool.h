@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace glimra::datafile::testing {
@@ -18,6 +20,13 @@ inline std::string runTool(const std::string& arguments, int* exitCode) {
   const int status = pclose(pipe);
   *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
+}
+
+// The bytes of a file ("" when it cannot be read): what a command must leave
+// as it was.
+inline std::string fileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 }  // namespace glimra::datafile::testing
