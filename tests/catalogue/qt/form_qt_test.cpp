@@ -45,8 +45,8 @@ TEST_F(CatalogueTest, FieldsOfEveryKindAreStoredAsTyped) {
       {"Star", GL_CATEGORY, "Porcelain", "Porcelain", "Star", "Porcelain"},
       {"Snowman", GL_PURDATE, "12/24/1998", "12/24/98", "Snow Man", "72314"},  // renamed below
       {"Angel", GL_PURDATE, "12/5/1998", "12/05/98", "Angel", "72295"},
-      {"Bell", GL_VALUE, "1234.5", "$1,234.50", "Bell", "1234.5"},
-      {"Star", GL_PURPRICE, "$12", "$12.00", "Star", "12"},
+      {"Bell", GL_VALUE, "1234.5", "$1,234.50", "Bell", "             1234.50"},  // amounts: right-aligned, two decimals
+      {"Star", GL_PURPRICE, "$12", "$12.00", "Star", "               12.00"},
       {"Snowman", GL_NAME, "Snow Man", "Snow Man", "Snow Man", "Snow Man"},
   };
   QtSession session;
