@@ -297,7 +297,8 @@ class Soak {
       if (previous) {
         const auto& key = program_.LISTBYSERIES ? entry.SERIESKEY : entry.NAMEKEY;
         const auto& previousKey = program_.LISTBYSERIES ? previous->SERIESKEY : previous->NAMEKEY;
-        EXPECT_FALSE(key < previousKey) << "out of order at row " << position;
+        EXPECT_FALSE(glimra::collection::compareSortKeys(key.raw(), previousKey.raw()) < 0)
+            << "out of order at row " << position;
       }
       previous = &entry;
     }
