@@ -509,7 +509,7 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
     // The whole walk reads one committed state: a reader slot is held from
     // the header to the last key entry, so no writer commits meanwhile (a
     // writer keeps on working in memory and commits once the check is done).
-    FileLocks locks(*file, OpenMode{0x40});
+    FileLocks locks(*file, READ_ONLY_DENY_NONE);
     const bool waited = !takeReaderSlotAtOnce(locks);
     if (waited) locks.take(kReaderSlot, 0, true);
     FileLocks::Guard slot(&locks, kReaderSlot);

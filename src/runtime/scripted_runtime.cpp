@@ -120,6 +120,8 @@ void ScriptedWindow::destroyControl(int number) {
 }
 
 void ScriptedWindow::create(const ControlDeclaration& control) {
+  // A control made under a number in use replaces it, with what it owned.
+  if (exists(control.number)) destroy(control.number);
   addControl(control);
   refresh(controls_[control.number]);
 }

@@ -183,7 +183,7 @@ int dumpCommand(const Arguments& args) {
 
   DataFile file;
   file.setName(table.empty() ? path : path + "\\!" + table);
-  if (file.open(OpenMode{0x40}) != 0) {
+  if (file.open(READ_ONLY_DENY_NONE) != 0) {
     // A file with one table of another name: dump that one.
     bool retried = false;
     if (table.empty() && file.errorCode() == FileError::FILE_NOT_FOUND && posixFileSystem().exists(path)) {
@@ -198,7 +198,7 @@ int dumpCommand(const Arguments& args) {
             const auto tables = listTables(container);
             if (tables.size() == 1) {
               file.setName(path + "\\!" + tables[0].name);
-              retried = file.open(OpenMode{0x40}) == 0;
+              retried = file.open(READ_ONLY_DENY_NONE) == 0;
             }
           }
         } catch (...) {

@@ -47,7 +47,7 @@ int findCommand(const Arguments& args) {
   DataFile file;
   file.declare(collection::glimraDeclaration(), &buffer);
   file.setName(path);
-  if (file.open(OpenMode{0x40}) != 0) {
+  if (file.open(READ_ONLY_DENY_NONE) != 0) {
     const bool other = file.errorCode() == FileError::INVALID_RECORD_DECLARATION;
     return fail(EXIT_FIND_ERROR, path + ": " + describeError(file) + (other ? ": not a collection file" : ""));
   }

@@ -98,7 +98,7 @@ int infoCommand(const Arguments& args) {
   for (const TableEntry& entry : tables) {
     DataFile table;
     table.setName(path + "\\!" + entry.name);
-    if (table.open(OpenMode{0x40}) != 0) {
+    if (table.open(READ_ONLY_DENY_NONE) != 0) {
       std::cout << "\ntable " << entry.name << " (number " << entry.number << "): " << describeError(table) << "\n";
       continue;
     }

@@ -122,6 +122,11 @@ TEST_P(WindowBehaviour, StateByRangeAndControlsDestroyedWithTheirParent) {
     for (int n : c.gone) EXPECT_FALSE(window->exists(n)) << n;
     for (int n : c.kept) EXPECT_TRUE(window->exists(n)) << n;
   }
+  window->create({SHEET, ControlKind::Sheet, "", {2, 2, 160, 100}});
+  window->createTab(SHEET, 12, "Glass");
+  window->create({SHEET, ControlKind::Sheet, "", {2, 2, 120, 100}});
+  EXPECT_TRUE(window->exists(SHEET));
+  EXPECT_FALSE(window->exists(12)) << "a control made under a number in use replaces it, with its tabs";
   EXPECT_TRUE(driver->drain(*window).empty());
 }
 

@@ -989,6 +989,7 @@ bool QtWindow::isEnabled(int control) const { return controls_.isEnabled(control
 bool QtWindow::isVisible(int control) const { return controls_.isVisible(control); }
 
 void QtWindow::create(const ControlDeclaration& control) {
+  // A control made under a number in use replaces it, with what it owned.
   if (exists(control.number)) destroy(control.number);
   build(control);
   if (Control* c = find(control.number)) refresh(*c);
