@@ -1,9 +1,10 @@
 // Opens arbitrary bytes as a data file and walks everything in it: the
 // integrity check over every page and record, then every table through the
 // record layer (record order and every key, both ways, each record read by
-// its pointer), then one add, put and delete. Whatever the bytes, this must
-// end in error codes, never in a crash, a hang or a read out of bounds, and
-// every walk must move strictly onwards (walk_progress.h).
+// its pointer), the text search over its stored pages, then one add, put and
+// delete. Whatever the bytes, this must end in error codes, never in a crash,
+// a hang or a read out of bounds, and every walk must move strictly onwards
+// (walk_progress.h).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,6 +15,7 @@
 #include "datafile/fault_file.h"
 #include "datafile/file_check.h"
 #include "datafile/table_catalog.h"
+#include "datafile/text_search.h"
 #include "walk_progress.h"
 
 namespace {
@@ -55,6 +57,16 @@ void walkTable(FaultFileSystem& fs, const std::string& name) {
   file.records();
   for (std::uint32_t p : pointers) file.get(p);
   if (file.setKey(0) == 0 && file.next() == 0) file.getByKey(0);
+  // The text search reads the stored pages its own way.
+  std::vector<std::uint32_t> matches;
+  TextSearch search;
+  search.text = "a";
+  search.ignoreCase = true;
+  findText(file, search, &matches);
+  search.text = "  A";
+  search.ignoreCase = false;
+  search.skipWhenSetAt = 0;
+  findText(file, search, &matches);
 
   // Writing into a damaged file must fail cleanly too.
   if (file.add() == 0) {
