@@ -36,8 +36,11 @@ std::string reportNames() {
 class ProgressLine {
  public:
   ProgressLine() : shown_(isatty(STDERR_FILENO) != 0) {}
-  ~ProgressLine() {
+  ~ProgressLine() { finish(); }
+  // Ends the line, so what follows starts on a line of its own.
+  void finish() {
     if (drawn_) std::fputc('\n', stderr);
+    drawn_ = false;
   }
   void show(const char* stage, int percent) {
     if (!shown_) return;
@@ -98,8 +101,9 @@ int reportCommand(const Arguments& args) {
   run.onFetchError = [&] { fetchError = datafile::describeError(GLIMRA); };
   reports::PageList pages = reports::runReport(run);
   GLIMRA.close();
+  progress.finish();
   if (!fetchError.empty()) {
-    std::cerr << "\nglimra-file: " << path << ": reading stopped after " << run.RECORDSPROCESSED
+    std::cerr << "glimra-file: " << path << ": reading stopped after " << run.RECORDSPROCESSED
               << " records: " << fetchError << '\n';
     if (pages.pages.empty()) return EXIT_FAILED;
   }
@@ -110,6 +114,7 @@ int reportCommand(const Arguments& args) {
   const std::string error = reports::writePdf(pages, out, [&](std::size_t done) {
     progress.show("Writing", static_cast<int>(done * 100 / pages.pages.size()));
   });
+  progress.finish();
   if (!error.empty()) return fail(EXIT_FAILED, error);
   std::cout << out << ": " << report->menuText << ", " << run.printed() << " ornaments on " << pages.pages.size()
             << (pages.pages.size() == 1 ? " page\n" : " pages\n");
