@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -40,7 +42,7 @@ class RecordedOutput final : public PageOutput {
 
 // What the user does while the progress window waits: fire the timer, or
 // press Cancel; one action per idle moment.
-enum class Act { Timer, Cancel };
+enum class Act { Timer, Cancel, DamageThenTimer };
 
 struct ReportSession {
   CollectionFolder folder;
@@ -66,11 +68,22 @@ struct ReportSession {
         if (act == Act::Cancel) {
           window.click(progress::PROGRESS_CANCEL);
         } else {
+          if (act == Act::DamageThenTimer) damageSecondHalf();
           ++timerEvents;
           window.fireTimer();
         }
       };
     };
+  }
+
+  // Overwrites the second half of the collection file with noise, as a
+  // failing disk might.
+  void damageSecondHalf() {
+    const auto size = std::filesystem::file_size(folder.path("c.GLM"));
+    std::fstream file(folder.path("c.GLM"), std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(static_cast<std::streamoff>(size / 2));
+    const std::string noise(size - size / 2, '\xA5');
+    file.write(noise.data(), static_cast<std::streamsize>(noise.size()));
   }
 
   void run(const char* report) {
@@ -153,6 +166,22 @@ TEST(ReportProcedure, PrintsOverSeveralTimerEventsAndStopsOnCancelBetweenThem) {
   EXPECT_EQ(cancelled.program.GLOBALRESPONSE, 2);
   EXPECT_EQ(cancelled.program.GLIMRA_USED, 1);
   EXPECT_TRUE(cancelled.program.GLIMRA.isOpen());
+}
+
+TEST(ReportProcedure, AFetchThatFailsShowsWarning35AndHandsOnWhatWasPrinted) {
+  std::vector<collection::GlRecord> records;
+  for (int i = 0; i < 400; ++i)
+    records.push_back(ornament({{F::NAME, testing::numbered("N", 1000 + i)}, {F::DESCRIPTION, std::string(900, 'x')}}));
+  ReportSession s(records, {Act::Timer, Act::DamageThenTimer});
+  s.run("name");
+  ASSERT_EQ(s.runtime.messages.size(), 1u);
+  EXPECT_EQ(s.runtime.messages[0].caption, "Record Retrieval Error");
+  EXPECT_NE(s.runtime.messages[0].text.find("Glimra"), std::string::npos) << s.runtime.messages[0].text;
+  // The pages printed before the failure are handed on; the run counts as read to the end.
+  EXPECT_EQ(s.output.reports, std::vector<std::string>{"JUSTNAMEREPORT"});
+  EXPECT_FALSE(s.output.presented.pages.empty());
+  EXPECT_EQ(s.program.GLOBALRESPONSE, 1);
+  EXPECT_EQ(s.program.GLIMRA_USED, 0);
 }
 
 TEST(ReportProcedure, TheMenuListsTheSixteenReportsWithTheirLines) {
