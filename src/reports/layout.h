@@ -36,7 +36,7 @@ struct Control {
   std::string text;     // Label: the text (Windows-1252)
   int field = -1;       // Field, Description, Sum: the field's position (collection::GlField)
   std::string picture;  // Field, PageNumber, Sum
-  FontSpec font;
+  LayoutFont font;
   Align align = Align::Left;
   Colour colour = BLACK;
   bool filled = false;  // Box always; a label drawn on a background

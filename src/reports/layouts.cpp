@@ -8,13 +8,13 @@ namespace {
 namespace F = collection::GlField;
 namespace K = collection::GlKey;
 
-constexpr FontSpec ARIAL_8{8, false, false};
-constexpr FontSpec ARIAL_8_ITALIC{8, false, true};
-constexpr FontSpec ARIAL_9{9, false, false};
-constexpr FontSpec ARIAL_9_BOLD{9, true, false};
-constexpr FontSpec ARIAL_9_ITALIC{9, false, true};
-constexpr FontSpec ARIAL_14{14, false, false};
-constexpr FontSpec TITLE_FONT{20, true, true};
+constexpr LayoutFont ARIAL_8{8, false, false};
+constexpr LayoutFont ARIAL_8_ITALIC{8, false, true};
+constexpr LayoutFont ARIAL_9{9, false, false};
+constexpr LayoutFont ARIAL_9_BOLD{9, true, false};
+constexpr LayoutFont ARIAL_9_ITALIC{9, false, true};
+constexpr LayoutFont ARIAL_14{14, false, false};
+constexpr LayoutFont TITLE_FONT{20, true, true};
 
 constexpr Align L = Align::Left;
 constexpr Align R = Align::Right;
@@ -79,7 +79,7 @@ struct Frame {
   std::int32_t detailHeight;
 };
 
-Control label(const char* text, Rect rect, FontSpec font, Align align = L) {
+Control label(const char* text, Rect rect, LayoutFont font, Align align = L) {
   Control c;
   c.kind = ControlKind::Label;
   c.text = text;
@@ -96,7 +96,7 @@ Control heading(const Heading& h) {
   return c;
 }
 
-Control field(const FieldRow& f, FontSpec font = ARIAL_9) {
+Control field(const FieldRow& f, LayoutFont font = ARIAL_9) {
   Control c;
   c.kind = ControlKind::Field;
   c.field = f.field;

@@ -42,17 +42,17 @@ constexpr Colour fromColourReference(std::uint32_t reference) {
 inline constexpr Colour BLACK{0, 0, 0};
 
 // A font of the layouts: always Arial (painted in a face with its metrics).
-struct FontSpec {
+struct LayoutFont {
   int points = 9;
   bool bold = false;
   bool italic = false;
-  bool operator==(const FontSpec&) const = default;
+  bool operator==(const LayoutFont&) const = default;
 };
 
 // How an item is drawn: its font and colour (text), its stroke (lines: width
 // in thousandths of an inch) and its fill (boxes, and text with a background).
 struct ItemStyle {
-  FontSpec font;
+  LayoutFont font;
   Colour colour = BLACK;
   bool filled = false;
   Colour fill;

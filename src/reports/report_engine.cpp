@@ -46,19 +46,19 @@ std::string widestNumber(const collection::Picture& picture) {
 
 }  // namespace
 
-int FixedPitchMeasure::charWidth(const FontSpec& font) {
+int FixedPitchMeasure::charWidth(const LayoutFont& font) {
   const int base = font.points * 1000 / 160;  // 0.45 of the font's size
   return font.bold ? base * 11 / 10 : base;
 }
 
-int FixedPitchMeasure::width(std::string_view utf8, const FontSpec& font) const {
+int FixedPitchMeasure::width(std::string_view utf8, const LayoutFont& font) const {
   int chars = 0;
   for (char c : utf8)
     if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++chars;
   return chars * charWidth(font);
 }
 
-LineMetrics FixedPitchMeasure::line(const FontSpec& font) const {
+LineMetrics FixedPitchMeasure::line(const LayoutFont& font) const {
   const int size = font.points * 1000 / 72;
   return LineMetrics{size * 9 / 10, size * 115 / 100};
 }
@@ -182,7 +182,7 @@ void ReportEngine::addText(Page& page, const Prepared& p, const Rect& box, std::
 
 void ReportEngine::addLines(Page& page, const Prepared& p, const Rect& box, std::string_view utf8,
                             std::int32_t* grownBy) {
-  const FontSpec& font = p.control->font;
+  const LayoutFont& font = p.control->font;
   const int lineHeight = measure_.line(font).height;
   const int space = measure_.width(" ", font);
   int lines = 0;

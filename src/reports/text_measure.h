@@ -18,8 +18,8 @@ class TextMeasure {
  public:
   virtual ~TextMeasure() = default;
   // The advance of a UTF-8 text.
-  virtual int width(std::string_view utf8, const FontSpec& font) const = 0;
-  virtual LineMetrics line(const FontSpec& font) const = 0;
+  virtual int width(std::string_view utf8, const LayoutFont& font) const = 0;
+  virtual LineMetrics line(const LayoutFont& font) const = 0;
 };
 
 // Every character (UTF-8 code point) 0.45 times as wide as the font's size,
@@ -27,10 +27,10 @@ class TextMeasure {
 // machine, so tests can reckon where a text wraps or is cut.
 class FixedPitchMeasure final : public TextMeasure {
  public:
-  int width(std::string_view utf8, const FontSpec& font) const override;
-  LineMetrics line(const FontSpec& font) const override;
+  int width(std::string_view utf8, const LayoutFont& font) const override;
+  LineMetrics line(const LayoutFont& font) const override;
   // The width of one character in the font.
-  static int charWidth(const FontSpec& font);
+  static int charWidth(const LayoutFont& font);
 };
 
 }  // namespace glimra::reports

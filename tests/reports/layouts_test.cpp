@@ -187,15 +187,15 @@ TEST(ReportLayouts, EveryLayoutHasTheCommonElements) {
     const PageList pages = onePage(report);
     const Page& page = pages.pages[0];
     const ItemStyle& title = pages.styles.at(findText(page, "Glimra - ")->style);
-    EXPECT_EQ(title.font, (FontSpec{20, true, true}));
+    EXPECT_EQ(title.font, (LayoutFont{20, true, true}));
     EXPECT_EQ(title.colour, (Colour{128, 0, 0}));
-    EXPECT_EQ(pages.styles.at(findText(page, report.subtitle)->style).font, (FontSpec{14, false, false}));
+    EXPECT_EQ(pages.styles.at(findText(page, report.subtitle)->style).font, (LayoutFont{14, false, false}));
     const ItemStyle& heading = pages.styles.at(findText(page, "Name")->style);
     EXPECT_TRUE(heading.filled);
     EXPECT_EQ(heading.fill, (Colour{255, 255, 128}));
-    EXPECT_EQ(heading.font, (FontSpec{9, true, false}));
-    EXPECT_EQ(pages.styles.at(findText(page, "Page #")->style).font, (FontSpec{8, false, false}));
-    EXPECT_EQ(pages.styles.at(findText(page, "1")->style).font, (FontSpec{9, false, false}));
+    EXPECT_EQ(heading.font, (LayoutFont{9, true, false}));
+    EXPECT_EQ(pages.styles.at(findText(page, "Page #")->style).font, (LayoutFont{8, false, false}));
+    EXPECT_EQ(pages.styles.at(findText(page, "1")->style).font, (LayoutFont{9, false, false}));
 
     std::vector<Rect> boxesSeen, linesSeen;
     for (const PageItem& item : page.items) {

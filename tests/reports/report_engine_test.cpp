@@ -51,7 +51,7 @@ TEST(ReportEngine, BandsThatDoNotFitStartANewPageNumberedFromOne) {
     const PageItem* shown = findText(page, number);
     ASSERT_NE(shown, nullptr) << number;
     EXPECT_EQ(shown->box, (Rect{6552, 10015, 375, 208}));
-    EXPECT_EQ(shown->textX + measure.width(number, FontSpec{9, false, false}), 6552 + 375);
+    EXPECT_EQ(shown->textX + measure.width(number, LayoutFont{9, false, false}), 6552 + 375);
   }
   EXPECT_NE(findText(pages.pages[1], "Ornament 18"), nullptr);
   EXPECT_NE(findText(pages.pages[2], "Ornament 35"), nullptr);
@@ -84,12 +84,12 @@ TEST(ReportEngine, ALongDescriptionGrowsItsBandAndMovesItToTheNextPage) {
   ASSERT_NE(findText(second, "Long"), nullptr);
   EXPECT_EQ(findText(second, "Long")->box.y, 2000 + 73);
   const FixedPitchMeasure measure;
-  const int lineHeight = measure.line(FontSpec{8, false, true}).height;
+  const int lineHeight = measure.line(LayoutFont{8, false, true}).height;
   int lines = 0;
   for (const PageItem& item : second.items) {
     if (item.box.x != 1135 || second.textOf(item) == "Description:") continue;
     EXPECT_EQ(item.box.y, 2000 + 688 + lines * lineHeight);
-    EXPECT_LE(measure.width(second.textOf(item), FontSpec{8, false, true}), 5698);
+    EXPECT_LE(measure.width(second.textOf(item), LayoutFont{8, false, true}), 5698);
     ++lines;
   }
   EXPECT_EQ(lines, 9);

@@ -22,12 +22,12 @@ inline constexpr double FONT_UNITS_PER_LAYOUT_UNIT = 10.0;
 
 class QtTextMeasure final : public TextMeasure {
  public:
-  int width(std::string_view utf8, const FontSpec& font) const override;
-  LineMetrics line(const FontSpec& font) const override;
+  int width(std::string_view utf8, const LayoutFont& font) const override;
+  LineMetrics line(const LayoutFont& font) const override;
 
   // The font of a layout font, sized in font units.
-  static QFont qFont(const FontSpec& font);
-  const QFontMetricsF& metrics(const FontSpec& font) const;
+  static QFont qFont(const LayoutFont& font);
+  const QFontMetricsF& metrics(const LayoutFont& font) const;
 
  private:
   mutable std::map<int, std::unique_ptr<QFontMetricsF>> metrics_;
