@@ -35,9 +35,11 @@ struct InternalError {
 };
 
 // The OS refused a read, write, flush or lock. code is the OS error (errno);
-// a short write counts as 5.
+// a short write counts as 5. text, when set, says more than the OS's text for
+// code (a write the file's format cannot hold fails with EFBIG and says why).
 struct OsFailure {
   int code;
+  std::string text = {};
 };
 
 // One record of the tree: its first keyLength bytes are its sort key.
@@ -66,6 +68,12 @@ struct FileHeader {
   std::uint32_t regionStart[60] = {};
   std::uint32_t regionEnd[60] = {};
 };
+
+// The header's offsets are 32-bit: the data and the redo area of a commit
+// must end at or below the last page boundary they can name (512 + 256 ×
+// 16,777,213 bytes). A commit that would go past it fails with EFBIG before
+// it writes anything, so the file keeps its last committed state.
+constexpr std::uint64_t kAddressableFileEnd = 0xFFFFFF00u;
 
 // Hooks through which locking and transactions (a higher layer) take part in
 // the container's protocol. The defaults do nothing and roll forward.
@@ -166,7 +174,9 @@ class Container {
   // The bytes the clean pages in the cache hold now.
   std::size_t cachedCleanBytes() const;
 
-  // The whole write-ahead commit. Does nothing when nothing is dirty.
+  // The whole write-ahead commit. Does nothing when nothing is dirty. A
+  // commit whose data or redo area would end past kAddressableFileEnd throws
+  // OsFailure{EFBIG} and writes nothing.
   void commit();
   // The commit in two halves, for multi-file transactions: the first writes
   // the pending area and announces it in the header, the second writes the

@@ -8,7 +8,9 @@
 // the next writing operation replays (or drops, when the transaction layer
 // says so).
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "datafile/container_impl.h"
 
@@ -81,11 +83,26 @@ FileHeader Container::Impl::readHeaderAt0(bool* shortFile) {
   return page::decodeHeader(image);
 }
 
-std::uint32_t Container::Impl::endOfData(const FileHeader& h) {
+// In 64 bits: while a commit places its pages, the regions may reach past
+// what the header's 32-bit fields can name (refuseUnaddressable).
+std::uint64_t Container::Impl::endOfData(const FileHeader& h) {
   for (int i = page::kClassCount; i >= 1; --i)
-    if (h.regionEnd[i] > h.regionStart[i])
-      return h.regionEnd[i] * std::uint32_t(page::kUnit) + std::uint32_t(page::kHeaderBytes);
-  return std::uint32_t(page::kHeaderBytes);
+    if (h.regionEnd[i] > h.regionStart[i]) return std::uint64_t(h.regionEnd[i]) * page::kUnit + page::kHeaderBytes;
+  return page::kHeaderBytes;
+}
+
+// Before a commit writes anything: its new pages and its redo area (the
+// pending copies of the pages it overwrites, then the header) must end where
+// the header's 32-bit offsets can still name them. Past that, the commit
+// fails as a full disk would, and the file keeps its last committed state.
+void Container::Impl::refuseUnaddressable(std::uint64_t committedEnd) {
+  std::uint64_t redo = page::kHeaderBytes;
+  for (CachedPage* p : dirtyPages())
+    if (page::offsetOf(p->ref) < committedEnd) redo += std::uint64_t(p->sizeClass) * page::kUnit;
+  const std::uint64_t end = std::max(endOfData(header), committedEnd) + redo;
+  if (end > kAddressableFileEnd)
+    throw OsFailure{EFBIG, "the data file cannot grow to " + std::to_string(end) + " bytes: its header addresses " +
+                               std::to_string(kAddressableFileEnd) + " bytes at most"};
 }
 
 bool Container::Impl::regionsValid(const FileHeader& h) {
@@ -207,7 +224,7 @@ void Container::Impl::recover() {
     if (shortFile) throw InternalError{ContainerDamage::SHORT_READ};
     result.changeCount += 1;
   }
-  result.dataEnd = result.pendingEnd = endOfData(result);
+  result.dataEnd = result.pendingEnd = std::uint32_t(endOfData(result));
   try {
     writeHeaderAt0(result);
     flushFile();
@@ -327,9 +344,10 @@ void Container::commitFirstHalf() {
       d.flushFile();
       d.fileIsNew = false;
     }
-    const std::uint32_t committedEnd = std::max(committed.dataEnd, Impl::endOfData(committed));
+    const std::uint32_t committedEnd = std::max(committed.dataEnd, std::uint32_t(Impl::endOfData(committed)));
     d.placeDirtyPages();
-    const std::uint32_t newEnd = Impl::endOfData(d.header);
+    d.refuseUnaddressable(committedEnd);
+    const std::uint32_t newEnd = std::uint32_t(Impl::endOfData(d.header));
     const std::uint32_t pendingStart = std::max(newEnd, committedEnd);
     d.header.headerOffset = 0;
     d.header.headerSize = 512;
@@ -415,7 +433,7 @@ void Container::discardPendingArea() {
   Impl& d = *impl_;
   if (d.firstHalfDone) {
     FileHeader h = d.diskHeader;
-    h.dataEnd = h.pendingEnd = Impl::endOfData(h);
+    h.dataEnd = h.pendingEnd = std::uint32_t(Impl::endOfData(h));
     h.changeCount += 1;
     try {
       d.writeHeaderAt0(h);

@@ -126,7 +126,8 @@ struct Container::Impl {
   void flushFile();
   void writeHeaderAt0(const FileHeader& h);
   FileHeader readHeaderAt0(bool* shortFile);
-  static std::uint32_t endOfData(const FileHeader& h);
+  static std::uint64_t endOfData(const FileHeader& h);
+  void refuseUnaddressable(std::uint64_t committedEnd);
   static bool regionsValid(const FileHeader& h);
   static bool fitsInFile(const FileHeader& h, std::uint64_t fileSize);
   void scanPendingArea();

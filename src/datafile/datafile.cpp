@@ -257,7 +257,7 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
   } catch (const InternalError& e) {
     return fail(e.number, DATA_CORRUPTION_TEXT);
   } catch (const OsFailure& e) {
-    return fail(e.code, osErrorText(e.code));
+    return fail(e.code, e.text.empty() ? osErrorText(e.code) : e.text);
   } catch (const std::bad_alloc&) {
     return fail(ENOMEM, osErrorText(ENOMEM));
   }
@@ -623,7 +623,15 @@ int DataFile::append() {
   return guarded(true, true, [&] { return writeRecord(true); });
 }
 
+// A memo longer than its pieces can number (or a text memo past its size)
+// is refused before anything changes: storing part of it would lose the rest.
+void DataFile::refuseOversizedMemos() const {
+  for (std::size_t m = 0; m < layout_.memos.size(); ++m)
+    if (auto why = memoOverflow(layout_.memos[m], memos_[m])) throw OsFailure{EFBIG, std::move(*why)};
+}
+
 int DataFile::writeRecord(bool appendOnly) {
+  refuseOversizedMemos();
   const std::uint32_t recordNumber = container_->newRecordNumber();
   const ByteView image(buffer_, layout_.recordLength);
   const KeyEncoder encoder(layout_, tables_);
@@ -661,6 +669,7 @@ int DataFile::put() {
 
 int DataFile::rewriteRecord() {
   if (currentRecord_ == 0) return FileError::RECORD_NOT_AVAILABLE;
+  refuseOversizedMemos();
   const std::uint32_t recordNumber = currentRecord_;
   if (int refused = hooks_->lockRecord(*this, recordNumber)) return refused;
   const RecordLock unlock{*this, recordNumber};

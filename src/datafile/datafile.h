@@ -201,6 +201,7 @@ class DataFile {
   void adjustCounters(const std::vector<int>& deltas, int dataDelta);
   void lowerRebuildMark(std::uint8_t counted, std::uint32_t recordNumber);
   std::uint32_t counterValue(std::uint8_t counted);
+  void refuseOversizedMemos() const;
   void writeMemos(std::uint32_t recordNumber);
   void readMemos(std::uint32_t recordNumber);
   void eraseMemos(std::uint32_t recordNumber);

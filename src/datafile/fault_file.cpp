@@ -19,16 +19,88 @@ struct LockRange {
   bool exclusive;
   std::uint64_t end() const { return offset + length; }
 };
-
-void applyWrite(std::vector<std::uint8_t>& bytes, std::uint64_t offset, const std::uint8_t* data, std::size_t length) {
-  if (bytes.size() < offset + length) bytes.resize(offset + length, 0);
-  std::memcpy(bytes.data() + offset, data, length);
-}
 }  // namespace
 
+// The bytes of one file, sparse: held in chunks, a chunk never written reads
+// as zeros, so a test can reach the far end of a 4 GiB file with a few
+// megabytes. Chunks are shared between copies until one of them writes, so
+// keeping what the disk holds at every flush costs no copy of the bytes.
+class FaultFileSystem::SparseBytes {
+ public:
+  std::uint64_t size() const { return size_; }
+
+  void read(std::uint64_t offset, std::uint8_t* out, std::size_t length) const {
+    while (length > 0) {
+      const std::uint64_t index = offset / kChunk;
+      const std::size_t at = std::size_t(offset % kChunk);
+      const std::size_t n = std::min(length, kChunk - at);
+      const auto it = chunks_.find(index);
+      if (it == chunks_.end())
+        std::memset(out, 0, n);
+      else
+        std::memcpy(out, it->second->data() + at, n);
+      out += n;
+      offset += n;
+      length -= n;
+    }
+  }
+
+  void write(std::uint64_t offset, const std::uint8_t* data, std::size_t length) {
+    size_ = std::max(size_, offset + length);
+    while (length > 0) {
+      const std::uint64_t index = offset / kChunk;
+      const std::size_t at = std::size_t(offset % kChunk);
+      const std::size_t n = std::min(length, kChunk - at);
+      std::memcpy(ownChunk(index).data() + at, data, n);
+      data += n;
+      offset += n;
+      length -= n;
+    }
+  }
+
+  // Growing adds zeros; shrinking forgets the bytes past the new end.
+  void resize(std::uint64_t bytes) {
+    if (bytes < size_) {
+      chunks_.erase(chunks_.lower_bound((bytes + kChunk - 1) / kChunk), chunks_.end());
+      if (bytes % kChunk != 0 && chunks_.count(bytes / kChunk)) {
+        std::vector<std::uint8_t>& last = ownChunk(bytes / kChunk);
+        std::fill(last.begin() + std::ptrdiff_t(bytes % kChunk), last.end(), 0);
+      }
+    }
+    size_ = bytes;
+  }
+
+  std::vector<std::uint8_t> toVector() const {
+    std::vector<std::uint8_t> bytes(size_);
+    if (size_) read(0, bytes.data(), bytes.size());
+    return bytes;
+  }
+
+  static SparseBytes of(const std::vector<std::uint8_t>& bytes) {
+    SparseBytes sparse;
+    sparse.write(0, bytes.data(), bytes.size());
+    return sparse;
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1 << 16;
+
+  std::vector<std::uint8_t>& ownChunk(std::uint64_t index) {
+    auto& chunk = chunks_[index];
+    if (!chunk)
+      chunk = std::make_shared<std::vector<std::uint8_t>>(kChunk, 0);
+    else if (chunk.use_count() > 1)
+      chunk = std::make_shared<std::vector<std::uint8_t>>(*chunk);
+    return *chunk;
+  }
+
+  std::uint64_t size_ = 0;
+  std::map<std::uint64_t, std::shared_ptr<std::vector<std::uint8_t>>> chunks_;
+};
+
 struct FaultFileSystem::Disk {
-  std::vector<std::uint8_t> visible;  // what the running program sees
-  std::vector<std::uint8_t> durable;  // what the disk held at the last flush before a crash
+  SparseBytes visible;  // what the running program sees
+  SparseBytes durable;  // what the disk held at the last flush before a crash
   std::vector<Change> unflushed;      // issued before the crash, since that flush
   std::vector<LockRange> locks;
 };
@@ -45,8 +117,8 @@ class FaultFileSystem::File final : public OsFile {
 
   int readAt(std::uint64_t offset, void* buffer, std::size_t length, std::size_t* got) override {
     const auto& bytes = disk_->visible;
-    const std::size_t n = offset >= bytes.size() ? 0 : std::min<std::size_t>(length, bytes.size() - offset);
-    if (n) std::memcpy(buffer, bytes.data() + offset, n);
+    const std::size_t n = offset >= bytes.size() ? 0 : std::size_t(std::min<std::uint64_t>(length, bytes.size() - offset));
+    if (n) bytes.read(offset, static_cast<std::uint8_t*>(buffer), n);
     *got = n;
     return 0;
   }
@@ -60,7 +132,7 @@ class FaultFileSystem::File final : public OsFile {
     std::size_t stored = length;
     if (index == fs_.plan.shortWrite) stored = length / 2;
     const auto* data = static_cast<const std::uint8_t*>(buffer);
-    applyWrite(disk_->visible, offset, data, stored);
+    disk_->visible.write(offset, data, stored);
     if (!lost) disk_->unflushed.push_back(Change{false, offset, {data, data + stored}});
     return stored == length ? 0 : EIO;
   }
@@ -84,7 +156,7 @@ class FaultFileSystem::File final : public OsFile {
   int truncate(std::uint64_t bytes) override {
     if (!writable_) return EBADF;
     const bool lost = ++fs_.steps_ > fs_.plan.crashAfter;
-    disk_->visible.resize(bytes, 0);
+    disk_->visible.resize(bytes);
     if (!lost) disk_->unflushed.push_back(Change{true, bytes, {}});
     return 0;
   }
@@ -135,7 +207,7 @@ std::unique_ptr<OsFile> FaultFileSystem::open(const std::string& path, bool forW
     it = files_.emplace(path, std::make_shared<Disk>()).first;
   } else if (create) {
     Disk& disk = *it->second;
-    disk.visible.clear();
+    disk.visible.resize(0);
     if (!crashed()) disk.unflushed.push_back(Change{true, 0, {}});
   }
   if (error) *error = 0;
@@ -159,26 +231,31 @@ int FaultFileSystem::copy(const std::string& from, const std::string& to) {
   return 0;
 }
 
+std::uint64_t FaultFileSystem::size(const std::string& path) const {
+  auto it = files_.find(path);
+  return it == files_.end() ? 0 : it->second->visible.size();
+}
+
 std::vector<std::uint8_t> FaultFileSystem::contents(const std::string& path) const {
   auto it = files_.find(path);
-  return it == files_.end() ? std::vector<std::uint8_t>{} : it->second->visible;
+  return it == files_.end() ? std::vector<std::uint8_t>{} : it->second->visible.toVector();
 }
 
 void FaultFileSystem::setContents(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   auto& disk = files_[path];
   if (!disk) disk = std::make_shared<Disk>();
-  disk->visible = disk->durable = bytes;
+  disk->visible = disk->durable = SparseBytes::of(bytes);
   disk->unflushed.clear();
 }
 
 void FaultFileSystem::reboot(UnflushedWrites unflushed, std::uint32_t seed) {
   std::mt19937 random(seed);
   for (auto& [path, disk] : files_) {
-    std::vector<std::uint8_t> bytes = disk->durable;
+    SparseBytes bytes = disk->durable;
     if (unflushed != UnflushedWrites::Dropped) {
       for (const Change& change : disk->unflushed) {
         if (change.truncate) {
-          if (unflushed == UnflushedWrites::Kept || random() % 2) bytes.resize(change.offset, 0);
+          if (unflushed == UnflushedWrites::Kept || random() % 2) bytes.resize(change.offset);
           continue;
         }
         constexpr std::size_t kSector = 512;
@@ -186,7 +263,7 @@ void FaultFileSystem::reboot(UnflushedWrites unflushed, std::uint32_t seed) {
           const std::uint64_t position = change.offset + at;
           const std::size_t piece = std::min<std::size_t>(change.data.size() - at, kSector - position % kSector);
           if (unflushed == UnflushedWrites::Kept || random() % 2)
-            applyWrite(bytes, position, change.data.data() + at, piece);
+            bytes.write(position, change.data.data() + at, piece);
           at += piece;
         }
       }

@@ -7,7 +7,9 @@
 // step (writes, truncations and flushes counted together, across all files):
 // from then on nothing reaches the disk, while the program keeps running on
 // its own view. reboot() then replaces every file by what the disk holds, with
-// the unflushed writes kept, dropped, or torn at 512-byte sectors.
+// the unflushed writes kept, dropped, or torn at 512-byte sectors. Files are
+// sparse: bytes never written cost no memory, so a test can work at the far
+// end of a 4 GiB file (contents() of such a file would not fit, size() does).
 #pragma once
 
 #include <cstdint>
@@ -59,6 +61,11 @@ class FaultFileSystem final : public FileSystem {
   // surviving sectors for TornAtSectors); the plan and counters are cleared.
   void reboot(UnflushedWrites unflushed, std::uint32_t seed = 1);
 
+  // The bytes of a file on the disk as the program sees them (a file that
+  // does not exist has 0).
+  std::uint64_t size(const std::string& path) const;
+
+  class SparseBytes;
   struct Disk;
   class File;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -229,6 +230,13 @@ class Checker {
     std::set<std::uint32_t> records;
     std::vector<std::vector<Bytes>> expected;  // per key: expected entries (key + payload)
     std::vector<std::vector<Bytes>> stored;    // per key: stored entries
+    // Per record and memo: the stored size of each piece by piece number,
+    // and for a BLOB the length its first piece gives.
+    struct MemoPieces {
+      std::map<std::size_t, std::size_t> sizes;
+      std::optional<std::uint32_t> blobLength;
+    };
+    std::map<std::pair<std::uint32_t, std::size_t>, MemoPieces> memos;
   };
 
   // Every record of the tree, in order: each one must belong to a table and
@@ -346,6 +354,9 @@ class Checker {
         const std::size_t limit = MEMO_PIECE_SIZE + (blob && piece == 0 ? 4 : 0);
         if (payload.empty() || payload.size() > limit)
           problem(where + "memo piece of " + std::to_string(payload.size()) + " bytes");
+        Table::MemoPieces& pieces = t.memos[{recordNumber, memo}];
+        pieces.sizes[piece] = payload.size();
+        if (blob && piece == 0 && payload.size() >= 4) pieces.blobLength = getLittleEndian32(payload.data());
         return;
       }
       default:
@@ -393,6 +404,7 @@ class Checker {
               std::to_string(t.records.size()));
     }
     if (!t.layout) return;
+    for (const auto& [owner, pieces] : t.memos) checkMemoPieces(t, owner.first, owner.second, pieces);
     for (std::size_t k = 0; k < t.layout->keys.size(); ++k) {
       const KeyDeclaration& key = t.layout->keys[k];
       const std::string keyWhere = where + "key " + (key.name.empty() ? std::to_string(k) : key.name) + ": ";
@@ -433,6 +445,52 @@ class Checker {
     }
   }
 
+  // A memo's pieces against its length: every piece up to the last one it
+  // needs, each as long as the cut makes it, and none beyond. A BLOB's first
+  // piece gives the length; a text memo's pieces run full up to a shorter
+  // last one and together stay within its declared size.
+  void checkMemoPieces(const Table& t, std::uint32_t record, std::size_t memo, const Table::MemoPieces& pieces) {
+    const MemoDeclaration& declared = t.layout->memos[memo];
+    const std::string where = "table " + t.name + ": memo " + declared.name + " of record " + std::to_string(record) + ": ";
+    const bool blob = (declared.flags & MEMO_BLOB) != 0;
+    std::size_t needed = 0;                       // pieces the memo's length calls for
+    std::function<std::size_t(std::size_t)> size;  // the size piece i must have
+    if (blob) {
+      if (!pieces.blobLength) return problem(where + "its first piece, which holds its length, is missing or short");
+      const std::uint64_t length = *pieces.blobLength;
+      if (length > MAX_BLOB_BYTES)
+        problem(where + "its length " + std::to_string(length) + " is more than a memo can hold");
+      needed = length <= MEMO_PIECE_SIZE ? 1 : 1 + (length - MEMO_PIECE_SIZE + MEMO_PIECE_SIZE - 1) / MEMO_PIECE_SIZE;
+      size = [length](std::size_t i) -> std::size_t {
+        if (i == 0) return 4 + std::size_t(std::min<std::uint64_t>(length, MEMO_PIECE_SIZE));
+        return std::size_t(std::min<std::uint64_t>(MEMO_PIECE_SIZE, length - i * MEMO_PIECE_SIZE));
+      };
+    } else {
+      needed = pieces.sizes.rbegin()->first + 1;
+      const std::size_t last = needed - 1;
+      size = [&pieces, last](std::size_t i) { return i == last ? pieces.sizes.rbegin()->second : MEMO_PIECE_SIZE; };
+      const std::uint64_t length = std::uint64_t(last) * MEMO_PIECE_SIZE + pieces.sizes.rbegin()->second;
+      if (length > declared.size)
+        problem(where + "its pieces hold " + std::to_string(length) + " bytes, its declared size is " +
+                std::to_string(declared.size));
+    }
+    std::size_t missing = 0;
+    for (std::size_t i = 0; i < needed && i < MAX_MEMO_PIECES; ++i) {
+      const auto it = pieces.sizes.find(i);
+      if (it == pieces.sizes.end()) {
+        if (++missing <= 3) problem(where + "piece " + std::to_string(i) + " is missing");
+      } else if (it->second != size(i)) {
+        problem(where + "piece " + std::to_string(i) + " holds " + std::to_string(it->second) + " bytes, " +
+                std::to_string(size(i)) + " belong there");
+      }
+    }
+    if (missing > 3) problem(where + std::to_string(missing) + " pieces missing in all");
+    std::size_t extra = 0;
+    for (auto it = pieces.sizes.lower_bound(needed); it != pieces.sizes.end(); ++it)
+      if (++extra <= 3) problem(where + "piece " + std::to_string(it->first) + " lies past the end of the memo");
+    if (extra > 3) problem(where + std::to_string(extra) + " pieces past its end in all");
+  }
+
   Container& container_;
   std::uint64_t fileSize_;
   FileCheckReport& report_;
@@ -462,6 +520,9 @@ std::string FileCheckReport::summary() const {
     if (interruptedWrite) out << " (an unfinished write will be undone by the next write)";
   }
   if (waitedForWriter) out << " (waited for another program to finish its commit)";
+  if (nearAddressableEnd)
+    out << "; its data ends at " << dataEnd << " bytes, within 5 % of the " << kAddressableFileEnd
+        << " bytes its header can address: later writes will be refused";
   return out.str();
 }
 
@@ -469,6 +530,8 @@ namespace {
 
 // Runs the checker, turning a fault it did not expect into a problem.
 void runChecker(Container& container, std::uint64_t fileSize, FileCheckReport& report) {
+  report.dataEnd = std::max<std::uint64_t>(container.endOfData(), container.header().pendingEnd);
+  report.nearAddressableEnd = report.dataEnd * 20 >= kAddressableFileEnd * 19;
   try {
     Checker(container, fileSize, report).run();
   } catch (const InternalError& e) {

@@ -1,9 +1,9 @@
 // The integrity check of a data file: walks every page, record and key entry
 // and verifies the invariants of the container (page order, separators, levels,
 // packed regions, size bounds) and of the records (kinds, lengths, stored
-// definitions, counters, memo pieces, and that every key holds exactly the
-// entries its records call for). It only reads; damage of any kind ends as a
-// list of problems, never as a crash.
+// definitions, counters, memo pieces against each memo's length, and that
+// every key holds exactly the entries its records call for). It only reads;
+// damage of any kind ends as a list of problems, never as a crash.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +40,11 @@ struct FileCheckReport {
   std::size_t dataRecords = 0;
   std::size_t keyEntries = 0;
   std::vector<CheckedTable> tableList;
+  // Where the data (or an unfinished write) ends, and whether that is within
+  // 5 % of the end the header can address (kAddressableFileEnd): a note,
+  // not damage, but writes that would pass that end will be refused.
+  std::uint64_t dataEnd = 0;
+  bool nearAddressableEnd = false;
   bool sound() const { return openError == 0 && problems.empty(); }
   // Every problem lies in keys, which a full build rebuilds from the records.
   bool repairableByBuild() const { return openError == 0 && !problems.empty() && keyProblems == problems.size(); }

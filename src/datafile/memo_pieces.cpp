@@ -30,6 +30,19 @@ std::vector<Bytes> cutMemo(const MemoDeclaration& memo, ByteView value) {
   return pieces;
 }
 
+std::optional<std::string> memoOverflow(const MemoDeclaration& memo, ByteView value) {
+  std::size_t room = memo.size;
+  std::size_t length = value.size();
+  if (memo.flags & MEMO_BLOB) {
+    room = MAX_BLOB_BYTES;
+  } else {
+    while (length > room && value[length - 1] == ' ') --length;
+  }
+  if (length <= room) return std::nullopt;
+  return "memo " + memo.name + " holds " + std::to_string(length) + " bytes, more than the " + std::to_string(room) +
+         " it can store";
+}
+
 Bytes joinMemo(const MemoDeclaration& memo, const std::vector<Bytes>& pieces) {
   Bytes value;
   if (memo.flags & MEMO_BLOB) {
