@@ -7,6 +7,8 @@
 #include <cstring>
 #include <new>
 
+#include <unistd.h>
+
 #include "datafile/definition_stream.h"
 #include "datafile/file_errors.h"
 #include "datafile/key_encoding.h"
@@ -27,7 +29,70 @@ struct DataFile::Cursor {
   Bytes previousProbe;
 };
 
+// One OS file that this process has open, with its container. Tables of the
+// file opened under the driver's own hooks share it: one handle, one set of
+// locks and share mode (driver), one container and so one transaction; the
+// first table's open mode and owner password are the handle's.
+struct OpenHandle {
+  FileSystem* fileSystem = nullptr;
+  std::string path;
+  OpenMode mode;
+  std::string password;
+  std::unique_ptr<OsFile> file;
+  std::shared_ptr<DriverFile> driver;  // null under hooks a caller chose
+  std::unique_ptr<Container> container;
+  std::vector<std::string> tables;     // the tables open through it
+  bool shareable = false;              // opened under the driver's own hooks
+  pid_t process = ::getpid();          // a child forked since is another process
+};
+
 namespace {
+
+// The handles this process holds, for a further table of one of their files.
+std::vector<std::weak_ptr<OpenHandle>>& openHandles() {
+  static std::vector<std::weak_ptr<OpenHandle>> handles;
+  return handles;
+}
+
+// How much of the file's use an open mode denies to others: none, writing,
+// everything.
+int denial(OpenMode mode) {
+  switch (mode.share()) {
+    case 0x20: return 1;
+    case 0x10:
+    case 0x30: return 2;
+    default: return 0;
+  }
+}
+
+// A handle of this process that a further table of its file may share: on
+// the same file under the same owner password, not holding that table
+// already (a table opened twice is two opens, as two stations would be),
+// granting the access asked and already denying others at least as much as
+// mode asks. Null when there is none: the table then opens on its own, and
+// the share modes decide as between two processes.
+std::shared_ptr<OpenHandle> joinableHandle(FileSystem& fileSystem, const TableAddress& address, OpenMode mode,
+                                           std::string_view password) {
+  auto& handles = openHandles();
+  std::erase_if(handles, [](const std::weak_ptr<OpenHandle>& h) { return h.expired(); });
+  for (const auto& weak : handles) {
+    std::shared_ptr<OpenHandle> h = weak.lock();
+    if (!h->shareable || h->process != ::getpid() || h->fileSystem != &fileSystem || h->path != address.path ||
+        h->password != password)
+      continue;
+    if (std::find(h->tables.begin(), h->tables.end(), address.table) != h->tables.end()) continue;
+    if (mode.writes() && !h->mode.writes()) continue;
+    if (denial(mode) > denial(h->mode)) continue;
+    return h;
+  }
+  return nullptr;
+}
+
+std::string_view ownerPasswordOf(const TableDeclaration* declaration) {
+  if (!declaration) return {};
+  const std::string_view password = declaration->ownerPassword;
+  return password.substr(0, password.find('\0'));
+}
 
 // The driver's hooks behind a file, when it runs under them (null for hooks
 // a caller set that are not the driver's).
@@ -230,8 +295,7 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
   auto fail = [&](int number, std::string text) {
     if (needsOpen && writes) {
       dropChanges();
-      if (inTransaction_) Transaction::current().leave(container_.get());
-      inTransaction_ = false;
+      if (inTransaction()) Transaction::current().leave(container_);
     }
     if (begun) hooks_->endOperation(*this, writes);
     setError(FileError::FILE_SYSTEM_ERROR);
@@ -246,7 +310,7 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
       container_->refresh(writes);
     }
     const int result = body();
-    if (needsOpen && writes && !inTransaction_) {
+    if (needsOpen && writes && !inTransaction()) {
       if (result == 0)
         container_->commit();
       else
@@ -301,6 +365,11 @@ int DataFile::createTable() {
   const TableAddress address = TableAddress::parse(fileName_);
   // A plain file name makes a new file; a named table joins the file it names.
   const bool fresh = !address.tableNamed || !fileSystem_.exists(address.path);
+  // A further table of a file this process has open for writing is written
+  // through that open: its locks, and its transaction when it has one.
+  if (!fresh && !hooksChosen_)
+    if (auto shared = joinableHandle(fileSystem_, address, OpenMode{0x22}, ownerPasswordOf(declared_)))
+      return createInOpenFile(*shared, address);
   int error = 0;
   // The file is emptied only once its share mode is held: a file replaced by
   // CREATE must not be open anywhere else (deny all), and a table joins a file
@@ -323,11 +392,38 @@ int DataFile::createTable() {
   Container container(*file, hooks_.get());
   if (int rc = container.open()) return rc;
   container.refresh(true);
-  removeTable(container, address.table);
+  writeTable(container, address.table);
+  container.commit();
+  return 0;
+}
+
+// The records of a new table, replacing one of that name.
+void DataFile::writeTable(Container& container, const std::string& table) {
+  removeTable(container, table);
   CharacterTables tables = CharacterTables::defaults();
   tables.oem = declared_->oem;
-  writeNewTable(container, address.table, *declared_, tables);
-  container.commit();
+  writeNewTable(container, table, *declared_, tables);
+}
+
+// CREATE as one writing operation of the open that holds the file: committed
+// at once, or kept with its transaction. A failure drops what the open had
+// uncommitted (inside a transaction the whole transaction, as any failed
+// operation of it does).
+int DataFile::createInOpenFile(OpenHandle& handle, const TableAddress& address) {
+  FileLocks::Guard writing = handle.driver->locks()->forOperation(true);
+  Container& container = *handle.container;
+  try {
+    container.refresh(true);
+    writeTable(container, address.table);
+    if (!Transaction::current().includes(&container)) container.commit();
+  } catch (...) {
+    try {
+      container.discardChanges();
+    } catch (...) {
+    }
+    Transaction::current().leave(&container);
+    throw;
+  }
   return 0;
 }
 
@@ -341,33 +437,75 @@ int DataFile::open(OpenMode mode) {
   if (rc != 0) {
     if (hookOpened_) hooks_->closing(*this);
     hookOpened_ = false;
-    Transaction::current().leave(container_.get());
-    container_.reset();
-    detachHooks();
-    file_.reset();
+    releaseHandle();
   }
   return rc;
+}
+
+// Lets go of the open file. The last table of it drops what its transaction
+// left uncommitted, takes the file out of the transaction and closes it;
+// while other tables of it stay open, they keep the file, its transaction
+// and its changes. Damage met on the way only marks this file.
+void DataFile::releaseHandle() {
+  if (handle_) {
+    const TableAddress address = TableAddress::parse(fileName_);
+    auto& tables = handle_->tables;
+    if (const auto it = std::find(tables.begin(), tables.end(), address.table); it != tables.end() && opened_)
+      tables.erase(it);
+    if (tables.empty() && container_) {
+      try {
+        if (inTransaction()) container_->discardChanges();
+      } catch (...) {
+        damaged_ = true;
+      }
+      Transaction::current().leave(container_);
+    }
+  }
+  opened_ = false;
+  container_ = nullptr;
+  detachHooks();
+  handle_.reset();
 }
 
 int DataFile::openTable(OpenMode mode) {
   const TableAddress address = TableAddress::parse(fileName_);
   if (!fileSystem_.exists(address.path)) return FileError::FILE_NOT_FOUND;
-  int error = 0;
-  file_ = fileSystem_.open(address.path, mode.writes(), false, &error);
-  if (!file_) return osError(error);
   // The share mode first: a refused open reads nothing. Then the open itself
   // runs under the locks of one operation, since it reads the file (and a
   // writable open may add missing counters) outside any guarded operation.
   FileLocks::Guard openLocks;
-  if (DriverHooks* driver = driverOf(hooks_)) {
-    if (int refused = driver->attach(*file_, mode, fileSystem_, address.path, optionTable_.get()))
-      return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
+  DriverHooks* driver = driverOf(hooks_);
+  const std::string_view password = ownerPasswordOf(declared_);
+  if (auto shared = hooksChosen_ ? nullptr : joinableHandle(fileSystem_, address, mode, password)) {
+    handle_ = std::move(shared);
+    driver->join(handle_->driver, optionTable_.get());
     openLocks = driver->locks()->forOperation(mode.writes());
+    container_ = handle_->container.get();
+  } else {
+    handle_ = std::make_shared<OpenHandle>();
+    OpenHandle& handle = *handle_;
+    handle.fileSystem = &fileSystem_;
+    handle.path = address.path;
+    handle.mode = mode;
+    handle.password = password;
+    int error = 0;
+    handle.file = fileSystem_.open(address.path, mode.writes(), false, &error);
+    if (!handle.file) return osError(error);
+    if (driver) {
+      if (int refused = driver->attach(*handle.file, mode, fileSystem_, address.path, optionTable_.get()))
+        return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
+      handle.driver = driver->file();
+      openLocks = driver->locks()->forOperation(mode.writes());
+    }
+    ContainerHooks* containerHooks = handle.driver ? static_cast<ContainerHooks*>(handle.driver.get()) : hooks_.get();
+    handle.container = std::make_unique<Container>(*handle.file, containerHooks);
+    container_ = handle.container.get();
+    container_->setCacheBytes(cacheBytes_);
+    container_->setOthersMayWrite(hooks_->othersMayWrite(*this));
+    if (int rc = container_->open()) return rc;
+    handle.shareable = driver && !hooksChosen_;
+    if (handle.shareable) openHandles().push_back(handle_);
   }
-  container_ = std::make_unique<Container>(*file_, hooks_.get());
-  container_->setCacheBytes(cacheBytes_);
-  container_->setOthersMayWrite(hooks_->othersMayWrite(*this));
-  if (int rc = container_->open()) return rc;
   container_->refresh(false);
 
   const auto table = findTable(*container_, address.table);
@@ -400,11 +538,12 @@ int DataFile::openTable(OpenMode mode) {
   dynamic_.clear();
   watchArmed_ = false;
   watchedCopy_.reset();
-  inTransaction_ = false;
   damaged_ = false;
 
   if (int refused = hooks_->opened(*this)) return refused;
   hookOpened_ = true;
+  handle_->tables.push_back(address.table);
+  opened_ = true;
 
   // Every counter must exist; a file that lacks one gets it now.
   if (writable_) {
@@ -420,7 +559,9 @@ int DataFile::openTable(OpenMode mode) {
     };
     ensure(RecordKind::DATA);
     for (std::size_t k = 0; k < layout_.keys.size(); ++k) ensure(static_cast<std::uint8_t>(k));
-    container_->commit();
+    // Inside a transaction of the file (another table of it began one) they
+    // are committed with it.
+    if (!inTransaction()) container_->commit();
   }
   return 0;
 }
@@ -428,20 +569,9 @@ int DataFile::openTable(OpenMode mode) {
 int DataFile::close() {
   clearError();
   if (!container_) return 0;
-  // Changes of a transaction that was never committed are dropped; damage
-  // met on the way only marks the file, the close itself succeeds.
-  try {
-    if (inTransaction_) container_->discardChanges();
-  } catch (...) {
-    damaged_ = true;
-  }
   if (hookOpened_) hooks_->closing(*this);
   hookOpened_ = false;
-  Transaction::current().leave(container_.get());
-  container_.reset();
-  detachHooks();
-  file_.reset();
-  inTransaction_ = false;
+  releaseHandle();
   currentRecord_ = 0;
   cursor_.reset();
   watchedCopy_.reset();
@@ -953,7 +1083,7 @@ int DataFile::copyTable(const std::string& target) {
   AttachedFor sourceAttached;
   FileLocks::Guard sourceLocks;
   std::unique_ptr<Container> sourceOwned;
-  Container* source = container_.get();
+  Container* source = container_;
   if (source) {
     source->refresh(false);
   } else {
@@ -1035,9 +1165,9 @@ int DataFile::copyTable(const std::string& target) {
     putBigEndian32(nameRecord.bytes.data() + nameRecord.keyLength, table);
     destination->insert(nameRecord);
     destination->setLastRecordNumber(highest);
-    if (destination != container_.get() || !inTransaction_) destination->commit();
+    if (destination != container_ || !inTransaction()) destination->commit();
   } catch (...) {
-    if (destination == container_.get() && !inTransaction_) destination->discardChanges();
+    if (destination == container_ && !inTransaction()) destination->discardChanges();
     throw;
   }
   return 0;
@@ -1051,22 +1181,20 @@ int DataFile::logout(int timeoutSeconds) { return logout(std::vector<DataFile*>{
 
 // The files join the process's transaction: each takes its writer lock (so no
 // other program commits under its uncommitted changes) and leaves the
-// transaction, clearing its flag, when it commits, rolls back or closes.
+// transaction when it commits, rolls back or closes. Tables of one open file
+// share its container, so they are in the transaction together.
 int DataFile::logout(const std::vector<DataFile*>& files, int timeoutSeconds) {
   if (files.empty()) return 0;
   std::vector<TransactionMember> members;
   for (DataFile* file : files) {
     file->clearError();
     if (!file->container_) return file->setError(FileError::FILE_NOT_OPEN);
-    members.push_back(TransactionMember{file->container_.get(), &file->fileSystem_,
-                                        TableAddress::parse(file->fileName_).path, locksOf(file->hooks_),
-                                        [file] { file->inTransaction_ = false; }});
+    members.push_back(TransactionMember{file->container_, &file->fileSystem_,
+                                        TableAddress::parse(file->fileName_).path, locksOf(file->hooks_), {}});
   }
   DataFile& first = *files.front();
   const int rc = first.guarded(true, false, [&] {
-    if (int busy = Transaction::current().begin(std::move(members), timeoutSeconds)) return busy;
-    for (DataFile* file : files) file->inTransaction_ = true;
-    return 0;
+    return Transaction::current().begin(std::move(members), timeoutSeconds);
   });
   for (DataFile* file : files) {
     if (file == &first) continue;
@@ -1078,20 +1206,18 @@ int DataFile::logout(const std::vector<DataFile*>& files, int timeoutSeconds) {
   return rc;
 }
 
+bool DataFile::inTransaction() const { return container_ && Transaction::current().includes(container_); }
+
 int DataFile::commit() {
-  if (!inTransaction_) {
+  if (!inTransaction()) {
     clearError();
     return container_ ? 0 : setError(FileError::FILE_NOT_OPEN);
   }
   // The transaction commits every file that joined it (one changed file: its
-  // ordinary commit; more: together through the control files) and ends, which
-  // clears their flags. Should it fail, the guarded entry point drops what this
-  // file still holds.
+  // ordinary commit; more: together through the control files) and ends.
+  // Should it fail, the guarded entry point drops what this file still holds.
   return guarded(true, true, [&] {
-    if (Transaction::current().includes(container_.get()))
-      Transaction::current().commit();
-    else
-      inTransaction_ = false;
+    if (inTransaction()) Transaction::current().commit();
     return 0;
   });
 }
@@ -1102,8 +1228,7 @@ int DataFile::rollback() {
   // The transaction ends first and whatever happens next: it needs no reading
   // (it only drops what is in memory), and a file that cannot be read now
   // must not keep its writer lock.
-  if (inTransaction_ && Transaction::current().includes(container_.get())) Transaction::current().rollback();
-  inTransaction_ = false;
+  if (inTransaction()) Transaction::current().rollback();
   return guarded(true, false, [&] {
     container_->discardChanges();
     return 0;

@@ -19,6 +19,14 @@
 // carrying the record's number; the counter records hold the number of data
 // records and of entries per key; record numbers are never reused.
 //
+// Several tables of one file opened by one process (under the driver's own
+// hooks) share one open of it: its OS handle, share mode, locks, container
+// and transaction. A further table joins the open when that open already
+// grants its access and denies others at least what it asks; a LOGOUT on any
+// of them takes them all into the transaction, and COMMIT writes their
+// changes in one commit. The same table opened twice stays two opens, as two
+// programs would be, and another process meets the share mode as before.
+//
 // Unless setHooks() says otherwise, each open (and CREATE) runs under the
 // driver's own hooks (options.h): the open mode's share mode is taken on the
 // OS file, every operation holds the locks that share mode calls for, the file
@@ -48,6 +56,8 @@
 
 namespace glimra::datafile {
 
+struct OpenHandle;
+
 class DataFile {
  public:
   explicit DataFile(FileSystem& fileSystem = posixFileSystem());
@@ -71,7 +81,8 @@ class DataFile {
   const std::shared_ptr<FileHooks>& hooks() const { return hooks_; }
   // The memory this file's page cache may keep pages in (never fewer than
   // 20 pages; Container::setCacheBytes). Applies to the open file and to
-  // every later open; a few megabytes by default.
+  // every later open; a few megabytes by default. Tables sharing one open of
+  // a file share its cache: the first table's setting, or the latest change.
   void setPageCacheBytes(std::size_t bytes);
   std::size_t pageCacheBytes() const { return cacheBytes_; }
 
@@ -138,7 +149,9 @@ class DataFile {
 
   // --- State ----------------------------------------------------------------
   bool isOpen() const { return container_ != nullptr; }
-  bool inTransaction() const { return inTransaction_; }
+  // The open file is in the process's transaction (LOGOUT of this table or
+  // of another table of the same file, until COMMIT or ROLLBACK).
+  bool inTransaction() const;
   OpenMode openMode() const { return openMode_; }
   // CLOSE met damage: the file was closed anyway.
   bool damaged() const { return damaged_; }
@@ -149,10 +162,9 @@ class DataFile {
   Bytes& memo(std::size_t index) { return memos_.at(index); }
   const CharacterTables& characterTables() const { return tables_; }
   std::uint32_t tableNumber() const { return table_; }
-  // For the transaction and key-build layers: the container of the open file
-  // (null when closed) and the transaction flag they manage.
-  Container* container() { return container_.get(); }
-  void setInTransaction(bool on) { inTransaction_ = on; }
+  // For the key-build layer and tests: the container of the open file (null
+  // when closed), shared with the other tables of the file this process has open.
+  Container* container() { return container_; }
 
  private:
   struct Cursor;
@@ -171,7 +183,10 @@ class DataFile {
   void clearError();
 
   int openTable(OpenMode mode);
+  void releaseHandle();
   int createTable();
+  void writeTable(Container& container, const std::string& table);
+  int createInOpenFile(OpenHandle& handle, const TableAddress& address);
   int writeRecord(bool appendOnly);
   int rewriteRecord();
   int deleteRecord();
@@ -215,8 +230,9 @@ class DataFile {
   const TableDeclaration* declared_ = nullptr;
   std::uint8_t* declaredBuffer_ = nullptr;
 
-  std::unique_ptr<OsFile> file_;
-  std::unique_ptr<Container> container_;
+  std::shared_ptr<OpenHandle> handle_;  // the OS file, perhaps shared with other tables of it
+  Container* container_ = nullptr;      // handle_'s container while open
+  bool opened_ = false;                 // OPEN succeeded: handle_ counts this table
   std::size_t cacheBytes_ = Container::kDefaultCacheBytes;
   TableDeclaration layout_;
   std::uint8_t* buffer_ = nullptr;
@@ -233,7 +249,6 @@ class DataFile {
   DynamicIndexes dynamic_;
   bool watchArmed_ = false;
   std::optional<Bytes> watchedCopy_;  // stored image read under WATCH
-  bool inTransaction_ = false;
   bool damaged_ = false;
   bool hookOpened_ = false;  // hooks_->opened() succeeded; closing() is owed
 

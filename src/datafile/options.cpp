@@ -74,6 +74,47 @@ std::string DriverOptions::send(std::string_view text, TableOptionAccess* table)
 
 // ---------------------------------------------------------------- hooks
 
+// ---------------------------------------------------------------- one file
+
+DriverFile::DriverFile(OsFile& file, OpenMode mode, FileSystem& fileSystem, std::string dataFilePath,
+                       std::optional<FileCipher> cipher)
+    : file_(file),
+      mode_(mode),
+      fileSystem_(fileSystem),
+      dataFilePath_(std::move(dataFilePath)),
+      cipher_(std::move(cipher)),
+      share_(file, mode) {}
+
+DriverFile::~DriverFile() = default;
+
+int DriverFile::acquire() {
+  if (int refused = share_.acquire()) return refused;
+  locks_ = std::make_unique<FileLocks>(file_, mode_);
+  return 0;
+}
+
+void DriverFile::lockReadersForCommit() {
+  if (locks_) locks_->lockForCommit();
+}
+
+void DriverFile::unlockReadersAfterCommit() {
+  if (locks_) locks_->unlockAfterCommit();
+}
+
+bool DriverFile::allowRollForward(Container& container) {
+  return rollForwardAllowed(container, fileSystem_, dataFilePath_);
+}
+
+void DriverFile::encipher(std::uint8_t* buffer, std::size_t length) {
+  if (cipher_) cipher_->encipher(buffer, length);
+}
+
+void DriverFile::decipher(std::uint8_t* buffer, std::size_t length) {
+  if (cipher_) cipher_->decipher(buffer, length);
+}
+
+// ---------------------------------------------------------------- hooks
+
 DriverHooks::DriverHooks(std::string_view ownerPassword) {
   const std::string_view password = ownerPassword.substr(0, ownerPassword.find('\0'));
   if (!password.empty()) cipher_.emplace(password);
@@ -84,27 +125,27 @@ DriverHooks::~DriverHooks() { detach(); }
 int DriverHooks::attach(OsFile& file, OpenMode mode, FileSystem& fileSystem, std::string dataFilePath,
                         TableOptionAccess* table) {
   detach();
-  auto share = std::make_unique<ShareModeLock>(file, mode);
-  if (int refused = share->acquire()) return refused;
-  share_ = std::move(share);
-  locks_ = std::make_unique<FileLocks>(file, mode);
-  fileSystem_ = &fileSystem;
-  dataFilePath_ = std::move(dataFilePath);
+  auto attached = std::make_shared<DriverFile>(file, mode, fileSystem, std::move(dataFilePath), cipher_);
+  if (int refused = attached->acquire()) return refused;
+  join(std::move(attached), table);
+  return 0;
+}
+
+void DriverHooks::join(std::shared_ptr<DriverFile> file, TableOptionAccess* table) {
+  detach();
+  file_ = std::move(file);
   table_ = table;
   options_ = DriverOptions();
-  return 0;
 }
 
 void DriverHooks::detach() {
   operations_.clear();
-  locks_.reset();
-  share_.reset();
-  fileSystem_ = nullptr;
+  file_.reset();
   table_ = nullptr;
 }
 
 int DriverHooks::beginOperation(DataFile&, bool writes) {
-  if (locks_) operations_.push_back(locks_->forOperation(writes));
+  if (FileLocks* l = locks()) operations_.push_back(l->forOperation(writes));
   return 0;
 }
 
@@ -113,35 +154,34 @@ void DriverHooks::endOperation(DataFile&, bool) {
 }
 
 int DriverHooks::lockRecord(DataFile&, std::uint32_t recordNumber) {
-  return locks_ ? locks_->lockRecord(recordNumber) : 0;
+  FileLocks* l = locks();
+  return l ? l->lockRecord(recordNumber) : 0;
 }
 
 void DriverHooks::unlockRecord(DataFile&, std::uint32_t recordNumber) {
-  if (locks_) locks_->unlockRecord(recordNumber);
+  if (FileLocks* l = locks()) l->unlockRecord(recordNumber);
 }
 
 int DriverHooks::recordRead(DataFile&, std::uint32_t recordNumber) {
-  return locks_ ? locks_->recordRead(recordNumber) : 0;
+  FileLocks* l = locks();
+  return l ? l->recordRead(recordNumber) : 0;
 }
 
-bool DriverHooks::othersMayWrite(const DataFile&) const { return !share_ || !share_->deniesWrite(); }
+bool DriverHooks::othersMayWrite(const DataFile&) const { return !file_ || !file_->deniesWrite(); }
 
 std::optional<std::string> DriverHooks::option(DataFile&, std::string_view text) {
   return options_.send(text, table_);
 }
 
 void DriverHooks::lockReadersForCommit() {
-  if (locks_) locks_->lockForCommit();
+  if (file_) file_->lockReadersForCommit();
 }
 
 void DriverHooks::unlockReadersAfterCommit() {
-  if (locks_) locks_->unlockAfterCommit();
+  if (file_) file_->unlockReadersAfterCommit();
 }
 
-bool DriverHooks::allowRollForward(Container& container) {
-  if (!fileSystem_) return true;
-  return rollForwardAllowed(container, *fileSystem_, dataFilePath_);
-}
+bool DriverHooks::allowRollForward(Container& container) { return !file_ || file_->allowRollForward(container); }
 
 void DriverHooks::encipher(std::uint8_t* buffer, std::size_t length) {
   if (cipher_) cipher_->encipher(buffer, length);

@@ -14,9 +14,10 @@
 //   "REGISTER"         the driver's registration reference, decimal
 //   anything else      ignored, "" (among them "Recover=10", "QUICKSCAN=on")
 //
-// DriverHooks invariants: attach() comes right after the OS file is opened
-// and detach() before it is closed; between them the share mode is held and
-// each operation holds the locks its share mode calls for until it ends.
+// DriverHooks invariants: attach() (or join()) comes right after the OS file
+// is opened and detach() before it is closed; between them the share mode is
+// held and each operation holds the locks its share mode calls for until it
+// ends. A DriverFile outlives every DriverHooks attached to it or joined.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +61,42 @@ class DriverOptions {
 // The driver's registration reference, as "REGISTER" returns it.
 std::string registrationReference();
 
+// The driver's side of one OS file that this process has open: the share
+// mode held on it, its locks, its cipher and the recovery decision of its
+// container. Every table of the file that the process opens through the
+// driver works through one such object (its container's hooks), so the
+// tables share one set of locks and never refuse one another, while other
+// processes still meet the share mode it holds.
+class DriverFile final : public ContainerHooks {
+ public:
+  DriverFile(OsFile& file, OpenMode mode, FileSystem& fileSystem, std::string dataFilePath,
+             std::optional<FileCipher> cipher);
+  ~DriverFile() override;
+  // Takes the share mode: 0, or 5 when another open's share mode refuses
+  // this one (an OS failure gives its error code). The locks exist after it.
+  int acquire();
+
+  FileLocks* locks() { return locks_.get(); }
+  OpenMode mode() const { return mode_; }
+  bool deniesWrite() const { return share_.deniesWrite(); }
+
+  // ContainerHooks
+  void lockReadersForCommit() override;
+  void unlockReadersAfterCommit() override;
+  bool allowRollForward(Container& container) override;
+  void encipher(std::uint8_t* buffer, std::size_t length) override;
+  void decipher(std::uint8_t* buffer, std::size_t length) override;
+
+ private:
+  OsFile& file_;
+  OpenMode mode_;
+  FileSystem& fileSystem_;
+  std::string dataFilePath_;
+  std::optional<FileCipher> cipher_;
+  ShareModeLock share_;
+  std::unique_ptr<FileLocks> locks_;  // released before the share mode
+};
+
 class DriverHooks final : public FileHooks {
  public:
   // An empty password: the file is not enciphered.
@@ -70,10 +107,16 @@ class DriverHooks final : public FileHooks {
   // 0, or 5 when another open's share mode refuses this one.
   int attach(OsFile& file, OpenMode mode, FileSystem& fileSystem, std::string dataFilePath,
              TableOptionAccess* table = nullptr);
-  // At CLOSE (and when OPEN fails after attach), before the OS file closes.
+  // At OPEN of a further table of a file this process has open: works
+  // through that open's share mode, locks and cipher instead of its own.
+  void join(std::shared_ptr<DriverFile> file, TableOptionAccess* table = nullptr);
+  // At CLOSE (and when OPEN fails after attach), before the OS file closes:
+  // lets go of the file (its share mode goes with the last table of it).
   void detach();
 
-  FileLocks* locks() { return locks_.get(); }  // null while detached
+  // The file attached or joined (null while detached).
+  const std::shared_ptr<DriverFile>& file() const { return file_; }
+  FileLocks* locks() { return file_ ? file_->locks() : nullptr; }  // null while detached
   DriverOptions& options() { return options_; }
   bool enciphered() const { return cipher_.has_value(); }
 
@@ -86,7 +129,7 @@ class DriverHooks final : public FileHooks {
   bool othersMayWrite(const DataFile&) const override;
   std::optional<std::string> option(DataFile&, std::string_view text) override;
 
-  // ContainerHooks
+  // ContainerHooks: those of the file while attached.
   void lockReadersForCommit() override;
   void unlockReadersAfterCommit() override;
   bool allowRollForward(Container& container) override;
@@ -96,11 +139,8 @@ class DriverHooks final : public FileHooks {
  private:
   std::optional<FileCipher> cipher_;
   DriverOptions options_;
-  FileSystem* fileSystem_ = nullptr;
-  std::string dataFilePath_;
   TableOptionAccess* table_ = nullptr;
-  std::unique_ptr<ShareModeLock> share_;
-  std::unique_ptr<FileLocks> locks_;
+  std::shared_ptr<DriverFile> file_;
   std::vector<FileLocks::Guard> operations_;
 };
 

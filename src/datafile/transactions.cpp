@@ -180,9 +180,13 @@ bool Transaction::includes(const Container* container) const {
 }
 
 int Transaction::begin(std::vector<TransactionMember> members, int timeoutSeconds) {
+  // Tables of one open file share its container: it joins once.
   std::vector<TransactionMember> joining;
-  for (auto& m : members)
-    if (m.container && !includes(m.container)) joining.push_back(std::move(m));
+  for (auto& m : members) {
+    const auto named = [&](const TransactionMember& j) { return j.container == m.container; };
+    if (m.container && !includes(m.container) && std::none_of(joining.begin(), joining.end(), named))
+      joining.push_back(std::move(m));
+  }
   // Writer locks in one order (by path) in every process, so that two
   // transactions over the same files cannot wait for each other forever.
   std::vector<FileLocks*> order;

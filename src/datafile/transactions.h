@@ -121,8 +121,8 @@ class Transaction {
   // The process's transaction.
   static Transaction& current();
 
-  // LOGOUT: the files join the transaction (a file already in it is not
-  // added twice). Each takes its writer lock, waiting up to timeoutSeconds
+  // LOGOUT: the files join the transaction (a file already in it, or named
+  // twice through two tables of it, is added once). Each takes its writer lock, waiting up to timeoutSeconds
   // (< 0: no limit), so that no other writer commits under its uncommitted
   // changes. 0, or 32 when a writer lock stays busy (nothing joins then).
   int begin(std::vector<TransactionMember> members, int timeoutSeconds);
