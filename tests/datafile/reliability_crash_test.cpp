@@ -25,7 +25,7 @@ const std::string PATH = "crash.GLM";
 struct Reference {
   std::vector<std::vector<std::uint8_t>> images;    // disk before unit i (and after the last)
   std::vector<std::uint64_t> digests;               // what a reader sees, same indexing
-  std::vector<std::vector<std::uint32_t>> live;     // live records before unit i
+  std::vector<LiveRecords> live;                    // live records before unit i
   std::vector<std::uint64_t> steps;                 // writes + flushes of unit i
 };
 
@@ -38,7 +38,7 @@ Reference referenceRun(const Workload& w) {
     EXPECT_EQ(f.file.open(), 0);
     r.digests.push_back(digestOf(f));
   }
-  std::vector<std::uint32_t> live;
+  LiveRecords live;
   for (const WorkUnit& u : w.units) {
     r.images.push_back(fs.contents(PATH));
     r.live.push_back(live);
@@ -73,7 +73,7 @@ TEST(ReliabilityCrash, EveryCutOfALongWorkloadKeepsACommittedConsistentFile) {
         if (f.file.open() != 0) return "open before the cut: " + describeError(f.file);
         fs.resetCounters();
         fs.plan.crashAfter = cut;
-        std::vector<std::uint32_t> live = ref.live[i];
+        LiveRecords live = ref.live[i];
         runUnit(f, w, w.units[i], live);  // the program does not notice the cut
       }
       fs.reboot(mode, static_cast<std::uint32_t>(cut * 3 + i));
@@ -93,8 +93,9 @@ TEST(ReliabilityCrash, EveryCutOfALongWorkloadKeepsACommittedConsistentFile) {
     }, "unit " + std::to_string(i));
     if (!goOn) break;
   }
-  std::cout << "[ reliability ] " << w.operations << " operations in " << w.units.size() << " units, "
-            << sweep.cutPoints << " cuts (3 reboot modes), " << sweep.failures << " failures\n";
+  std::cout << "[ reliability ] " << w.operations << " operations (" << w.seriesOperations
+            << " on SERIES, with memos) in " << w.units.size() << " units, " << sweep.cutPoints
+            << " cuts (3 reboot modes), " << sweep.failures << " failures\n";
   // Every unit writes and flushes at least once: a sweep with fewer cuts than
   // that counted no steps and proved nothing.
   sweep.expectSound(2 * sweep.modes.size() * w.units.size(), "reliability workload");

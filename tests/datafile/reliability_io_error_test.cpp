@@ -108,7 +108,7 @@ std::unique_ptr<OsFile> FailingFileSystem::open(const std::string& path, bool fo
 
 struct UnitReference {
   std::vector<std::uint8_t> image;
-  std::vector<std::uint32_t> live;
+  LiveRecords live;
   std::uint64_t before = 0, after = 0;
 };
 
@@ -122,7 +122,7 @@ std::vector<UnitReference> referenceRun(const Workload& w) {
     EXPECT_EQ(f.file.open(), 0);
     digest = digestOf(f);
   }
-  std::vector<std::uint32_t> live;
+  LiveRecords live;
   for (const WorkUnit& u : w.units) {
     UnitReference r{fs.contents(PATH), live, digest, 0};
     CollectionFile f(fs, PATH);
@@ -158,7 +158,7 @@ TEST(ReliabilityIoErrors, EveryFailedOsCallLeavesASoundFileAndTheTruthReported) 
         std::size_t idleLocks = 0;
         if (rc == 0) {
           idleLocks = fs.held.size();
-          std::vector<std::uint32_t> live = refs[i].live;
+          LiveRecords live = refs[i].live;
           rc = runUnit(*failed, w, w.units[i], live);
         }
         if (!fs.failedOnce) break;  // the unit got through before the k-th call
@@ -204,7 +204,8 @@ TEST(ReliabilityIoErrors, EveryFailedOsCallLeavesASoundFileAndTheTruthReported) 
       }
     }
   }
-  std::cout << "[ reliability ] " << w.operations << " operations in " << w.units.size() << " units, " << points
+  std::cout << "[ reliability ] " << w.operations << " operations (" << w.seriesOperations
+            << " on SERIES, with memos) in " << w.units.size() << " units, " << points
             << " failure points (once and from then on), " << failures << " failures, " << locksLeft
             << " with locks left behind (" << keptByFailedUnlock
             << " more kept because the OS refused the unlock)\n";
