@@ -30,6 +30,8 @@ class CountingFileSystem final : public datafile::FileSystem {
   bool exists(const std::string& path) override { return inner_.exists(path); }
   int remove(const std::string& path) override { return inner_.remove(path); }
   int copy(const std::string& from, const std::string& to) override { return inner_.copy(from, to); }
+  int rename(const std::string& from, const std::string& to) override { return inner_.rename(from, to); }
+  int flushFolderOf(const std::string& path) override { return inner_.flushFolderOf(path); }
   const IoCounts& counts() const { return counts_; }
 
  private:

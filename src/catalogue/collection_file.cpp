@@ -94,17 +94,31 @@ void DisplayGlimra::createNewFile() {
   GLIMRAFILE = *chosen;
   GLIMRA.close();
   GLIMRA.setName(GLIMRAFILE.str());
-  GLIMRA.create();
-  CHECKERROR(runtime_, GLIMRA, "Can't Create File");
-  GLIMRA.open(COLLECTION_OPEN_MODE);
-  CHECKERROR(runtime_, GLIMRA, "Can't Open New File");
-  GL.clear();
-  GL.CREATEDDATE = collection::today();
-  GL.CREATEDTIME = collection::now();
-  GL.CHANGED = GL.CREATED;
-  GLIMRA.add();
-  CHECKERROR(runtime_, GLIMRA, "Can't Add First Record");
-  GLIMRA.close();
+  auto addHeaderRecord = [&] {
+    GL.clear();
+    GL.CREATEDDATE = collection::today();
+    GL.CREATEDTIME = collection::now();
+    GL.CHANGED = GL.CREATED;
+    return GLIMRA.add();
+  };
+  // The new file appears whole, with its header record, or not at all: a
+  // crash or a failed step leaves whatever the name showed before. When a
+  // step fails, its error is shown and the steps after it still run, each
+  // showing its own.
+  using Step = datafile::DataFile::CreateStep;
+  Step failed{};
+  if (GLIMRA.createComplete(COLLECTION_OPEN_MODE, addHeaderRecord, &failed) != 0) {
+    if (failed == Step::Create || failed == Step::Finish) {
+      CHECKERROR(runtime_, GLIMRA, "Can't Create File");
+      GLIMRA.open(COLLECTION_OPEN_MODE);
+    }
+    if (failed != Step::Fill) {
+      CHECKERROR(runtime_, GLIMRA, "Can't Open New File");
+      addHeaderRecord();
+    }
+    CHECKERROR(runtime_, GLIMRA, "Can't Add First Record");
+    GLIMRA.close();
+  }
   R_OPENGLIMRA();
 }
 

@@ -153,32 +153,32 @@ GlRecord generatedHeaderRecord(std::uint64_t seed) {
   return header;
 }
 
-int generateCollectionFile(const std::string& path, std::size_t count, std::uint64_t seed, std::string* error) {
+int generateCollectionFile(const std::string& path, std::size_t count, std::uint64_t seed, std::string* error,
+                           datafile::FileSystem& fileSystem) {
   GlRecord buffer;
-  datafile::DataFile file;
+  datafile::DataFile file(fileSystem);
   file.declare(glimraDeclaration(), &buffer);
   file.setName(path);
-  auto failed = [&]() {
-    if (error) *error = datafile::describeError(file);
-    return file.errorCode();
-  };
-  if (file.create() != 0) return failed();
-  if (file.open(datafile::READ_WRITE_DENY_WRITE) != 0) return failed();
-  buffer = generatedHeaderRecord(seed);
-  if (file.add() != 0) return failed();
-  // Written in batches, each one commit, so a large file is made quickly
-  // without holding it all in memory.
-  constexpr std::size_t BATCH = 250;
-  Random random(seed);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (i % BATCH == 0 && file.logout() != 0) return failed();
-    buffer = makeOrnament(random, i);
-    if (file.add() != 0) return failed();
-    if ((i + 1) % BATCH == 0 || i + 1 == count)
-      if (file.commit() != 0) return failed();
-  }
-  if (file.close() != 0) return failed();
-  return 0;
+  // Made complete under a temporary name, then put in place: a crash leaves
+  // no new file or a whole one, never a collection without its header record.
+  const int rc = file.createComplete(datafile::READ_WRITE_DENY_WRITE, [&] {
+    buffer = generatedHeaderRecord(seed);
+    if (file.add() != 0) return file.errorCode();
+    // Written in batches, each one commit, so a large file is made quickly
+    // without holding it all in memory.
+    constexpr std::size_t BATCH = 250;
+    Random random(seed);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (i % BATCH == 0 && file.logout() != 0) return file.errorCode();
+      buffer = makeOrnament(random, i);
+      if (file.add() != 0) return file.errorCode();
+      if ((i + 1) % BATCH == 0 || i + 1 == count)
+        if (file.commit() != 0) return file.errorCode();
+    }
+    return 0;
+  });
+  if (rc != 0 && error) *error = datafile::describeError(file);
+  return rc;
 }
 
 }  // namespace glimra::collection

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "collection/gl_record.h"
+#include "datafile/os_file.h"
 
 namespace glimra::collection {
 
@@ -27,8 +28,9 @@ std::vector<GlRecord> generateOrnaments(std::size_t count, std::uint64_t seed);
 GlRecord generatedHeaderRecord(std::uint64_t seed);
 
 // Creates a new collection file at path (replacing one that is there) holding
-// the header record and count generated ornaments. Returns 0, or the data
-// file's error code with its description in *error.
-int generateCollectionFile(const std::string& path, std::size_t count, std::uint64_t seed, std::string* error);
+// the header record and count generated ornaments, complete or not at all.
+// Returns 0, or the data file's error code with its description in *error.
+int generateCollectionFile(const std::string& path, std::size_t count, std::uint64_t seed, std::string* error,
+                           datafile::FileSystem& fileSystem = datafile::posixFileSystem());
 
 }  // namespace glimra::collection

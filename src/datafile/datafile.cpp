@@ -254,23 +254,31 @@ int DataFile::setError(int code) {
   return code;
 }
 
+// The driver's error for an OS error; the OS's own reason stays with it as the
+// file error (a read-only file system, a folder given as a file...), except
+// for a plain missing file.
 int DataFile::osError(int code) {
   switch (code) {
     case ENOENT:
-    case ENOTDIR:
       return setError(FileError::FILE_NOT_FOUND);
+    case ENOTDIR:
+      setError(FileError::FILE_NOT_FOUND);
+      break;
     case EACCES:
     case EPERM:
     case EROFS:
     case EBUSY:
     case EAGAIN:
-      return setError(FileError::ACCESS_DENIED);
+    case EISDIR:
+    case NOT_A_REGULAR_FILE:
+      setError(FileError::ACCESS_DENIED);
+      break;
     default:
       setError(FileError::FILE_SYSTEM_ERROR);
-      fileErrorCode_ = std::to_string(code);
-      fileErrorText_ = osErrorText(code);
-      return errorCode_;
   }
+  fileErrorCode_ = std::to_string(code);
+  fileErrorText_ = osErrorText(code);
+  return errorCode_;
 }
 
 // Every operation runs here. It refreshes the header, runs the body, commits a
@@ -362,7 +370,7 @@ struct AttachedFor {
 int DataFile::createTable() {
   if (!declared_) return FileError::INVALID_RECORD_DECLARATION;
   if (int invalid = validateDeclaration(*declared_)) return invalid;
-  const TableAddress address = TableAddress::parse(fileName_);
+  const TableAddress address = TableAddress::parse(fileName_, &fileSystem_);
   // A plain file name makes a new file; a named table joins the file it names.
   const bool fresh = !address.tableNamed || !fileSystem_.exists(address.path);
   // A further table of a file this process has open for writing is written
@@ -427,6 +435,71 @@ int DataFile::createInOpenFile(OpenHandle& handle, const TableAddress& address) 
   return 0;
 }
 
+int DataFile::createComplete(OpenMode mode, const std::function<int()>& fill, CreateStep* failedStep) {
+  if (isOpen()) {
+    clearError();
+    return setError(FileError::FILE_ALREADY_OPEN);
+  }
+  const std::string finalName = fileName_;
+  const TableAddress address = TableAddress::parse(fileName_, &fileSystem_);
+  const std::string temporary = address.path + ".creating";
+  fileName_ = temporary + (address.tableNamed ? "\\!" + address.table : "");
+  // Leaves the error of the failed step in place, whatever the clean-up does.
+  auto failed = [&](CreateStep step) {
+    const int code = errorCode_;
+    const std::string text = errorText_, fileCode = fileErrorCode_, fileText = fileErrorText_;
+    close();
+    fileSystem_.remove(temporary);
+    fileName_ = finalName;
+    errorCode_ = code;
+    errorText_ = text;
+    fileErrorCode_ = fileCode;
+    fileErrorText_ = fileText;
+    if (failedStep) *failedStep = step;
+    return code;
+  };
+  if (create() != 0) return failed(CreateStep::Create);
+  if (open(mode) != 0) return failed(CreateStep::Open);
+  if (const int error = fill()) {
+    if (errorCode_ == 0) setError(error);
+    return failed(CreateStep::Fill);
+  }
+  if (close() != 0) return failed(CreateStep::Finish);
+  // The file it replaces must not be open anywhere (as CREATE demands): its
+  // share mode is held, deny all, while the new file takes its name.
+  {
+    prepareHooks();
+    int error = 0;
+    std::unique_ptr<OsFile> replaced =
+        fileSystem_.exists(address.path) ? fileSystem_.open(address.path, true, false, &error) : nullptr;
+    if (!replaced && error != 0 && error != ENOENT) {
+      osError(error);
+      return failed(CreateStep::Finish);
+    }
+    AttachedFor attached;
+    if (replaced) {
+      if (int refused = attached.attach(driverOf(hooks_), *replaced, OpenMode{0x12}, fileSystem_, address.path)) {
+        if (refused == FileError::ACCESS_DENIED)
+          setError(refused);
+        else
+          osError(refused);
+        return failed(CreateStep::Finish);
+      }
+    }
+    if (int renameError = fileSystem_.rename(temporary, address.path)) {
+      osError(renameError);
+      return failed(CreateStep::Finish);
+    }
+  }
+  fileName_ = finalName;
+  if (int flushError = fileSystem_.flushFolderOf(address.path)) {
+    if (failedStep) *failedStep = CreateStep::Finish;
+    return osError(flushError);
+  }
+  clearError();
+  return 0;
+}
+
 int DataFile::open(OpenMode mode) {
   if (isOpen()) {
     clearError();
@@ -448,7 +521,7 @@ int DataFile::open(OpenMode mode) {
 // and its changes. Damage met on the way only marks this file.
 void DataFile::releaseHandle() {
   if (handle_) {
-    const TableAddress address = TableAddress::parse(fileName_);
+    const TableAddress address = TableAddress::parse(fileName_, &fileSystem_);
     auto& tables = handle_->tables;
     if (const auto it = std::find(tables.begin(), tables.end(), address.table); it != tables.end() && opened_)
       tables.erase(it);
@@ -468,7 +541,7 @@ void DataFile::releaseHandle() {
 }
 
 int DataFile::openTable(OpenMode mode) {
-  const TableAddress address = TableAddress::parse(fileName_);
+  const TableAddress address = TableAddress::parse(fileName_, &fileSystem_);
   if (!fileSystem_.exists(address.path)) return FileError::FILE_NOT_FOUND;
   // The share mode first: a refused open reads nothing. Then the open itself
   // runs under the locks of one operation, since it reads the file (and a
@@ -479,7 +552,9 @@ int DataFile::openTable(OpenMode mode) {
   if (auto shared = hooksChosen_ ? nullptr : joinableHandle(fileSystem_, address, mode, password)) {
     handle_ = std::move(shared);
     driver->join(handle_->driver, optionTable_.get());
-    openLocks = driver->locks()->forOperation(mode.writes());
+    bool gaveUp = false;
+    openLocks = driver->locks()->forOperation(mode.writes(), &gaveUp);
+    if (gaveUp) return FileError::FILE_ALREADY_LOCKED;
     container_ = handle_->container.get();
   } else {
     handle_ = std::make_shared<OpenHandle>();
@@ -495,7 +570,9 @@ int DataFile::openTable(OpenMode mode) {
       if (int refused = driver->attach(*handle.file, mode, fileSystem_, address.path, optionTable_.get()))
         return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
       handle.driver = driver->file();
-      openLocks = driver->locks()->forOperation(mode.writes());
+      bool gaveUp = false;
+      openLocks = driver->locks()->forOperation(mode.writes(), &gaveUp);
+      if (gaveUp) return FileError::FILE_ALREADY_LOCKED;
     }
     ContainerHooks* containerHooks = handle.driver ? static_cast<ContainerHooks*>(handle.driver.get()) : hooks_.get();
     handle.container = std::make_unique<Container>(*handle.file, containerHooks);
@@ -1060,8 +1137,8 @@ std::uint32_t DataFile::records(std::size_t key) {
 int DataFile::copy(const std::string& target) {
   prepareHooks();
   return guarded(false, false, [&] {
-    const TableAddress from = TableAddress::parse(fileName_);
-    const TableAddress to = TableAddress::parse(target);
+    const TableAddress from = TableAddress::parse(fileName_, &fileSystem_);
+    const TableAddress to = TableAddress::parse(target, &fileSystem_);
     if (!from.tableNamed && !to.tableNamed) {
       if (!fileSystem_.exists(from.path)) return FileError::FILE_NOT_FOUND;
       if (int error = fileSystem_.copy(from.path, to.path)) return osError(error);
@@ -1076,8 +1153,8 @@ int DataFile::copy(const std::string& target) {
 // collide with its own; the data counter's second word (FLAGS) is not a
 // record number and is copied as it is.
 int DataFile::copyTable(const std::string& target) {
-  const TableAddress from = TableAddress::parse(fileName_);
-  const TableAddress to = TableAddress::parse(target);
+  const TableAddress from = TableAddress::parse(fileName_, &fileSystem_);
+  const TableAddress to = TableAddress::parse(target, &fileSystem_);
 
   std::unique_ptr<OsFile> sourceFile;
   AttachedFor sourceAttached;
@@ -1190,7 +1267,7 @@ int DataFile::logout(const std::vector<DataFile*>& files, int timeoutSeconds) {
     file->clearError();
     if (!file->container_) return file->setError(FileError::FILE_NOT_OPEN);
     members.push_back(TransactionMember{file->container_, &file->fileSystem_,
-                                        TableAddress::parse(file->fileName_).path, locksOf(file->hooks_), {}});
+                                        TableAddress::parse(file->fileName_, &file->fileSystem_).path, locksOf(file->hooks_), {}});
   }
   DataFile& first = *files.front();
   const int rc = first.guarded(true, false, [&] {

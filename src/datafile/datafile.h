@@ -88,6 +88,15 @@ class DataFile {
 
   // --- Operations: each returns errorCode() ------------------------------
   int create();                       // CREATE: the table, replacing one of that name
+  // CREATE of a whole new file that a crash cannot leave half made: the table
+  // is created under a temporary name beside the file's, opened with mode,
+  // given its first records by fill (returning an error code), closed, and
+  // renamed over the file's name, the folder flushed after. The file is closed
+  // afterwards. On failure the file's name shows what it showed before, the
+  // temporary file is gone, and *failedStep (when given) says which step
+  // failed; the error is that step's.
+  enum class CreateStep { Create, Open, Fill, Finish };
+  int createComplete(OpenMode mode, const std::function<int()>& fill, CreateStep* failedStep = nullptr);
   int open(OpenMode mode = OpenMode{});  // OPEN
   int close();                        // CLOSE
   int add();                          // ADD the buffer as a new record

@@ -222,6 +222,23 @@ bool FaultFileSystem::exists(const std::string& path) { return files_.count(path
 
 int FaultFileSystem::remove(const std::string& path) { return files_.erase(path) ? 0 : ENOENT; }
 
+int FaultFileSystem::rename(const std::string& from, const std::string& to) {
+  auto it = files_.find(from);
+  if (it == files_.end()) return ENOENT;
+  const bool lost = ++steps_ > plan.crashAfter;
+  auto replaced = files_.find(to);
+  renames_.push_back(Rename{from, to, it->second, replaced == files_.end() ? nullptr : replaced->second, lost});
+  files_[to] = it->second;
+  files_.erase(from);
+  return 0;
+}
+
+int FaultFileSystem::flushFolderOf(const std::string&) {
+  if (++steps_ > plan.crashAfter) return 0;
+  renames_.clear();  // the names are on the disk now
+  return 0;
+}
+
 int FaultFileSystem::copy(const std::string& from, const std::string& to) {
   auto it = files_.find(from);
   if (it == files_.end()) return ENOENT;
@@ -250,6 +267,17 @@ void FaultFileSystem::setContents(const std::string& path, const std::vector<std
 
 void FaultFileSystem::reboot(UnflushedWrites unflushed, std::uint32_t seed) {
   std::mt19937 random(seed);
+  // A rename whose folder was not flushed survives only when unflushed work
+  // is kept, and never when it came after the power went.
+  for (auto r = renames_.rbegin(); r != renames_.rend(); ++r) {
+    if (!r->lost && unflushed == UnflushedWrites::Kept) continue;
+    files_[r->from] = r->moved;
+    if (r->replaced)
+      files_[r->to] = r->replaced;
+    else
+      files_.erase(r->to);
+  }
+  renames_.clear();
   for (auto& [path, disk] : files_) {
     SparseBytes bytes = disk->durable;
     if (unflushed != UnflushedWrites::Dropped) {

@@ -4,12 +4,14 @@
 // write applied) apart from what has reached the disk: the state at its last
 // flush plus the writes issued since. The plan can fail or shorten the Nth
 // write, fail the Nth flush, give a full disk, or cut the power after the Nth
-// step (writes, truncations and flushes counted together, across all files):
-// from then on nothing reaches the disk, while the program keeps running on
-// its own view. reboot() then replaces every file by what the disk holds, with
-// the unflushed writes kept, dropped, or torn at 512-byte sectors. Files are
-// sparse: bytes never written cost no memory, so a test can work at the far
-// end of a 4 GiB file (contents() of such a file would not fit, size() does).
+// step (writes, truncations, flushes, renames and folder flushes counted
+// together, across all files): from then on nothing reaches the disk, while
+// the program keeps running on its own view. reboot() then replaces every file
+// by what the disk holds, with the unflushed writes kept, dropped, or torn at
+// 512-byte sectors; a rename whose folder was not flushed is undone unless
+// unflushed work is kept. Files are sparse: bytes never written cost no
+// memory, so a test can work at the far end of a 4 GiB file (contents() of
+// such a file would not fit, size() does).
 #pragma once
 
 #include <cstdint>
@@ -45,6 +47,8 @@ class FaultFileSystem final : public FileSystem {
   bool exists(const std::string& path) override;
   int remove(const std::string& path) override;
   int copy(const std::string& from, const std::string& to) override;
+  int rename(const std::string& from, const std::string& to) override;
+  int flushFolderOf(const std::string& path) override;
 
   FaultPlan plan;
   std::uint64_t writes() const { return writes_; }
@@ -72,6 +76,13 @@ class FaultFileSystem final : public FileSystem {
  private:
   friend class File;
   std::map<std::string, std::shared_ptr<Disk>> files_;
+  // Renames since the folder was last flushed: undone at a reboot.
+  struct Rename {
+    std::string from, to;
+    std::shared_ptr<Disk> moved, replaced;  // replaced: null when to was new
+    bool lost;                              // issued after the power went
+  };
+  std::vector<Rename> renames_;
   std::uint64_t writes_ = 0, flushes_ = 0, steps_ = 0;
   std::uint64_t nextOwner_ = 1;
 };

@@ -22,7 +22,14 @@ std::uint32_t firstReaderSlot() {
   return std::uint32_t(hundredths % lock_bytes::kReaderSlots);
 }
 
+LockWaitObserver& waitObserver() {
+  static LockWaitObserver observer;
+  return observer;
+}
+
 }  // namespace
+
+void setLockWaitObserver(LockWaitObserver observer) { waitObserver() = std::move(observer); }
 
 FileLocks::Policy FileLocks::policyOf(OpenMode mode) {
   switch (mode.share()) {
@@ -36,8 +43,8 @@ FileLocks::Policy FileLocks::policyOf(OpenMode mode) {
   }
 }
 
-FileLocks::FileLocks(OsFile& file, OpenMode mode)
-    : file_(file), policy_(policyOf(mode)), exclusive_(mode.writes()), slot_(firstReaderSlot()) {}
+FileLocks::FileLocks(OsFile& file, OpenMode mode, std::string path)
+    : file_(file), path_(std::move(path)), policy_(policyOf(mode)), exclusive_(mode.writes()), slot_(firstReaderSlot()) {}
 
 FileLocks::~FileLocks() {
   // Closing the file would drop the locks too; releasing them here keeps a
@@ -183,12 +190,27 @@ void FileLocks::Guard::reset() {
   }
 }
 
-FileLocks::Guard FileLocks::forOperation(bool writes) {
+FileLocks::Guard FileLocks::forOperation(bool writes, bool* gaveUp) {
   unsigned kinds = 0;
   if (policy_ == Policy::ReadersAndWriter) kinds = writes ? kWriterByte : kReaderSlot;
   if (policy_ == Policy::WriterOnly && writes) kinds = kWriterByte;
   if (kinds == 0) return Guard();
-  take(kinds, 0, true);
+  // Retried at once while busy; the observer hears of a wait once a second.
+  const Clock::time_point start = Clock::now();
+  Clock::time_point nextWord = start + std::chrono::seconds(1);
+  while (!take(kinds, 0, false)) {
+    const Clock::time_point now = Clock::now();
+    if (now >= nextWord) {
+      nextWord += std::chrono::seconds(1);
+      const LockWaitObserver& observer = waitObserver();
+      const bool goOn = !observer || observer(path_, std::chrono::duration_cast<std::chrono::seconds>(now - start));
+      if (!goOn && gaveUp) {  // a caller that cannot give up waits on
+        *gaveUp = true;
+        return Guard();
+      }
+    }
+    std::this_thread::yield();
+  }
   return Guard(this, kinds);
 }
 

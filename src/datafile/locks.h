@@ -38,9 +38,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 
 #include "datafile/os_file.h"
 
@@ -68,12 +70,22 @@ enum LockKind : unsigned {
 constexpr int kNumberLockWithReaderLock = 2328;
 constexpr int kNumberLockWithWriterLock = 2352;
 
+// Told while an operation waits for locks another program holds: first after
+// a second of waiting, then about once a second, with the data file's path
+// and the time waited so far. It answers whether to go on waiting; false
+// gives the wait up (the operation then fails with 32, "File Is Already
+// Locked"). One for the whole process (a tool or a program sets it once);
+// without one an operation waits for as long as it takes.
+using LockWaitObserver = std::function<bool(const std::string& path, std::chrono::seconds waited)>;
+void setLockWaitObserver(LockWaitObserver observer);
+
 class FileLocks {
  public:
   enum class Policy { ReadersAndWriter, WriterOnly, None };
   static Policy policyOf(OpenMode mode);
 
-  FileLocks(OsFile& file, OpenMode mode);
+  // path: the data file's, for the wait observer.
+  FileLocks(OsFile& file, OpenMode mode, std::string path = {});
   ~FileLocks();
   FileLocks(const FileLocks&) = delete;
   FileLocks& operator=(const FileLocks&) = delete;
@@ -102,8 +114,10 @@ class FileLocks {
     unsigned kinds_ = 0;
   };
 
-  // The locks of one driver operation, waiting until they are free.
-  [[nodiscard]] Guard forOperation(bool writes);
+  // The locks of one driver operation, waiting until they are free or, when
+  // gaveUp is given, until the wait observer gives up (then an empty guard,
+  // and *gaveUp is set).
+  [[nodiscard]] Guard forOperation(bool writes, bool* gaveUp = nullptr);
   // Around the writing part of a commit (container hooks): readers out.
   void lockForCommit();
   void unlockAfterCommit();
@@ -139,6 +153,7 @@ class FileLocks {
   void releaseNumber(std::uint32_t number);
 
   OsFile& file_;
+  std::string path_;
   Policy policy_;
   bool exclusive_;  // false: the file is open for reading only
   std::uint32_t slot_;

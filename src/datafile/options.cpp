@@ -5,6 +5,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "datafile/file_errors.h"
 #include "datafile/transactions.h"
 
 namespace glimra::datafile {
@@ -89,7 +90,7 @@ DriverFile::~DriverFile() = default;
 
 int DriverFile::acquire() {
   if (int refused = share_.acquire()) return refused;
-  locks_ = std::make_unique<FileLocks>(file_, mode_);
+  locks_ = std::make_unique<FileLocks>(file_, mode_, dataFilePath_);
   return 0;
 }
 
@@ -145,7 +146,12 @@ void DriverHooks::detach() {
 }
 
 int DriverHooks::beginOperation(DataFile&, bool writes) {
-  if (FileLocks* l = locks()) operations_.push_back(l->forOperation(writes));
+  FileLocks* l = locks();
+  if (!l) return 0;
+  bool gaveUp = false;
+  FileLocks::Guard guard = l->forOperation(writes, &gaveUp);
+  if (gaveUp) return FileError::FILE_ALREADY_LOCKED;
+  operations_.push_back(std::move(guard));
   return 0;
 }
 

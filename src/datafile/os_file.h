@@ -2,6 +2,7 @@
 // a POSIX implementation, and (in fault_file.h) a fault-injecting one for tests.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -54,7 +55,16 @@ class FileSystem {
   virtual bool exists(const std::string& path) = 0;
   virtual int remove(const std::string& path) = 0;
   virtual int copy(const std::string& from, const std::string& to) = 0;
+  // Gives the file at from the name to, replacing any file of that name in
+  // one step: either name shows the old or the new file, never a mixture.
+  virtual int rename(const std::string& from, const std::string& to) = 0;
+  // Makes the names in path's folder durable (after a rename or a create).
+  virtual int flushFolderOf(const std::string& path) = 0;
 };
+
+// The error of an open that found something other than a file or a folder
+// (a pipe, device or socket); osErrorText names it.
+constexpr int NOT_A_REGULAR_FILE = ENODEV;
 
 // The real file system (pread/pwrite/fsync, open-file-description locks).
 FileSystem& posixFileSystem();

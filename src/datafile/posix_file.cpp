@@ -81,29 +81,53 @@ class PosixFile final : public OsFile {
   int fd_;
 };
 
+// Opens path as a data file: a regular file only. The open does not wait (a
+// pipe without a writer would block it for ever); a folder gives EISDIR, any
+// other kind of file NOT_A_REGULAR_FILE.
+std::unique_ptr<OsFile> openRegular(const std::string& path, int flags, int* error) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) {
+    if (error) *error = errno;
+    return nullptr;
+  }
+  struct stat st {};
+  int refused = ::fstat(fd, &st) != 0 ? errno : 0;
+  if (!refused && S_ISDIR(st.st_mode)) refused = EISDIR;
+  if (!refused && !S_ISREG(st.st_mode)) refused = NOT_A_REGULAR_FILE;
+  if (!refused && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) refused = errno;
+  if (refused) {
+    ::close(fd);
+    if (error) *error = refused;
+    return nullptr;
+  }
+  if (error) *error = 0;
+  return std::make_unique<PosixFile>(fd);
+}
+
 class PosixFileSystem final : public FileSystem {
  public:
   std::unique_ptr<OsFile> open(const std::string& path, bool forWrite, bool create, int* error) override {
     int flags = (forWrite || create) ? O_RDWR : O_RDONLY;
     if (create) flags |= O_CREAT | O_TRUNC;
-    flags |= O_CLOEXEC;
-    const int fd = ::open(path.c_str(), flags, 0666);
-    if (fd < 0) {
-      if (error) *error = errno;
-      return nullptr;
-    }
-    if (error) *error = 0;
-    return std::make_unique<PosixFile>(fd);
+    return openRegular(path, flags, error);
   }
 
   std::unique_ptr<OsFile> openOrCreate(const std::string& path, int* error) override {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (error) *error = errno;
-      return nullptr;
-    }
-    if (error) *error = 0;
-    return std::make_unique<PosixFile>(fd);
+    return openRegular(path, O_RDWR | O_CREAT, error);
+  }
+
+  int rename(const std::string& from, const std::string& to) override {
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  }
+
+  int flushFolderOf(const std::string& path) override {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
   }
 
   bool exists(const std::string& path) override {
@@ -139,6 +163,9 @@ FileSystem& posixFileSystem() {
   return fileSystem;
 }
 
-std::string osErrorText(int code) { return std::strerror(code); }
+std::string osErrorText(int code) {
+  if (code == NOT_A_REGULAR_FILE) return "Not a regular file (a pipe, device or socket)";
+  return std::strerror(code);
+}
 
 }  // namespace glimra::datafile

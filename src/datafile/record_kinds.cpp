@@ -99,7 +99,7 @@ std::optional<Counter> Counter::parse(ByteView payload) {
   return Counter{getLittleEndian32(payload.data()), getLittleEndian32(payload.data() + 4)};
 }
 
-TableAddress TableAddress::parse(std::string_view fileName) {
+TableAddress TableAddress::parse(std::string_view fileName, FileSystem* fileSystem) {
   TableAddress address;
   std::string_view path = fileName;
   const std::size_t mark = fileName.find("\\!");
@@ -116,7 +116,8 @@ TableAddress TableAddress::parse(std::string_view fileName) {
   // An extension is a dot after the last directory separator.
   const std::size_t slash = address.path.find_last_of("/\\");
   const std::size_t dot = address.path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) address.path += ".DAT";
+  const bool extension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  if (!extension && !(fileSystem && fileSystem->exists(address.path))) address.path += ".DAT";
   return address;
 }
 

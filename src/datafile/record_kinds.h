@@ -72,12 +72,14 @@ struct Counter {
 
 // A file name as the program gives it: "path\!table" names a table inside the
 // file at path; without the "\!" part the table is "UNNAMED". A path without
-// an extension gets ".DAT". The table name is upper-cased.
+// an extension gets ".DAT", unless a file of that very name exists (given a
+// file system to look in): a name is taken as given when that file exists.
+// The table name is upper-cased.
 struct TableAddress {
   std::string path;
   std::string table;
   bool tableNamed = false;  // the name had a "\!" part
-  static TableAddress parse(std::string_view fileName);
+  static TableAddress parse(std::string_view fileName, FileSystem* fileSystem = nullptr);
 };
 
 }  // namespace glimra::datafile

@@ -152,18 +152,26 @@ void listProblems(const std::string& path, const FileCheckReport& report) {
 }
 
 int run(const Arguments& args, bool packing) {
-  const char* usage = packing ? "usage: glimra-file pack FILE" : "usage: glimra-file build FILE [--full]";
+  const char* usage =
+      packing ? "usage: glimra-file pack FILE [--wait SECONDS]" : "usage: glimra-file build FILE [--full] [--wait SECONDS]";
   std::string path;
   bool full = false;
-  for (const std::string& arg : args) {
-    if (arg == "--full" && !packing)
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--full" && !packing) {
       full = true;
-    else if (!arg.empty() && arg[0] == '-')
+    } else if (arg == "--wait" && i + 1 < args.size()) {
+      const std::string& seconds = args[++i];
+      if (seconds.empty() || seconds.size() > 6 || seconds.find_first_not_of("0123456789") != std::string::npos)
+        return fail(EXIT_USAGE, "--wait: a number of seconds, not " + seconds);
+      sayWhenWaiting(std::stoi(seconds));
+    } else if (!arg.empty() && arg[0] == '-') {
       return fail(EXIT_USAGE, usage);
-    else if (path.empty())
+    } else if (path.empty()) {
       path = arg;
-    else
+    } else {
       return fail(EXIT_USAGE, usage);
+    }
   }
   if (path.empty()) return fail(EXIT_USAGE, usage);
 
@@ -171,7 +179,7 @@ int run(const Arguments& args, bool packing) {
   // writer never works on damage it cannot mend (a build over a broken tree,
   // or a cut after what a damaged header calls the end of data, would make it
   // worse for good). Damage of keys alone is mended by rebuilding them.
-  const TableAddress address = TableAddress::parse(path);
+  const TableAddress address = TableAddress::parse(path, &posixFileSystem());
   const char* verb = packing ? "pack" : "build";
   const FileCheckReport before = collection::checkCollectionFile(posixFileSystem(), address.path);
   if (before.openError) return fail(EXIT_FAILED, openFailure(address.path, before));

@@ -3,6 +3,7 @@
 // stdout and its errors to stderr, and returns the process exit code.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,11 @@ int reportCommand(const Arguments& args);
 
 // "glimra-file: " + message on stderr; returns code.
 int fail(int code, const std::string& message);
+
+// From now on a wait for another program's locks is told on stderr once it
+// has lasted a second ("Waiting for another program to finish writing
+// FILE…"); with a limit, the wait is given up after that many seconds.
+void sayWhenWaiting(std::optional<int> limitSeconds);
 
 // "path: text (code)" for a check that could not open the file, naming the
 // OS's reason when there is one.

@@ -180,6 +180,7 @@ int dumpCommand(const Arguments& args) {
     }
   }
   if (path.empty()) return fail(EXIT_USAGE, usage);
+  path = TableAddress::parse(path, &posixFileSystem()).path;
 
   DataFile file;
   file.setName(table.empty() ? path : path + "\\!" + table);

@@ -6,6 +6,7 @@
 #include "datafile/datafile.h"
 #include "datafile/file_check.h"
 #include "datafile/file_errors.h"
+#include "datafile/record_kinds.h"
 #include "datafile/table_catalog.h"
 #include "tools/commands.h"
 
@@ -15,10 +16,11 @@ using namespace glimra::datafile;
 
 int checkCommand(const Arguments& args) {
   if (args.size() != 1) return fail(EXIT_USAGE, "usage: glimra-file check FILE");
-  const FileCheckReport report = collection::checkCollectionFile(posixFileSystem(), args[0]);
-  if (report.openError) return fail(EXIT_FAILED, openFailure(args[0], report));
-  for (const std::string& problem : report.problems) std::cout << args[0] << ": " << problem << '\n';
-  std::cout << args[0] << ": " << report.summary() << '\n';
+  const std::string path = TableAddress::parse(args[0], &posixFileSystem()).path;
+  const FileCheckReport report = collection::checkCollectionFile(posixFileSystem(), path);
+  if (report.openError) return fail(EXIT_FAILED, openFailure(path, report));
+  for (const std::string& problem : report.problems) std::cout << path << ": " << problem << '\n';
+  std::cout << path << ": " << report.summary() << '\n';
   return report.sound() ? EXIT_OK : EXIT_DAMAGED;
 }
 
@@ -65,7 +67,7 @@ std::string keyFlags(std::uint8_t flags) {
 
 int infoCommand(const Arguments& args) {
   if (args.size() != 1) return fail(EXIT_USAGE, "usage: glimra-file info FILE");
-  const std::string& path = args[0];
+  const std::string path = TableAddress::parse(args[0], &posixFileSystem()).path;
   if (!posixFileSystem().exists(path)) return fail(EXIT_FAILED, path + ": File Not Found (2)");
   int error = 0;
   auto file = posixFileSystem().open(path, false, false, &error);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "datafile/file_errors.h"
+#include "datafile/locks.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
@@ -11,6 +12,14 @@ namespace glimra::tools {
 int fail(int code, const std::string& message) {
   std::cerr << "glimra-file: " << message << '\n';
   return code;
+}
+
+void sayWhenWaiting(std::optional<int> limitSeconds) {
+  datafile::setLockWaitObserver([limitSeconds, said = false](const std::string& path, std::chrono::seconds waited) mutable {
+    if (!said) std::cerr << "glimra-file: Waiting for another program to finish writing " << path << "\u2026\n";
+    said = true;
+    return !limitSeconds || waited.count() < *limitSeconds;
+  });
 }
 
 std::string openFailure(const std::string& path, const datafile::FileCheckReport& report) {
@@ -35,11 +44,14 @@ const char* USAGE =
     "                               decoded through the definition stored in the file\n"
     "                               (JSON lines by default; text as UTF-8 without its\n"
     "                               trailing blanks; groups appear through their fields)\n"
-    "  build FILE [--full]          completes (or with --full rebuilds) the keys of the\n"
+    "  build FILE [--full] [--wait SECONDS]\n"
+    "                               completes (or with --full rebuilds) the keys of the\n"
     "                               file's tables\n"
-    "  pack FILE                    builds every key, then cuts the file after its data\n"
+    "  pack FILE [--wait SECONDS]   builds every key, then cuts the file after its data\n"
     "                               (build and pack check the file first and leave a\n"
-    "                               damaged one as it is; build mends damaged keys)\n"
+    "                               damaged one as it is; build mends damaged keys;\n"
+    "                               while another program writes they wait, saying\n"
+    "                               so, for at most --wait SECONDS when given)\n"
     "  generate FILE --records N [--seed S]\n"
     "                               a new collection file (replacing FILE) with a header\n"
     "                               record and N made-up ornaments; the same seed gives\n"
@@ -79,6 +91,7 @@ int main(int argc, char** argv) {
   }
   const std::string command = args.front();
   args.erase(args.begin());
+  sayWhenWaiting(std::nullopt);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << USAGE;
     return EXIT_OK;

@@ -58,6 +58,10 @@ class FailingFileSystem final : public FileSystem {
   bool exists(const std::string& path) override { return inner_.exists(path); }
   int remove(const std::string& path) override { return fails("remove") ? EIO : inner_.remove(path); }
   int copy(const std::string& from, const std::string& to) override { return fails("copy") ? EIO : inner_.copy(from, to); }
+  int rename(const std::string& from, const std::string& to) override {
+    return fails("rename") ? EIO : inner_.rename(from, to);
+  }
+  int flushFolderOf(const std::string& path) override { return fails("folder flush") ? EIO : inner_.flushFolderOf(path); }
 
  private:
   FileSystem& inner_;

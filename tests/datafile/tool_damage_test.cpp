@@ -6,8 +6,13 @@
 #include <fstream>
 #include <functional>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "collection/glimra_file.h"
 #include "datafile/container.h"
+#include "datafile/locks.h"
 #include "datafile/record_kinds.h"
 #include "datafile_fixture.h"
 #include "run_tool.h"
@@ -140,6 +145,62 @@ TEST(ToolDamage, DumpPrintsWhatItCanReadThenReportsTheDamagedPage) {
   EXPECT_NE(out.find("warning: the file is damaged: " + std::to_string(61 - lost) + " records dumped"), std::string::npos)
       << out.substr(out.size() > 600 ? out.size() - 600 : 0);
   EXPECT_NE(out.find("its counter names 61"), std::string::npos);
+}
+
+TEST(ToolDamage, AWriterSaysItWaitsAndGivesUpAfterItsLimit) {
+  TempDir dir;
+  const std::string path = dir.file("held.GLM");
+  int code = -1;
+  runTool("generate " + path + " --records 20 --seed 2", &code);
+  ASSERT_EQ(code, 0);
+  const std::string before = fileBytes(path);
+  // Another program's writer lock, held by this process while the tool runs.
+  int error = 0;
+  auto holder = posixFileSystem().open(path, true, false, &error);
+  ASSERT_TRUE(holder);
+  ASSERT_EQ(holder->lock(lock_bytes::kWriter, 1, true), 0);
+  const std::string out = runTool("build " + path + " --wait 2", &code);
+  EXPECT_EQ(code, 3) << out;
+  EXPECT_NE(out.find("Waiting for another program to finish writing " + path + "\u2026"), std::string::npos) << out;
+  EXPECT_NE(out.find("File Is Already Locked (32)"), std::string::npos) << out;
+  EXPECT_TRUE(fileBytes(path) == before);
+  holder->unlock(lock_bytes::kWriter, 1);
+  runTool("build " + path + " --wait 2", &code);
+  EXPECT_EQ(code, 0) << "the lock is gone";
+}
+
+// What is not a collection file is named for what it is, by every command,
+// and none of them waits on a pipe; a name without an extension is taken as
+// given when that file exists.
+TEST(ToolDamage, EveryCommandNamesWhatItWasGivenInsteadOfAFile) {
+  TempDir dir;
+  const std::string fifo = dir.file("pipe.GLM");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = dir.file("folder.GLM");
+  std::filesystem::create_directory(folder);
+  int code = -1;
+  struct Case {
+    std::string path;
+    const char* says;
+  } cases[] = {{fifo, "Not a regular file"}, {folder, "Is a directory"}};
+  for (const Case& c : cases)
+    for (const char* command : {"info", "check", "dump", "build", "pack"}) {
+      const std::string out = runTool(std::string(command) + " " + c.path, &code);
+      EXPECT_EQ(code, 3) << command << " " << c.path << "\n" << out;
+      EXPECT_NE(out.find(c.says), std::string::npos) << command << " " << c.path << "\n" << out;
+    }
+
+  const std::string plain = dir.file("plain");
+  runTool("generate " + dir.file("made.GLM") + " --records 9 --seed 1", &code);
+  ASSERT_EQ(code, 0);
+  const std::string again = runTool("generate " + dir.file("made.GLM") + " --records 5 --seed 1", &code);
+  ASSERT_EQ(code, 0) << "a new collection replaces the one of that name: " << again;
+  std::filesystem::rename(dir.file("made.GLM"), plain);
+  for (const char* command : {"info", "check", "dump", "build", "pack"}) {
+    const std::string out = runTool(std::string(command) + " " + plain, &code);
+    EXPECT_EQ(code, 0) << command << "\n" << out;
+  }
+  EXPECT_FALSE(std::filesystem::exists(plain + ".DAT"));
 }
 
 }  // namespace
