@@ -16,10 +16,12 @@
 
 #include "datafile/datafile.h"
 #include "datafile_fixture.h"
+#include "run_tool.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
+using glimra::datafile::testing::runTool;
 
 struct Row {
   std::string name;  // 8 characters, blank-padded
@@ -165,17 +167,6 @@ Bytes independentFile() {
   return header;
 }
 
-std::string run(const std::string& arguments, int* code) {
-  FILE* pipe = popen((std::string(GLIMRA_TOOL_PATH) + " " + arguments + " 2>&1").c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  std::size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-  const int status = pclose(pipe);
-  *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
 TEST(IndependentWriter, ItsFileIsSoundAndReadsLikeTheEngines) {
   glimra::datafile::testing::TempDir dir;
   const std::string theirs = dir.file("independent.dat");
@@ -185,7 +176,7 @@ TEST(IndependentWriter, ItsFileIsSoundAndReadsLikeTheEngines) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   }
   int code = -1;
-  const std::string check = run("check " + theirs, &code);
+  const std::string check = runTool("check " + theirs, &code);
   EXPECT_EQ(code, 0) << check;
 
   using namespace glimra::datafile;
@@ -207,9 +198,9 @@ TEST(IndependentWriter, ItsFileIsSoundAndReadsLikeTheEngines) {
   }
   ASSERT_EQ(file.close(), 0);
 
-  const std::string theirDump = run("dump " + theirs, &code);
+  const std::string theirDump = runTool("dump " + theirs, &code);
   EXPECT_EQ(code, 0);
-  const std::string ourDump = run("dump " + ours, &code);
+  const std::string ourDump = runTool("dump " + ours, &code);
   EXPECT_EQ(code, 0);
   EXPECT_EQ(theirDump, ourDump);
   EXPECT_NE(theirDump.find("\"IW:NAME\":\"Apple\",\"IW:NUMBER\":-5"), std::string::npos) << theirDump;
