@@ -181,12 +181,34 @@ std::string ScriptedWindow::text(int control) const {
 }
 
 void ScriptedWindow::setImage(int control, std::string_view image) {
-  if (Control* c = find(control)) c->image = image;
+  if (Control* c = find(control)) {
+    c->image = image;
+    c->pages = nullptr;
+    c->page = 0;
+  }
 }
 
 Rect ScriptedWindow::imageSize(int control) const {
   const Control* c = find(control);
-  return c ? Rect{0, 0, c->declaration.at.width, c->declaration.at.height} : Rect{};
+  if (!c) return {};
+  if (c->pages) {
+    // A scripted screen of 96 dots per inch and two dots to a dialog unit.
+    return Rect{0, 0, c->pages->pageWidth() * 96 / 1000 / 2, c->pages->pageHeight() * 96 / 1000 / 2};
+  }
+  return Rect{0, 0, c->declaration.at.width, c->declaration.at.height};
+}
+
+void ScriptedWindow::setPageImage(int control, std::shared_ptr<const PageImages> pages, int page) {
+  Control* c = find(control);
+  if (!c || c->declaration.kind != ControlKind::Image) return;
+  c->image.clear();
+  c->page = pages && page >= 1 && page <= pages->count() ? page : 0;
+  c->pages = c->page ? std::move(pages) : nullptr;
+}
+
+int ScriptedWindow::shownPage(int control) const {
+  const Control* c = find(control);
+  return c ? c->page : 0;
 }
 
 Rect ScriptedWindow::geometry(int control) const {

@@ -76,6 +76,7 @@ class ScriptedWindow final : public Window {
   void setWallpaper(std::string_view image) override { wallpaper_ = image; }
   void setImage(int control, std::string_view image) override;
   Rect imageSize(int control) const override;
+  void setPageImage(int control, std::shared_ptr<const PageImages> pages, int page) override;
   Rect geometry(int control) const override;
   void setGeometry(int control, const Rect& at) override;
   void setImageDisplaySize(int control, int width, int height) override;
@@ -109,6 +110,8 @@ class ScriptedWindow final : public Window {
   std::string wallpaper() const { return wallpaper_; }
   std::string statusText(int zone) const;
   Rect imageDisplaySize(int control) const;
+  // The page an image control shows (1-based), 0 when it shows none.
+  int shownPage(int control) const;
   Rect minimumSize() const { return minimum_; }
   const WindowDeclaration& declaration() const { return declaration_; }
   bool closed() const { return closed_; }
@@ -124,6 +127,8 @@ class ScriptedWindow final : public Window {
     int choice = 0;
     std::shared_ptr<ListSource> source;
     std::string image;
+    std::shared_ptr<const PageImages> pages;
+    int page = 0;
     std::pair<int, int> range{0, 0};  // selected characters of a field
     Rect displaySize;                 // of an image
   };

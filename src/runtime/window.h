@@ -21,6 +21,7 @@
 #include "runtime/declaration.h"
 #include "runtime/event.h"
 #include "runtime/list_source.h"
+#include "runtime/page_images.h"
 
 namespace glimra::runtime {
 
@@ -105,6 +106,10 @@ class Window {
   virtual void setWallpaper(std::string_view image) = 0;
   virtual void setImage(int control, std::string_view image) = 0;
   virtual Rect imageSize(int control) const = 0;  // natural size in dialog units
+  // Shows page `page` (1-based) of `pages` in an image control, in place of
+  // a picture; its natural size is then the page at the screen's resolution.
+  // Null pages show nothing.
+  virtual void setPageImage(int control, std::shared_ptr<const PageImages> pages, int page) = 0;
   // The size at which an image is drawn; inside scroll bars the bars range
   // over it.
   virtual void setImageDisplaySize(int control, int width, int height) = 0;

@@ -38,6 +38,7 @@
 
 #include "runtime/qt/help_window.h"
 #include "runtime/qt/qt_list_model.h"
+#include "runtime/qt/qt_page_images.h"
 #include "runtime/qt/qt_runtime.h"
 #include "runtime/qt/qt_text.h"
 
@@ -474,7 +475,7 @@ void QtWindow::build(const ControlDeclaration& d) {
       break;
     }
     case ControlKind::Image: {
-      auto* label = new QLabel(client_);
+      auto* label = new PageView(client_);
       label->setAlignment(Qt::AlignCenter);
       if (d.flags & ScrollBars) {
         auto* area = new QScrollArea(client_);
@@ -1158,13 +1159,36 @@ void QtWindow::setImage(int control, std::string_view image) {
   QLabel* label = qobject_cast<QLabel*>(c->widget);
   if (auto* area = qobject_cast<QScrollArea*>(c->widget)) label = qobject_cast<QLabel*>(area->widget());
   if (!label) return;
+  if (auto* view = dynamic_cast<PageView*>(label)) view->setPage(nullptr, 0);
   label->setPixmap(loadImage(image));
   if (c->declaration.flags & ScrollBars) label->adjustSize();
+}
+
+// The label that shows an image control's picture or page.
+static PageView* pageViewOf(QWidget* widget) {
+  if (auto* area = qobject_cast<QScrollArea*>(widget)) widget = area->widget();
+  return dynamic_cast<PageView*>(widget);
+}
+
+void QtWindow::setPageImage(int control, std::shared_ptr<const PageImages> pages, int page) {
+  Control* c = find(control);
+  if (!c || c->declaration.kind != ControlKind::Image) return;
+  PageView* view = pageViewOf(c->widget);
+  if (!view) return;
+  c->declaration.icon.clear();
+  auto drawn = std::dynamic_pointer_cast<const QtPageImages>(pages);
+  view->setPage(drawn && page >= 1 && page <= drawn->count() ? std::move(drawn) : nullptr, page);
 }
 
 Rect QtWindow::imageSize(int control) const {
   const Control* c = find(control);
   if (!c || c->declaration.kind != ControlKind::Image) return {};
+  if (const PageView* view = pageViewOf(c->widget); view && view->pages()) {
+    // The page at the screen's resolution.
+    const double dotsPerInch = client_->logicalDpiX();
+    return Rect{0, 0, units(static_cast<int>(view->pages()->pageWidth() * dotsPerInch / 1000.0), true),
+                units(static_cast<int>(view->pages()->pageHeight() * dotsPerInch / 1000.0), false)};
+  }
   const QPixmap pixmap = loadImage(c->declaration.icon);
   return Rect{0, 0, units(pixmap.width(), true), units(pixmap.height(), false)};
 }

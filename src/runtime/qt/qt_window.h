@@ -85,6 +85,7 @@ class QtWindow final : public QObject, public Window {
   void setWallpaper(std::string_view image) override;
   void setImage(int control, std::string_view image) override;
   Rect imageSize(int control) const override;
+  void setPageImage(int control, std::shared_ptr<const PageImages> pages, int page) override;
   Rect geometry(int control) const override;
   void setGeometry(int control, const Rect& at) override;
   void setImageDisplaySize(int control, int width, int height) override;
