@@ -11,9 +11,17 @@
 // record (the goal: under 1 KB beyond the records themselves). Collections are generated once
 // into the temporary folder and reused.
 //
-// Usage: glimra-report-bench [--records N] [--layout name|name-all]
+// With --preview it measures the print preview instead, for 1,000 and 100,000
+// ornaments of the standard layout: the time from opening the preview on the
+// finished pages until its first view (page 1 fitted to the window) has been
+// drawn, then until a 10 × 10 grid of thumbnails has been drawn, and the
+// growth of the process's peak memory while the preview is open.
+//
+// Usage: glimra-report-bench [--records N] [--layout name|name-all] [--preview]
 // (without options: every size and both layouts).
-#include <QGuiApplication>
+#include <QApplication>
+#include <QSpinBox>
+#include <QTimer>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -28,8 +36,12 @@
 #include "collection/glimra_file.h"
 #include "datafile/datafile.h"
 #include "reports/layouts.h"
+#include "reports/print_preview.h"
+#include "reports/qt/preview_devices.h"
 #include "reports/qt/qt_text_measure.h"
 #include "reports/report_run.h"
+#include "runtime/qt/qt_page_images.h"
+#include "runtime/qt/qt_runtime.h"
 
 namespace {
 
@@ -102,23 +114,94 @@ Figures runOnce(const reports::ReportDescriptor& report, const std::string& path
   return f;
 }
 
+reports::PageList pagesOf(const reports::ReportDescriptor& report, const std::string& path,
+                          const reports::TextMeasure& measure) {
+  collection::GlRecord GL;
+  datafile::DataFile GLIMRA;
+  GLIMRA.declare(collection::glimraDeclaration(), &GL);
+  GLIMRA.setName(path);
+  if (GLIMRA.open(datafile::OpenMode{0x40}) != 0) {
+    std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), GLIMRA.errorText().c_str());
+    std::exit(1);
+  }
+  reports::ReportRun run(report, GLIMRA, GL, measure);
+  reports::PageList pages = reports::runReport(run);
+  GLIMRA.close();
+  return pages;
+}
+
+// Opens the preview on the pages, draws its first view, then a 10 × 10 grid,
+// and leaves; prints the figures.
+void previewOnce(std::size_t records, const reports::PageList& pages) {
+  runtime::QtRuntime runtime;
+  reports::QtPreviewDevices devices;
+  reports::ReportPreview preview(runtime, devices.images(pages), {}, "bench.pdf");
+  resetPeak();
+  const long before = statusKilobytes("VmRSS");
+  const auto start = std::chrono::steady_clock::now();
+  double firstView = 0, grid = 0;
+  int step = 0;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* window = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->windowTitle() == QStringLiteral("Report Preview")) window = w;
+    if (!window) return;
+    const auto seconds = [&] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    if (step == 0) {
+      window->grab();  // draws what the screen shows
+      firstView = seconds();
+      for (QSpinBox* spin : window->findChildren<QSpinBox*>())
+        if (spin->toolTip().startsWith(QStringLiteral("Select the number"))) spin->setValue(10);
+    } else {
+      window->grab();
+      grid = seconds();
+      window->close();
+      driver.stop();
+    }
+    ++step;
+  });
+  driver.start(0);
+  preview.run();
+  const long peakGrowthKb = statusKilobytes("VmHWM") - before;
+  std::printf("%9zu %7zu %14.3f %14.3f %15.1f %15.1f\n", records, pages.pages.size(), firstView, grid,
+              static_cast<double>(peakGrowthKb) / 1024.0, static_cast<double>(runtime::pageCacheBytes()) / 1048576.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::size_t> sizes = {1'000, 10'000, 100'000};
   std::vector<std::string> layouts = {"name", "name-all"};
-  for (int i = 1; i + 1 < argc; i += 2) {
+  bool previewing = false;
+  for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
-    if (option == "--records") sizes = {static_cast<std::size_t>(std::atol(argv[i + 1]))};
-    else if (option == "--layout") layouts = {argv[i + 1]};
+    if (option == "--preview") {
+      previewing = true;
+      sizes = {1'000, 100'000};
+    } else if (option == "--records" && i + 1 < argc) {
+      sizes = {static_cast<std::size_t>(std::atol(argv[++i]))};
+    } else if (option == "--layout" && i + 1 < argc) {
+      layouts = {argv[++i]};
+    }
   }
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
   int qtArgc = 1;
   char name[] = "glimra-report-bench";
   char* qtArgv[] = {name, nullptr};
-  QGuiApplication application(qtArgc, qtArgv);
+  QApplication application(qtArgc, qtArgv);
   const reports::QtTextMeasure measure;
+
+  if (previewing) {
+    std::printf("%9s %7s %14s %14s %15s %15s\n", "records", "pages", "first view s", "10x10 grid s",
+                "peak growth MiB", "page cache MiB");
+    for (std::size_t size : sizes) {
+      const reports::PageList pages = pagesOf(*reports::findReport("name"), collectionOf(size), measure);
+      previewOnce(size, pages);
+    }
+    return 0;
+  }
 
   std::printf("%-9s %9s %7s %9s %9s %13s %12s %11s\n", "layout", "records", "pages", "wall s", "CPU s",
               "records/CPU s", "peak B/rec", "page B/rec");

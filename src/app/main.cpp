@@ -16,7 +16,8 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
 #include "program/program.h"
-#include "reports/qt/print_output.h"
+#include "reports/print_preview.h"
+#include "reports/qt/preview_devices.h"
 #include "reports/qt/qt_text_measure.h"
 #include "reports/report_procedure.h"
 #include "runtime/qt/qt_runtime.h"
@@ -69,10 +70,11 @@ int main() {
     std::exit(code);
   });
   // The Reports menu: each report measured in the report font; its pages go
-  // to the system's print dialog.
+  // to the print preview, and from there to the system's print dialog.
   const reports::QtTextMeasure reportMeasure;
-  reports::PrintDialogOutput printOutput;
-  reports::ReportProcedures reportProcedures(shared, reportMeasure, printOutput);
+  reports::QtPreviewDevices previewDevices;
+  reports::PreviewOutput previewOutput(shared, previewDevices);
+  reports::ReportProcedures reportProcedures(shared, reportMeasure, previewOutput);
   main.reports = &reportProcedures;
   main.onWindowOpened = finishMainWindow;
   catalogue::runGlimra(runtime, main);

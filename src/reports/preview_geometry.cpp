@@ -25,7 +25,7 @@ ThumbnailLayout positionThumbnails(int windowWidth, int windowHeight, int across
   for (int row = 0; row < down; ++row) {
     int x = THUMBNAIL_MARGIN;
     for (int column = 0; column < across; ++column) {
-      layout.slots.push_back(UnitRect{x, y, width, height});
+      layout.cells.push_back(UnitRect{x, y, width, height});
       x += width + THUMBNAIL_GAP;
     }
     y += height + THUMBNAIL_GAP;

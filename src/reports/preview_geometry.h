@@ -24,7 +24,7 @@ struct UnitRect {
 struct ThumbnailLayout {
   int width = 0;   // of every thumbnail
   int height = 0;
-  std::vector<UnitRect> slots;  // slot i (0-based) of the grid, row by row
+  std::vector<UnitRect> cells;  // slot i (0-based) of the grid, row by row
 };
 
 inline constexpr int THUMBNAIL_GAP = 3;

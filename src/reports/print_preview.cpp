@@ -280,8 +280,8 @@ void ReportPreview::R_POSITIONTHUMBNAILS() {
       positionThumbnails(area.width, area.height, DISPLAYEDPAGESACROSS, DISPLAYEDPAGESDOWN, IMAGEASPECTRATIO);
   THUMBNAILWIDTH = layout.width;
   THUMBNAILHEIGHT = layout.height;
-  for (int i = 0; i < THUMBNAILSPRESENT && i < static_cast<int>(layout.slots.size()); ++i) {
-    const UnitRect& slot = layout.slots[static_cast<std::size_t>(i)];
+  for (int i = 0; i < THUMBNAILSPRESENT && i < static_cast<int>(layout.cells.size()); ++i) {
+    const UnitRect& slot = layout.cells[static_cast<std::size_t>(i)];
     const runtime::Rect at{slot.x, BOX_ROW_HEIGHT + slot.y, slot.width, slot.height};
     w.setGeometry(PREVIEW_FIRSTFRAME + i, at);
     w.setGeometry(PREVIEW_FIRSTTHUMBNAIL + i, at);

@@ -34,8 +34,8 @@ enum : int {
 };
 }  // namespace progress
 
-// Where the pages of a completed report go: the print preview, or until there
-// is one, the system's print dialog. Returns when the user has left it.
+// Where the pages of a completed report go: the print preview (PreviewOutput),
+// or a recorder in tests. Returns when the user has left it.
 class PageOutput {
  public:
   virtual ~PageOutput() = default;

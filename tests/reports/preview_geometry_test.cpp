@@ -34,9 +34,9 @@ TEST(PreviewGeometry, ThumbnailsKeepThePageProportionsAndPackFromTheTopLeft) {
     const ThumbnailLayout layout = positionThumbnails(c.windowWidth, c.windowHeight, c.across, c.down, c.aspect);
     EXPECT_EQ(layout.width, c.width);
     EXPECT_EQ(layout.height, c.height);
-    ASSERT_EQ(layout.slots.size(), static_cast<std::size_t>(c.across * c.down));
-    EXPECT_EQ(layout.slots.front(), c.first);
-    EXPECT_EQ(layout.slots.back(), c.last);
+    ASSERT_EQ(layout.cells.size(), static_cast<std::size_t>(c.across * c.down));
+    EXPECT_EQ(layout.cells.front(), c.first);
+    EXPECT_EQ(layout.cells.back(), c.last);
   }
 }
 

@@ -163,13 +163,18 @@ QtWindow::QtWindow(QtRuntime& runtime, const WindowDeclaration& declaration)
   connect(timer_, &QTimer::timeout, this, [this] { post(0, EventKind::Timer); });
 
   for (const auto& control : declaration.controls) build(control);
-  // A prompt's mnemonic moves to the next control that can take the focus.
-  for (auto it = controls_.begin(); it != controls_.end(); ++it) {
-    if (it->second.declaration.kind != ControlKind::Prompt) continue;
-    for (auto next = std::next(it); next != controls_.end(); ++next) {
-      const auto kind = next->second.declaration.kind;
-      if (kind == ControlKind::Prompt || kind == ControlKind::Text) continue;
-      if (next->second.widget) static_cast<QLabel*>(it->second.widget)->setBuddy(next->second.widget);
+  // A prompt's mnemonic moves to the next declared control that can take the
+  // focus (a prompt stands before its field in the declaration, whatever
+  // their numbers).
+  const auto& declared = declaration.controls;
+  for (auto it = declared.begin(); it != declared.end(); ++it) {
+    if (it->kind != ControlKind::Prompt) continue;
+    for (auto next = std::next(it); next != declared.end(); ++next) {
+      if (next->kind == ControlKind::Prompt || next->kind == ControlKind::Text) continue;
+      const Control* prompt = find(it->number);
+      const Control* field = find(next->number);
+      if (prompt && prompt->widget && field && field->widget)
+        static_cast<QLabel*>(prompt->widget)->setBuddy(field->widget);
       break;
     }
   }
