@@ -88,8 +88,10 @@ struct Figures {
   std::size_t pageBytes = 0;
 };
 
+// One run of a report over the collection at path; the pages are handed to
+// `keep` when given.
 Figures runOnce(const reports::ReportDescriptor& report, const std::string& path,
-                const reports::TextMeasure& measure) {
+                const reports::TextMeasure& measure, reports::PageList* keep = nullptr) {
   collection::GlRecord GL;
   datafile::DataFile GLIMRA;
   GLIMRA.declare(collection::glimraDeclaration(), &GL);
@@ -111,23 +113,8 @@ Figures runOnce(const reports::ReportDescriptor& report, const std::string& path
   f.pages = pages.pages.size();
   f.pageBytes = pages.bytesHeld();
   GLIMRA.close();
+  if (keep) *keep = std::move(pages);
   return f;
-}
-
-reports::PageList pagesOf(const reports::ReportDescriptor& report, const std::string& path,
-                          const reports::TextMeasure& measure) {
-  collection::GlRecord GL;
-  datafile::DataFile GLIMRA;
-  GLIMRA.declare(collection::glimraDeclaration(), &GL);
-  GLIMRA.setName(path);
-  if (GLIMRA.open(datafile::OpenMode{0x40}) != 0) {
-    std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), GLIMRA.errorText().c_str());
-    std::exit(1);
-  }
-  reports::ReportRun run(report, GLIMRA, GL, measure);
-  reports::PageList pages = reports::runReport(run);
-  GLIMRA.close();
-  return pages;
 }
 
 // Opens the preview on the pages, draws its first view, then a 10 × 10 grid,
@@ -197,7 +184,8 @@ int main(int argc, char** argv) {
     std::printf("%9s %7s %14s %14s %15s %15s\n", "records", "pages", "first view s", "10x10 grid s",
                 "peak growth MiB", "page cache MiB");
     for (std::size_t size : sizes) {
-      const reports::PageList pages = pagesOf(*reports::findReport("name"), collectionOf(size), measure);
+      reports::PageList pages;
+      runOnce(*reports::findReport("name"), collectionOf(size), measure, &pages);
       previewOnce(size, pages);
     }
     return 0;

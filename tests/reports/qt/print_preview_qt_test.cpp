@@ -1,5 +1,6 @@
 // The print preview on the real toolkit (offscreen, or a real screen under
 // Xvfb): pages drawn in the thumbnails and the zoomed page at the size shown,
+// mouse clicks on a thumbnail and on the zoomed page,
 // and the print path writing the chosen pages, fitted, to a PDF file.
 // GLIMRA_PREVIEW_SHOTS=folder saves the two views as pictures for the README.
 #include <QAction>
@@ -10,6 +11,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -86,6 +88,8 @@ TEST(PrintPreviewQt, ThumbnailsAndTheZoomedPageAreDrawnAtTheSizeShown) {
   const QString shots = qEnvironmentVariable("GLIMRA_PREVIEW_SHOTS");
   int step = 0;
   std::vector<int> thumbnailInk;
+  int clickedPage = 0;
+  int pagesAfterClickBack = 0;
   QSize zoomedSize;
   int zoomedInk = 0;
   QTimer driver;
@@ -99,8 +103,18 @@ TEST(PrintPreviewQt, ThumbnailsAndTheZoomedPageAreDrawnAtTheSizeShown) {
     } else if (step == 1) {
       for (runtime::PageView* view : shownPages(window)) thumbnailInk.push_back(darkPixels(view->grab().toImage()));
       if (!shots.isEmpty()) window->grab().save(shots + QStringLiteral("/preview-thumbnails.png"));
-      trigger(window, "&100 Percent");
+      const auto views = shownPages(window);
+      if (views.size() == 4) QTest::mouseClick(views[2], Qt::LeftButton);  // page 3 at page width
     } else if (step == 2) {
+      const auto views = shownPages(window);
+      if (views.size() == 1) {
+        clickedPage = views[0]->page();
+        QTest::mouseClick(views[0], Qt::LeftButton);  // back to the thumbnails
+      }
+    } else if (step == 3) {
+      pagesAfterClickBack = static_cast<int>(shownPages(window).size());
+      trigger(window, "&100 Percent");
+    } else if (step == 4) {
       const auto views = shownPages(window);
       if (views.size() == 1) {
         zoomedSize = views[0]->size();
@@ -116,6 +130,9 @@ TEST(PrintPreviewQt, ThumbnailsAndTheZoomedPageAreDrawnAtTheSizeShown) {
   EXPECT_EQ(preview.run(), 2);
   ASSERT_EQ(thumbnailInk.size(), 4u);
   for (int ink : thumbnailInk) EXPECT_GT(ink, 50);
+  // Mouse clicks: the third thumbnail zooms to page 3; the zoomed page goes back.
+  EXPECT_EQ(clickedPage, 3);
+  EXPECT_EQ(pagesAfterClickBack, 2);  // the grid from page 3 of 4
   // 100 %: the page at the screen's resolution, drawn at that size, not enlarged.
   const double dotsPerInch = QApplication::primaryScreen()->logicalDotsPerInchX();
   EXPECT_NEAR(zoomedSize.width(), 8.5 * dotsPerInch, 8.5 * dotsPerInch * 0.03);
