@@ -84,7 +84,7 @@ runtime::WindowDeclaration ReportPreview::declaration() {
   for (std::size_t i = 0; i < MODES.size(); ++i) {
     ControlDeclaration item = menuItem(PREVIEW_NOZOOM + static_cast<int>(i), PREVIEW_ZOOM, MODE_ITEMS[i]);
     item.flags = runtime::Checkable;
-    item.use = runtime::Binding::to(*modeFlag(MODES[i]));
+    item.use = runtime::Binding::to(this->*modeFlag(MODES[i]));
     d.controls.push_back(item);
   }
   d.controls.push_back(toolButton(PREVIEW_PRINTBUTTON, ":/icons/print.svg", "Print this report", PREVIEW_PRINT));
@@ -104,29 +104,29 @@ runtime::WindowDeclaration ReportPreview::declaration() {
   return d;
 }
 
-std::uint8_t* ReportPreview::modeFlag(Mode mode) {
+std::uint8_t ReportPreview::*ReportPreview::modeFlag(Mode mode) {
   switch (mode) {
-    case Mode::NoZoom: return &ZOOMNOZOOM;
-    case Mode::PageWidth: return &ZOOMPAGEWIDTH;
-    case Mode::Zoom50: return &ZOOM50;
-    case Mode::Zoom75: return &ZOOM75;
-    case Mode::Zoom100: return &ZOOM100;
-    case Mode::Zoom200: return &ZOOM200;
-    case Mode::Zoom300: return &ZOOM300;
+    case Mode::NoZoom: break;
+    case Mode::PageWidth: return &ReportPreview::ZOOMPAGEWIDTH;
+    case Mode::Zoom50: return &ReportPreview::ZOOM50;
+    case Mode::Zoom75: return &ReportPreview::ZOOM75;
+    case Mode::Zoom100: return &ReportPreview::ZOOM100;
+    case Mode::Zoom200: return &ReportPreview::ZOOM200;
+    case Mode::Zoom300: return &ReportPreview::ZOOM300;
   }
-  return &ZOOMNOZOOM;
+  return &ReportPreview::ZOOMNOZOOM;
 }
 
 Mode ReportPreview::mode() const {
   for (Mode m : MODES)
-    if (*const_cast<ReportPreview*>(this)->modeFlag(m)) return m;
+    if (this->*modeFlag(m)) return m;
   return Mode::NoZoom;
 }
 
 // Clears every mode flag and sets the one of `mode`.
 void ReportPreview::setMode(Mode mode) {
-  for (Mode m : MODES) *modeFlag(m) = 0;
-  *modeFlag(mode) = 1;
+  for (Mode m : MODES) this->*modeFlag(m) = 0;
+  this->*modeFlag(mode) = 1;
 }
 
 int ReportPreview::run() {

@@ -122,7 +122,8 @@ class ReportPreview {
   void R_FILLZOOMCONTROL();
   void chooseZoomFromPopup();
   void saveAsPdf();
-  std::uint8_t* modeFlag(preview::Mode mode);
+  // The flag of a mode among the seven.
+  static std::uint8_t ReportPreview::*modeFlag(preview::Mode mode);
 
   runtime::Runtime& runtime_;
   std::shared_ptr<const runtime::PageImages> pages_;
