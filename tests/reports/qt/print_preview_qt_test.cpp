@@ -23,6 +23,7 @@
 #include "reports/qt/preview_devices.h"
 #include "reports/qt/qt_text_measure.h"
 #include "reports/report_fixture.h"
+#include "reports/report_procedure.h"
 #include "runtime/qt/qt_application.h"
 #include "runtime/qt/qt_page_images.h"
 #include "runtime/qt/qt_runtime.h"
@@ -138,6 +139,34 @@ TEST(PrintPreviewQt, ThumbnailsAndTheZoomedPageAreDrawnAtTheSizeShown) {
   EXPECT_NEAR(zoomedSize.width(), 8.5 * dotsPerInch, 8.5 * dotsPerInch * 0.03);
   EXPECT_GT(zoomedInk, thumbnailInk[0]);
   EXPECT_LE(runtime::pageCacheBytes(), runtime::PAGE_CACHE_BYTES);
+}
+
+TEST(PrintPreviewQt, AReportFromTheMenuOpensInThePreviewAndExitPrintsNothing) {
+  testApplication();
+  testing::CollectionFolder folder;
+  folder.write("c.GLM", {ornament({{F::NAME, "Star"}}), ornament({{F::NAME, "Angel"}})});
+  runtime::QtRuntime runtime;
+  program::Program program(runtime);
+  program.GLIMRA.setName(folder.path("c.GLM"));
+  const QtTextMeasure measure;
+  QtPreviewDevices devices;
+  PreviewOutput output(program, devices);
+  bool sawPageOne = false;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* window = previewWindow();
+    if (!window) return;
+    settle(50);
+    for (QLabel* label : window->findChildren<QLabel*>())
+      sawPageOne = sawPageOne || label->text() == QStringLiteral("Page 1 of 1");
+    trigger(window, "E&xit");
+    driver.stop();
+  });
+  driver.start(100);
+  ReportProcedures(program, measure, output).run(0);
+  EXPECT_TRUE(sawPageOne);
+  EXPECT_EQ(program.GLOBALRESPONSE, 1);  // the records were read to the end
+  EXPECT_EQ(program.GLIMRA_USED, 0);
 }
 
 TEST(PrintPreviewQt, ThePrintPathWritesTheChosenPagesFittedToAPdf) {
