@@ -134,7 +134,12 @@ int DisplayGlimra::selectedRow() {
 
 void DisplayGlimra::R_DISPLAYSELECTION() {
   runtime::Window& w = *window_;
-  if (ACTQUEUE.empty() && CURRENTTEXT != "ALL") {
+  if (ACTQUEUE.empty() && PENDINGFIND != 0) {
+    // The find tab's list was rebuilt as a category of that name, which has
+    // no records: the window falls back to the ALL tab.
+    removeFindTab();
+    switchToAllTab();
+  } else if (ACTQUEUE.empty() && CURRENTTEXT != "ALL") {
     // The category has no records left: its tab goes and the ALL tab shows.
     R_DELETECATEGORY();
     switchToAllTab();
@@ -154,6 +159,7 @@ void DisplayGlimra::R_DISPLAYSELECTION() {
   w.display();
   CURRENTRECORD = collection::toImage(GL);
   formShowsRecord(true);
+  if (PENDINGFIND != 0) highlightFindText();
 }
 
 void DisplayGlimra::formShowsRecord(bool shown) {

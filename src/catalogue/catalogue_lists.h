@@ -43,7 +43,7 @@ struct AllEntry {
 
 struct TabEntry {
   std::int32_t POINTER;
-  FixedText<80> SORTKEY;  // blank on a category tab
+  FixedText<80> SORTKEY;  // blank on a category tab; the find tab's order
   FixedText<80> SERIESKEY;
   FixedText<80> NAMEKEY;
   FixedText<45> NAME;
@@ -96,11 +96,12 @@ using UndoQueue = runtime::Queue<UndoEntry>;
 int letterNumber(const FixedText<80>& sortKey);
 
 // ACTQUEUE: the active list and its ACT: fields, bound to ALLQUEUE on the ALL
-// tab and to TABQUEUE on a category tab; ACT:SORTKEY is the name key, or the
-// series key while "Sort by Series" is on.
+// tab and to TABQUEUE on a category tab and on the find tab; ACT:SORTKEY is
+// the name key, or the series key while "Sort by Series" is on, and on the
+// find tab TAB:SORTKEY, the key Find ordered the entry by.
 class ActiveList {
  public:
-  enum class View { All, Category };
+  enum class View { All, Category, Find };
 
   ActiveList(AllQueue& all, TabQueue& tab) : all_(all), tab_(tab) {}
 
@@ -134,6 +135,7 @@ class ActiveList {
   std::int32_t POINTER() const { return view_ == View::All ? all_.buffer.POINTER : tab_.buffer.POINTER; }
   const FixedText<80>& SORTKEY() const {
     if (view_ == View::All) return bySeries_ ? all_.buffer.SERIESKEY : all_.buffer.NAMEKEY;
+    if (view_ == View::Find) return tab_.buffer.SORTKEY;
     return bySeries_ ? tab_.buffer.SERIESKEY : tab_.buffer.NAMEKEY;
   }
   std::uint8_t KEYTYPE() const { return view_ == View::All ? all_.buffer.KEYTYPE : tab_.buffer.KEYTYPE; }
@@ -142,6 +144,7 @@ class ActiveList {
   // The list box's source: the ACT:SORTKEY field of every entry.
   std::shared_ptr<runtime::ListSource> source() const {
     if (view_ == View::All) return all_.source(bySeries_ ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY);
+    if (view_ == View::Find) return tab_.source(&TabEntry::SORTKEY);
     return tab_.source(bySeries_ ? &TabEntry::SERIESKEY : &TabEntry::NAMEKEY);
   }
 

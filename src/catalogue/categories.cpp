@@ -36,6 +36,9 @@ void DisplayGlimra::R_INSERTCATEGORY() {
   CATEGORYQUEUE.buffer.CATEGORY = GL.CATEGORY;
   if (CATEGORYQUEUE.getByKey(&CategoryEntry::CATEGORY)) return;
   CATEGORYQUEUE.buffer.CATEGORY = GL.CATEGORY;
+  // The new category's tab takes the place after the last category, where
+  // the find tab stands: the find tab goes.
+  removeFindTab();
   CATEGORYQUEUE.insertOrdered(&CategoryEntry::CATEGORY);
   CHECKERROR(runtime_, "Can't Add Category");
   window_->createTab(control::SHEET, tabOfCategory(CATEGORYQUEUE.count()), "");

@@ -41,6 +41,7 @@ void DisplayGlimra::R_OPENGLIMRA() {
   CURRENTTAB = ALL;
   w.select(ALL);
   bindActiveList(ActiveList::View::All);
+  removeFindTab();  // its matches belong to the lists before the reload
   destroyCategoryTabs();
   CATEGORYQUEUE.removeAll();
 

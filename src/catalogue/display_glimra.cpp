@@ -103,6 +103,8 @@ void DisplayGlimra::runEventLoop() {
       saveOrnament();
     } else if (event.is(GLMUNDO, EventKind::Accepted)) {
       undoLastOperation();
+    } else if (event.is(GLMFIND, EventKind::Accepted)) {
+      findMatchingOrnaments();
     } else if (event.kind == EventKind::Selected && event.control > FIRSTFORMCONTROL &&
                event.control <= LASTFORMCONTROL) {
       editStart();
@@ -157,9 +159,11 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
   if (fileOpen) {
     enableAddAndCopy();
     window_->enable(GLMDELETE);
+    window_->enable(GLMFIND);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
+    window_->disable(GLMFIND);
   }
 }
 
@@ -188,6 +192,7 @@ void DisplayGlimra::bindActiveList(ActiveList::View view) {
 
 void DisplayGlimra::tabChanged() {
   runtime::Window& w = *window_;
+  removeFindTab();  // choosing any tab leaves the find tab
   CURRENTTAB = static_cast<std::int16_t>(tabOfChoice(w.choice(control::SHEET)));
   const std::string tabText = w.text(CURRENTTAB);
   if (CURRENTTEXT == tabText) return;
@@ -211,8 +216,7 @@ void DisplayGlimra::tabChanged() {
   enableAddAndCopy();
 }
 
-void DisplayGlimra::rowChanged() {
-  if (ACTQUEUE.get(window_->choice(GLMLIST))) NEWSORTKEY = ACTQUEUE.SORTKEY();
+bool DisplayGlimra::leaveShownRecord() {
   // Leaving an addition: without a name it is dropped; with one it is no
   // longer pending (saved below when a field was entered).
   const std::int32_t pending = PENDINGADD;
@@ -225,10 +229,14 @@ void DisplayGlimra::rowChanged() {
   if (RECORDCHANGED && !R_SAVERECORD()) {
     // The edit stays in the form, on its own row.
     PENDINGADD = pending;
-    NEWSORTKEY.clear();
-    return;
+    return false;
   }
-  R_DISPLAYSELECTION();
+  return true;
+}
+
+void DisplayGlimra::rowChanged() {
+  if (ACTQUEUE.get(window_->choice(GLMLIST))) NEWSORTKEY = ACTQUEUE.SORTKEY();
+  if (leaveShownRecord()) R_DISPLAYSELECTION();
   NEWSORTKEY.clear();
 }
 

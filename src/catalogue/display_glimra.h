@@ -2,7 +2,7 @@
 // the current collection file — opening and loading it, the File commands,
 // the lists and their views, the categories and their tabs, the letter bar,
 // "Sort by Series", editing records (Add, Copy, Delete, Save), Undo, the
-// about box, and the event loop that runs until Exit.
+// Find, the about box, and the event loop that runs until Exit.
 //
 // The class stands for the procedure and its module: the globals of the
 // catalogue (the lists and the current-selection state) are its members, its
@@ -101,7 +101,9 @@ class DisplayGlimra {
   // --- globals of the module
   FixedText<100> CHANGEFILE;  // as wide as GLIMRAFILE, which it becomes
   std::int32_t VCRREQUEST = 0;
-  FixedText<20> FINDSTRING;
+  FixedText<20> FINDSTRING;  // the last find text; upper-cased in place when IGNORECASE
+  std::uint8_t IGNORECASE = 0;  // "&Ignore Upper/Lower Case", kept between finds
+  std::int16_t PENDINGFIND = 0;  // the find tab's number while it is shown, else 0
 
   // --- the lists
   AllQueue ALLQUEUE;
@@ -150,6 +152,9 @@ class DisplayGlimra {
   // back, the failure reported, the entry is back in the lists and the edit
   // is still in the form.
   bool R_SAVERECORD();
+  // The find dialog: asks for FINDSTRING and IGNORECASE. Cancel, or closing
+  // the dialog, leaves FINDSTRING blank.
+  void GETFINDSTRING();
 
  private:
   runtime::WindowDeclaration mainWindowDeclaration();
@@ -187,6 +192,11 @@ class DisplayGlimra {
 
   void tabChanged();
   void rowChanged();
+  // What leaving the record shown does to it, as a row change leaves it: a
+  // pending addition without a name is dropped, one with a name stops being
+  // pending, and an entered form is saved. False when that save failed (it
+  // was reported; the edit and the pending addition stay as they were).
+  bool leaveShownRecord();
   void sortBySeriesChanged();
   void letterJump();
   // Shows the form for the record buffer as it is; a cleared form when no
@@ -229,6 +239,14 @@ class DisplayGlimra {
   // record shown back in the lists, restores the edit in the form and tells
   // the user under `caption`. Returns false for R_SAVERECORD.
   bool saveFailed(std::string_view caption);
+
+  // Find (the Ornament menu's Find and its toolbar button).
+  void findMatchingOrnaments();
+  // Selects the find text in each field of the form that shows it.
+  void highlightFindText();
+  // Destroys the find tab, if any, and enables Undo again when the history
+  // is not empty. Raises no tab-change event.
+  void removeFindTab();
 
   // Undo.
   void pushUndo(const UndoEntry& entry);

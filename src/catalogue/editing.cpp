@@ -18,6 +18,11 @@ namespace glimra::catalogue {
 using namespace control;
 
 void DisplayGlimra::editStart() {
+  // On the find tab the highlight itself enters the fields: Save stays off.
+  if (PENDINGFIND != 0) {
+    window_->disable(GLMSAVE);
+    return;
+  }
   // Entering a field is enough: the value need not change.
   window_->enable(GLMSAVE);
   RECORDCHANGED = 1;
@@ -52,8 +57,9 @@ void DisplayGlimra::addOrnament(bool copy) {
   undo.OLDPOINTER = CURRENTPOINTER;
   if (!copy) {
     GL.clear();
-    // An ornament added on a category tab starts in that category.
-    if (CURRENTTEXT != "ALL") GL.CATEGORY = CURRENTTEXT;
+    // An ornament added on a category tab starts in that category; the find
+    // tab's caption is no category.
+    if (CURRENTTEXT != "ALL" && PENDINGFIND == 0) GL.CATEGORY = CURRENTTEXT;
   }
   // A copy carries every field the form shows, unsaved edits included: they
   // belong to the copy only.

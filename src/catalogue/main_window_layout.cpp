@@ -109,9 +109,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   auto& c = window.controls;
 
   // The File, Ornament and Help menus and the editing buttons of the toolbar.
-  // The Reports menu stands between them when the program has reports. Find
-  // (12, 564) and the description and lending buttons (565, 566) join them as
-  // their commands are built; their numbers are kept free.
+  // The Reports menu stands between them when the program has reports.
   c.push_back(menu(FILE, "&File"));
   c.push_back(item(FILENEW, "&Create New File...", FILE));
   c.push_back(item(FILEOPEN, "&Open Existing File ...", FILE));
@@ -126,6 +124,8 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.back().shortcut = "Ctrl+D";
   c.push_back(item(GLMSAVE, "&Save", ORNAMENT));
   c.push_back(item(GLMUNDO, "&Undo", ORNAMENT));
+  c.push_back(item(GLMFIND, "&Find", ORNAMENT));
+  c.back().shortcut = "Ctrl+F";
   if (reports) {
     const auto items = reports->items();
     if (!items.empty()) c.push_back(menu(REPORTS, "&Reports"));
@@ -145,6 +145,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(toolbarButton(control::DELETE, "Delete Ornament", "delete", GLMDELETE));
   c.push_back(toolbarButton(SAVE, "Save Ornament Contents", "save", GLMSAVE));
   c.push_back(toolbarButton(UNDO, "Undo Last Operation", "undo", GLMUNDO));
+  c.push_back(toolbarButton(FIND, "Find Matching Ornaments", "find", GLMFIND));
 
   c.push_back({control::SHEET, ControlKind::Sheet, "", designRect(control::SHEET), Binding::to(SHEET)});
   ControlDeclaration allTab{ALL, ControlKind::Tab, "ALL"};

@@ -18,7 +18,7 @@ using namespace control;
 void DisplayGlimra::pushUndo(const UndoEntry& entry) {
   UNDOQUEUE.buffer = entry;
   UNDOQUEUE.append();
-  enableUndo(true);
+  if (PENDINGFIND == 0) enableUndo(true);  // the find tab keeps Undo off until it goes
 }
 
 void DisplayGlimra::clearUndoHistory() {

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@ struct Ornament {
   std::string series;
   std::string category;
   bool deleted = false;
+  std::function<void(GlRecord&)> more = {};  // fills further fields
 };
 
 // Writes a collection file: its header record, then the ornaments in order.
@@ -47,6 +49,7 @@ inline void writeCollection(const fs::path& path, const std::vector<Ornament>& o
     record.SERIES = o.series;
     record.CATEGORY = o.category;
     record.DELETED = o.deleted ? 1 : 0;
+    if (o.more) o.more(record);
     glimra::collection::buildKeys(record);
     ASSERT_EQ(file.add(), 0) << file.errorText();
   }
