@@ -3,6 +3,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QFocusEvent>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -680,6 +681,16 @@ bool QtWindow::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusOut: {
       Control* c = find(number);
       if (c && c->declaration.kind == ControlKind::TextBox && !quiet_) store(*c);
+      // Characters the program selected stay marked when the focus moves on
+      // (a line edit keeps its selection only when a pop-up takes the focus),
+      // so that several fields can show their marks at once.
+      auto* edit = qobject_cast<QLineEdit*>(watched);
+      if (c && c->keepsSelection && edit && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+        c->keepsSelection = false;
+        QFocusEvent keep(QEvent::FocusOut, Qt::PopupFocusReason);
+        QApplication::sendEvent(edit, &keep);
+        return true;
+      }
       break;
     }
     default:
@@ -1032,7 +1043,10 @@ void QtWindow::selectRange(int control, int first, int last) {
   QLineEdit* edit = c->declaration.kind == ControlKind::Entry ? static_cast<QLineEdit*>(c->widget)
                     : c->declaration.kind == ControlKind::Combo ? static_cast<QComboBox*>(c->widget)->lineEdit()
                                                                 : nullptr;
-  if (edit && first >= 1 && last >= first) edit->setSelection(first - 1, last - first + 1);
+  if (edit && first >= 1 && last >= first) {
+    edit->setSelection(first - 1, last - first + 1);
+    c->keepsSelection = true;
+  }
 }
 
 int QtWindow::choice(int control) const {

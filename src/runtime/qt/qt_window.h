@@ -118,6 +118,7 @@ class QtWindow final : public QObject, public Window {
     QString shownText;            // what display() last put into a field
     bool changeAnnounced = false; // the user's first change since then raised Selected
     QString refusal;              // why the text in the field was refused; empty when it was not
+    bool keepsSelection = false;  // selectRange() marked characters that stay marked when the focus moves on
   };
 
   void build(const ControlDeclaration& declaration);
