@@ -167,6 +167,7 @@ void DisplayGlimra::formShowsRecord(bool shown) {
   // empty form has no record to edit.
   RECORDCHANGED = 0;
   window_->disable(GLMSAVE);
+  offerRecordWindows();
   if (shown)
     window_->enable(FIRSTFORMCONTROL, LASTFORMCONTROL);
   else

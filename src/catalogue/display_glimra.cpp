@@ -105,6 +105,10 @@ void DisplayGlimra::runEventLoop() {
       undoLastOperation();
     } else if (event.is(GLMFIND, EventKind::Accepted)) {
       findMatchingOrnaments();
+    } else if (event.is(control::DESCRIPTION, EventKind::Accepted)) {
+      editInRecordWindow(&DisplayGlimra::DESCRIPTIONWINDOW);
+    } else if (event.is(LIBRARIAN, EventKind::Accepted)) {
+      editInRecordWindow(&DisplayGlimra::LIBRARIANWINDOW);
     } else if (event.kind == EventKind::Selected && event.control > FIRSTFORMCONTROL &&
                event.control <= LASTFORMCONTROL) {
       editStart();
@@ -151,6 +155,7 @@ bool DisplayGlimra::mayLeave() {
 // A menu item and its toolbar button are one command: the window enables,
 // disables and dispatches them together.
 void DisplayGlimra::enableAddAndCopy() {
+  offerRecordWindows();
   if (!GLIMRA.isOpen()) return;  // nothing to add to
   window_->enable(GLMNEW, GLMDUPLICATE);
 }
@@ -167,7 +172,10 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
   }
 }
 
-void DisplayGlimra::disableAddAndCopy() { window_->disable(GLMNEW, GLMDUPLICATE); }
+void DisplayGlimra::disableAddAndCopy() {
+  window_->disable(GLMNEW, GLMDUPLICATE);
+  offerRecordWindows();
+}
 
 void DisplayGlimra::enableUndo(bool on) {
   if (on)

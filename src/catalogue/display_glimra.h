@@ -2,7 +2,7 @@
 // the current collection file — opening and loading it, the File commands,
 // the lists and their views, the categories and their tabs, the letter bar,
 // "Sort by Series", editing records (Add, Copy, Delete, Save), Undo, the
-// Find, the about box, and the event loop that runs until Exit.
+// Find, the description and lending windows, the about box, and the event loop that runs until Exit.
 //
 // The class stands for the procedure and its module: the globals of the
 // catalogue (the lists and the current-selection state) are its members, its
@@ -55,6 +55,8 @@ using program::STANDARDWARNING;
 // The main window's declared title, before a file names itself in the caption.
 inline constexpr const char* MAIN_WINDOW_TITLE = "Glimra";
 inline constexpr const char* COLLECTION_FILE_FILTER = "Glimra|*.GLM|ALL|*.*";
+inline constexpr const char* DESCRIPTION_WINDOW_TITLE = "Glimra Review Page";
+inline constexpr const char* LIBRARIAN_WINDOW_TITLE = "Ornament Librarian Page";
 
 class DisplayGlimra {
  public:
@@ -155,6 +157,10 @@ class DisplayGlimra {
   // The find dialog: asks for FINDSTRING and IGNORECASE. Cancel, or closing
   // the dialog, leaves FINDSTRING blank.
   void GETFINDSTRING();
+  // The description and lending windows: edit GL:DESCRIPTION, and the
+  // lending and giving fields, of the record buffer.
+  void DESCRIPTIONWINDOW();
+  void LIBRARIANWINDOW();
 
  private:
   runtime::WindowDeclaration mainWindowDeclaration();
@@ -247,6 +253,13 @@ class DisplayGlimra {
   // Destroys the find tab, if any, and enables Undo again when the history
   // is not empty. Raises no tab-change event.
   void removeFindTab();
+
+  // The description and lending buttons: open the window, then save the
+  // ornament. They are offered while a stored ornament is shown (not during
+  // an addition, not on an empty form).
+  void editInRecordWindow(void (DisplayGlimra::*recordWindow)());
+  bool recordWindowsOffered() const;
+  void offerRecordWindows();
 
   // Undo.
   void pushUndo(const UndoEntry& entry);

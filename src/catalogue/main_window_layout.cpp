@@ -146,6 +146,8 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(toolbarButton(SAVE, "Save Ornament Contents", "save", GLMSAVE));
   c.push_back(toolbarButton(UNDO, "Undo Last Operation", "undo", GLMUNDO));
   c.push_back(toolbarButton(FIND, "Find Matching Ornaments", "find", GLMFIND));
+  c.push_back(toolbarButton(control::DESCRIPTION, "Description of Ornament", "description", 0));
+  c.push_back(toolbarButton(LIBRARIAN, "Librarian", "librarian", 0));
 
   c.push_back({control::SHEET, ControlKind::Sheet, "", designRect(control::SHEET), Binding::to(SHEET)});
   ControlDeclaration allTab{ALL, ControlKind::Tab, "ALL"};

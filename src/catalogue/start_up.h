@@ -14,6 +14,7 @@ inline constexpr const char* LOGO_IMAGE = ":/images/logo.svg";
 inline constexpr const char* WALLPAPER_IMAGE = ":/images/wallpaper.svg";
 inline constexpr const char* SPLASH_IMAGE = ":/images/splash.svg";
 inline constexpr const char* ABOUT_IMAGE = ":/images/about.svg";
+inline constexpr const char* PRESENT_IMAGE = ":/images/present.svg";
 inline constexpr const char* SPLASH_TITLE = "Welcome to Glimra";
 inline constexpr const char* ABOUT_TITLE = "About Glimra";
 inline constexpr const char* VERSION_TEXT = "Version 5.0";

@@ -394,17 +394,15 @@ void QtWindow::build(const ControlDeclaration& d) {
       box->setReadOnly(d.flags & ReadOnly);
       box->setTabChangesFocus(true);
       const int limit = control.value.maxLength();
-      // The box edits exactly the field: text beyond its length is cut as typed.
+      // The box edits exactly the field: text beyond its length is refused
+      // as soon as it is typed or pasted, with the reason beside the box, and
+      // stays there, marked, for the user to shorten; nothing is cut.
       connect(box, &QPlainTextEdit::textChanged, this, [this, box, limit, number] {
         textChangedByUser(number);
-        const QString text = box->toPlainText();
-        if (static_cast<int>(toStoredLines(text).size()) <= limit) return;
-        QString cut = text;
-        while (!cut.isEmpty() && static_cast<int>(toStoredLines(cut).size()) > limit) cut.chop(1);
-        const QSignalBlocker block(box);
-        box->setPlainText(cut);
-        box->moveCursor(QTextCursor::End);
-        QApplication::beep();
+        Control* c = find(number);
+        if (!c || quiet_) return;
+        const bool tooLong = static_cast<int>(toStoredLines(box->toPlainText()).size()) > limit;
+        if (tooLong || !c->refusal.isEmpty()) store(*c);
       });
       watch(box->viewport(), number);
       widget = box;

@@ -299,8 +299,12 @@ TEST(QtRuntimeTest, TextBoxEditsExactlyItsFieldWithStoredLineBreaks) {
   auto window = runtime.open(d);
   auto* box = qobject_cast<QPlainTextEdit*>(static_cast<QtWindow&>(*window).widgetOf(1));
   EXPECT_EQ(box->toPlainText(), "one\ntwo");
-  box->setPlainText(QStringLiteral("first\nsecond line"));  // 19 bytes stored: cut to 12
-  EXPECT_EQ(box->toPlainText(), "first\nsecon");
+  // 19 bytes stored: refused at once with the reason, nothing cut, the field
+  // keeping its value.
+  box->setPlainText(QStringLiteral("first\nsecond line"));
+  EXPECT_EQ(box->toPlainText(), "first\nsecond line");
+  EXPECT_EQ(static_cast<QtWindow&>(*window).lastRefusal(), "This field holds at most 12 characters.");
+  EXPECT_EQ(DESCRIPTION.clipped(), "one\r\ntwo");
   box->setPlainText(QStringLiteral("a\nb"));
   QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
   QCoreApplication::sendEvent(box->viewport(), &out);

@@ -1,0 +1,105 @@
+// The description and lending windows: two small modal windows that edit the
+// fields of the shown ornament that have no place on the form, the long
+// description and the lending and giving details. Both edit the record
+// buffer directly; whatever was typed is kept when the window closes (there
+// is no Cancel), and the main window then saves the ornament as Save does.
+#include "catalogue/display_glimra.h"
+#include "catalogue/main_window_controls.h"
+#include "catalogue/start_up.h"
+
+namespace glimra::catalogue {
+
+using runtime::Binding;
+using runtime::ControlDeclaration;
+using runtime::ControlKind;
+using runtime::EventKind;
+using runtime::WindowDeclaration;
+using namespace control;
+
+namespace {
+
+enum RecordWindowControl : int {
+  HEADING = 1, TEXTBOX, LENTTO_PROMPT, LENTTO, DATELENT_PROMPT, DATELENT, GIVENTO_PROMPT, GIVENTO,
+  DATEGIVEN_PROMPT, DATEGIVEN, PRESENT, OK_BUTTON
+};
+
+ControlDeclaration okButton(runtime::Rect at) {
+  ControlDeclaration ok{OK_BUTTON, ControlKind::Button, "OK", at};
+  ok.flags = runtime::DefaultButton;
+  return ok;
+}
+
+// Runs a record window until OK or its close box, setting its wallpaper again
+// on every pass.
+void runRecordWindow(runtime::Runtime& runtime, const WindowDeclaration& declaration, int firstField) {
+  auto window = runtime.open(declaration);
+  for (;;) {
+    window->setWallpaper(WALLPAPER_IMAGE);
+    const runtime::Event event = window->accept();
+    if (event.closes()) break;
+    if (event.kind == EventKind::OpenWindow) window->select(firstField);
+    if (event.is(OK_BUTTON, EventKind::Accepted)) window->close();
+  }
+}
+
+}  // namespace
+
+void DisplayGlimra::DESCRIPTIONWINDOW() {
+  FixedText<80> heading = CURRENTSORTKEY;  // the entry selected in the list
+  WindowDeclaration window;
+  window.title = DESCRIPTION_WINDOW_TITLE;
+  window.at = {-1, -1, 300, 196};
+  window.wallpaper = WALLPAPER_IMAGE;
+  auto& c = window.controls;
+  ControlDeclaration title{HEADING, ControlKind::Text, "", {8, 6, 284, 10}, Binding::to(heading), "s80"};
+  title.flags = runtime::Bold;
+  c.push_back(title);
+  c.push_back({TEXTBOX, ControlKind::TextBox, "", {8, 20, 284, 150}, Binding::to(GL.DESCRIPTION)});
+  c.push_back(okButton({242, 176, 50, 14}));
+  runRecordWindow(runtime_, window, TEXTBOX);
+}
+
+void DisplayGlimra::LIBRARIANWINDOW() {
+  FixedText<80> heading = CURRENTSORTKEY;
+  WindowDeclaration window;
+  window.title = LIBRARIAN_WINDOW_TITLE;
+  window.at = {-1, -1, 260, 112};
+  window.wallpaper = WALLPAPER_IMAGE;
+  auto& c = window.controls;
+  ControlDeclaration title{HEADING, ControlKind::Text, "", {8, 6, 244, 10}, Binding::to(heading), "s90"};
+  title.flags = runtime::Bold;
+  c.push_back(title);
+  ControlDeclaration present{PRESENT, ControlKind::Image, "", {8, 24, 48, 48}};
+  present.icon = PRESENT_IMAGE;
+  c.push_back(present);
+  c.push_back({LENTTO_PROMPT, ControlKind::Prompt, "Lent to:", {64, 26, 50, 10}});
+  c.push_back({LENTTO, ControlKind::Entry, "", {116, 24, 136, 12}, Binding::to(GL.LENTTO), "s35"});
+  c.push_back({DATELENT_PROMPT, ControlKind::Prompt, "Date Lent:", {64, 42, 50, 10}});
+  c.push_back({DATELENT, ControlKind::Entry, "", {116, 40, 60, 12}, Binding::to(GL.DATELENT), "d1"});
+  c.push_back({GIVENTO_PROMPT, ControlKind::Prompt, "Given to:", {64, 58, 50, 10}});
+  c.push_back({GIVENTO, ControlKind::Entry, "", {116, 56, 136, 12}, Binding::to(GL.GIVENTO), "s35"});
+  c.push_back({DATEGIVEN_PROMPT, ControlKind::Prompt, "Date Given:", {64, 74, 50, 10}});
+  c.push_back({DATEGIVEN, ControlKind::Entry, "", {116, 72, 60, 12}, Binding::to(GL.DATEGIVEN), "d1"});
+  c.push_back(okButton({202, 92, 50, 14}));
+  runRecordWindow(runtime_, window, LENTTO);
+}
+
+void DisplayGlimra::editInRecordWindow(void (DisplayGlimra::*recordWindow)()) {
+  if (!recordWindowsOffered()) return;
+  (this->*recordWindow)();
+  // Saved whether or not anything changed, edits of the form included.
+  saveOrnament();
+}
+
+bool DisplayGlimra::recordWindowsOffered() const {
+  return GLIMRA.isOpen() && CURRENTPOINTER != 0 && PENDINGADD == 0;
+}
+
+void DisplayGlimra::offerRecordWindows() {
+  if (recordWindowsOffered())
+    window_->enable(DESCRIPTION, LIBRARIAN);
+  else
+    window_->disable(DESCRIPTION, LIBRARIAN);
+}
+
+}  // namespace glimra::catalogue
