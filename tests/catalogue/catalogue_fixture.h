@@ -92,4 +92,20 @@ class Session {
   std::deque<Step> steps_;
 };
 
+// A collection file's record by name (not deleted), read back from disk.
+inline GlRecord storedRecord(const fs::path& path, const std::string& name) {
+  GlRecord record;
+  glimra::datafile::DataFile file;
+  file.declare(glimra::collection::glimraDeclaration(), &record);
+  file.setName(path.string());
+  GlRecord found;
+  found.clear();
+  if (file.open() != 0) return found;
+  file.setFile();
+  while (file.next() == 0)
+    if (!record.DELETED && record.NAME.str() == name) found = record;
+  file.close();
+  return found;
+}
+
 }  // namespace catalogue_test

@@ -18,21 +18,6 @@ enum { HEADING = 1, TEXTBOX = 2, LENTTO = 4, DATELENT = 6, GIVENTO = 8, DATEGIVE
 
 const std::vector<Ornament> kTree = {{"Star", "Winter", "Glass"}, {"Bell", "Alpine", "Metal"}};
 
-// The ornament `name` as stored (not retired).
-GlRecord storedOrnament(const fs::path& path, const std::string& name) {
-  GlRecord record, found;
-  found.clear();
-  glimra::datafile::DataFile file;
-  file.declare(glimra::collection::glimraDeclaration(), &record);
-  file.setName(path.string());
-  if (file.open() != 0) return found;
-  file.setFile();
-  while (file.next() == 0)
-    if (!record.DELETED && record.NAME.str() == name) found = record;
-  file.close();
-  return found;
-}
-
 TEST_F(CatalogueTest, TheDescriptionWindowEditsExactlyTheFieldAndSavesOnClosing) {
   struct Case {
     const char* what;
@@ -73,7 +58,7 @@ TEST_F(CatalogueTest, TheDescriptionWindowEditsExactlyTheFieldAndSavesOnClosing)
     } else {
       EXPECT_FALSE(refusal.has_value()) << *refusal;
     }
-    EXPECT_EQ(storedOrnament(path("Tree.GLM"), "Bell").DESCRIPTION.str(), c.stored);
+    EXPECT_EQ(storedRecord(path("Tree.GLM"), "Bell").DESCRIPTION.str(), c.stored);
     // Saved in every case: the previous version retired, a new one added.
     EXPECT_EQ(recordsIn(path("Tree.GLM")), (std::vector<std::string>{"", "Star", "Bell [deleted]", "Bell"}));
     EXPECT_TRUE(undoAfter);
@@ -108,7 +93,7 @@ TEST_F(CatalogueTest, TheLendingWindowShowsDatesBackInTheirPicture) {
   EXPECT_EQ(dateLent, "01/02/24");
   EXPECT_EQ(dateGiven, "12/24/25");
   EXPECT_TRUE(refusedName.has_value());
-  GlRecord star = storedOrnament(path("Tree.GLM"), "Star");
+  GlRecord star = storedRecord(path("Tree.GLM"), "Star");
   EXPECT_EQ(star.LENTTO.str(), "Anna Berg");
   EXPECT_EQ(star.GIVENTO.str(), "Karl");  // the refused text left the field as it was
   EXPECT_EQ(glimra::runtime::FieldValue(glimra::runtime::Binding::to(star.DATELENT), "d1").shown(), "01/02/24");
