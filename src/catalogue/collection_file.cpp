@@ -10,6 +10,7 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
 #include "program/messages.h"
+#include "collection/csv_export.h"
 #include "collection/settings.h"
 #include "collection/std_date.h"
 #include "datafile/file_errors.h"
@@ -147,6 +148,23 @@ void DisplayGlimra::saveFileAs() {
   }
   GLIMRAFILE = CHANGEFILE;
   R_OPENGLIMRA();
+}
+
+void DisplayGlimra::exportToCsv() {
+  const char* title = "Export to CSV";
+  std::filesystem::path start(GLIMRAFILE.str());
+  start.replace_extension(".csv");
+  const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Save, title, "CSV|*.csv|ALL|*.*", start.string()});
+  if (!chosen) return;
+  const collection::CsvExport result = collection::exportCollectionCsv(GLIMRAFILE.str(), *chosen);
+  if (result.ok)
+    runtime_.message(runtime::MessageBox{std::to_string(result.ornaments) +
+                                             (result.ornaments == 1 ? " ornament" : " ornaments") + " exported to\n" +
+                                             *chosen,
+                                         title, runtime::MessageIcon::Information, runtime::Ok, runtime::Ok});
+  else
+    runtime_.message(runtime::MessageBox{"Nothing was exported.\n" + result.error, title,
+                                         runtime::MessageIcon::Exclamation, runtime::Ok, runtime::Ok});
 }
 
 }  // namespace glimra::catalogue

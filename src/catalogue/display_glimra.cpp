@@ -93,6 +93,8 @@ void DisplayGlimra::runEventLoop() {
       openExistingFile();
     } else if (event.is(FILESAVEAS, EventKind::Accepted)) {
       saveFileAs();
+    } else if (event.is(FILEEXPORTCSV, EventKind::Accepted)) {
+      exportToCsv();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
@@ -165,10 +167,12 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     enableAddAndCopy();
     window_->enable(GLMDELETE);
     window_->enable(GLMFIND);
+    window_->enable(FILEEXPORTCSV);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
     window_->disable(GLMFIND);
+    window_->disable(FILEEXPORTCSV);
   }
 }
 

@@ -184,6 +184,9 @@ class DisplayGlimra {
   void createNewFile();
   void openExistingFile();
   void saveFileAs();
+  // Export to CSV...: the saved ornaments of the open collection to a
+  // spreadsheet file the user chooses (beside the collection by default).
+  void exportToCsv();
 
   // Empties the lists and reloads ALLQUEUE from the file in one transaction,
   // purging retired records and records without a name; on open also

@@ -82,6 +82,7 @@ enum : int {
   HELPABOUTSEPARATOR = 1004,
   REPORTS = 1005,               // the Reports menu
   FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
+  FILEEXPORTCSV = 1100,         // File menu: Export to CSV...
 };
 
 static_assert(Z == 558 && KA == 543);

@@ -31,6 +31,7 @@ int generateCommand(const Arguments& args);
 int buildCommand(const Arguments& args);  // build_commands.cpp
 int packCommand(const Arguments& args);   // build_commands.cpp
 int findCommand(const Arguments& args);   // commands_find.cpp
+int exportCommand(const Arguments& args); // commands_export.cpp
 
 // A JSON string literal of UTF-8 text (commands_dump.cpp).
 std::string jsonString(const std::string& utf8);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "collection/cp1252.h"
+#include "collection/csv_export.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
 #include "datafile/os_file.h"
@@ -111,12 +112,7 @@ Value element(const FieldDeclaration& f, const std::uint8_t* at, std::size_t siz
   }
 }
 
-std::string csvField(const std::string& text) {
-  if (text.find_first_of(",\"\n\r") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
+std::string csvField(const std::string& text) { return collection::csvCell(text); }
 
 std::string render(const Value& v, Format format) {
   if (format == Format::Json) return v.isText ? jsonString(v.text) : v.text;

@@ -62,6 +62,10 @@ const char* USAGE =
     "                               do not), as the catalogue's Find lists them: record\n"
     "                               number and sort key, one a line (JSON lines with\n"
     "                               --json); --ignore-case folds case as the keys do\n"
+    "  export FILE --csv OUT        the live ornaments as a spreadsheet file: a header\n"
+    "                               row with the form's labels, one row per ornament,\n"
+    "                               UTF-8, dates as YYYY-MM-DD, amounts as plain\n"
+    "                               numbers; OUT is replaced only when all is written\n"
 #ifdef GLIMRA_FILE_REPORTS
     "  report FILE REPORT --pdf OUT.pdf\n"
     "                               one of the sixteen reports as a PDF, REPORT one of\n"
@@ -103,6 +107,7 @@ int main(int argc, char** argv) {
   if (command == "build") return buildCommand(args);
   if (command == "pack") return packCommand(args);
   if (command == "find") return findCommand(args);
+  if (command == "export") return exportCommand(args);
 #ifdef GLIMRA_FILE_REPORTS
   if (command == "report") return reportCommand(args);
 #endif

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue_fixture.h"
+#include "collection/csv_export.h"
 
 namespace catalogue_test {
 namespace {
@@ -282,6 +283,57 @@ TEST_F(CatalogueTest, FileNameTooLongIsRefused) {
     EXPECT_EQ(remembered(), file.string());
     EXPECT_FALSE(fs::exists(tooLong.substr(0, 100)));
   }
+}
+
+}  // namespace
+}  // namespace catalogue_test
+
+namespace catalogue_test {
+namespace {
+
+// Export to CSV: the saved ornaments of the open file, the header row first;
+// retired versions (even one added by this session) are left out, and a
+// target that cannot be written is named while an earlier export stays.
+TEST_F(CatalogueTest, ExportToCsvWritesTheSavedOrnamentsAndReportsTheOutcome) {
+  const fs::path file = path("Tree.GLM");
+  writeCollection(file, {{"Star", "Winter", "Glass"}, {"Angel", "", "Wood"}});
+  remember(file);
+  const fs::path csv = path("tree export.csv");
+  std::ofstream(path("blocker")) << "x";
+  Session session;
+  session.runtime.fileAnswers.push_back(std::nullopt);
+  session.runtime.fileAnswers.push_back(csv.string());
+  session.runtime.fileAnswers.push_back((path("blocker") / "x.csv").string());
+  session.check([&](ScriptedWindow&) {
+        auto& p = session.program;
+        p.GL.clear();
+        p.GL.NAME = "Old Star";
+        p.GL.DELETED = 1;
+        ASSERT_EQ(p.GLIMRA.add(), 0);
+      })
+      .act([](ScriptedWindow& w) { w.click(control::FILEEXPORTCSV); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEEXPORTCSV); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEEXPORTCSV); });
+  session.run();
+
+  auto& dialogs = session.runtime.fileDialogs;
+  ASSERT_EQ(dialogs.size(), 3u);
+  EXPECT_EQ(dialogs[0].title, "Export to CSV");
+  EXPECT_EQ(dialogs[0].kind, FileDialogKind::Save);
+  EXPECT_EQ(dialogs[0].path, path("Tree.csv").string());
+  auto& messages = session.runtime.messages;
+  // (A third message, at Exit, asks about the buffer this test wrote through.)
+  ASSERT_GE(messages.size(), 2u);
+  EXPECT_EQ(messages[0].text, "2 ornaments exported to\n" + csv.string());
+  EXPECT_EQ(messages[0].icon, glimra::runtime::MessageIcon::Information);
+  EXPECT_EQ(messages[1].caption, "Export to CSV");
+  EXPECT_EQ(messages[1].text.rfind("Nothing was exported.\n", 0), 0u) << messages[1].text;
+  EXPECT_EQ(messages[1].icon, glimra::runtime::MessageIcon::Exclamation);
+
+  std::ifstream in(csv, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text, "\xEF\xBB\xBF" + glimra::collection::csvHeaderRow() +
+                      "Star,Glass,Winter,,,,,,,,,,,,,,,,,,\r\nAngel,Wood,,,,,,,,,,,,,,,,,,,\r\n");
 }
 
 }  // namespace

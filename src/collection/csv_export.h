@@ -1,0 +1,38 @@
+// A collection taken out as a spreadsheet file: every live ornament one row,
+// every field a user fills one column, headed by the labels the form shows.
+//
+// The file is UTF-8 with a byte-order mark (so spreadsheets read accented
+// letters right), rows end in CR LF, and a cell holding a comma, a double
+// quote or a line break is quoted, its quotes doubled. Dates are written
+// YYYY-MM-DD and amounts as plain decimal numbers ("1234.50"), so that a
+// spreadsheet can sort and sum them; a stored value that is neither a date nor
+// an amount in any form is written as it is stored, never lost. The header
+// record and retired versions are left out.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "collection/gl_record.h"
+
+namespace glimra::collection {
+
+// One cell of a row, quoted when it must be.
+std::string csvCell(std::string_view text);
+// The header row and one ornament's row, each ending in CR LF.
+std::string csvHeaderRow();
+std::string csvRow(const GlRecord& record);
+
+struct CsvExport {
+  bool ok = false;
+  std::size_t ornaments = 0;  // rows written after the header row
+  std::string error;          // when not ok: a message for the user
+};
+
+// Writes the live ornaments of the collection file at collectionPath to
+// outPath, through a temporary file renamed over it: on failure an earlier
+// file at outPath is left as it was. The collection is only read.
+CsvExport exportCollectionCsv(const std::string& collectionPath, const std::string& outPath);
+
+}  // namespace glimra::collection
