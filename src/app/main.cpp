@@ -1,7 +1,11 @@
 // Program entry: checks that there is a screen to show the window on, starts
 // the windowing runtime with the program's pictures and help pages, makes the
 // state every window shares, and runs the catalogue until its main window
-// closes. The command line is not read.
+// closes.
+//
+// The command line: `glimra FILE` opens that collection and remembers it as
+// the current file, as Open Existing File does (a desktop opens a .GLM file
+// this way); --help and --version answer and leave.
 //
 // GLIMRA_SCREENSHOT=path.png makes the program save a picture of its main
 // window once the splash has gone and then close, for documentation.
@@ -12,9 +16,12 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
+#include "collection/settings.h"
 #include "program/program.h"
 #include "reports/print_preview.h"
 #include "reports/qt/preview_devices.h"
@@ -45,9 +52,70 @@ void finishMainWindow(runtime::Window& window) {
   });
 }
 
+const char* USAGE =
+    "usage: glimra [FILE]\n"
+    "\n"
+    "Opens the catalogue of an ornament collection: FILE (a .GLM collection\n"
+    "file) when given, which then becomes the file opened next time; otherwise\n"
+    "the collection used last.\n"
+    "\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n";
+
+// What the command line asks: 0 or an exit code when it is already answered.
+int readCommandLine(int argc, char** argv, bool* leave) {
+  *leave = false;
+  std::string file;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::fputs(USAGE, stdout);
+      *leave = true;
+      return 0;
+    }
+    if (a == "--version") {
+      std::printf("Glimra %s\n", GLIMRA_VERSION);
+      *leave = true;
+      return 0;
+    }
+    if ((a.rfind("-", 0) == 0 && a != "-") || !file.empty()) {
+      std::fprintf(stderr, "glimra: unknown argument '%s'\n\n%s", a.c_str(), USAGE);
+      *leave = true;
+      return 2;
+    }
+    file = a;
+  }
+  if (file.empty()) return 0;
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::absolute(file, error);
+  if (error || !std::filesystem::is_regular_file(path, error)) {
+    std::fprintf(stderr, "glimra: %s: there is no such file\n", file.c_str());
+    *leave = true;
+    return 1;
+  }
+  constexpr std::size_t longest = decltype(program::Program::GLIMRAFILE)::size;
+  if (path.string().size() > longest) {
+    std::fprintf(stderr, "glimra: %s: the name is longer than %zu characters\n", file.c_str(), longest);
+    *leave = true;
+    return 1;
+  }
+  // The catalogue opens the remembered file at start-up, and remembers the
+  // file it opened: naming the file here is the same as choosing it.
+  std::string why;
+  if (!collection::writeSetting("CurrentFile", "GlimraFile", path.string(), collection::SETTINGS_FILE_NAME, &why)) {
+    std::fprintf(stderr, "glimra: %s\n", why.c_str());
+    *leave = true;
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  bool leave = false;
+  const int answered = readCommandLine(argc, argv, &leave);
+  if (leave) return answered;
   if (!hasScreen()) {
     std::fprintf(stderr,
                  "glimra: there is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
@@ -55,10 +123,10 @@ int main() {
                  "    xvfb-run -a scripts/run\n");
     return 1;
   }
-  static int argc = 1;
+  static int qtArgc = 1;
   static char name[] = "glimra";
-  static char* argv[] = {name, nullptr};
-  QApplication application(argc, argv);
+  static char* qtArgv[] = {name, nullptr};
+  QApplication application(qtArgc, qtArgv);
   QApplication::setApplicationName(QStringLiteral("Glimra"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.svg")));
 
