@@ -29,6 +29,22 @@ ControlDeclaration okButton(runtime::Rect at) {
   return ok;
 }
 
+// What both record windows open with: their title and place, the wallpaper,
+// and the bold heading naming the entry selected in the list (bound to the
+// caller's copy of it, which outlives the window).
+WindowDeclaration recordWindow(std::string title, runtime::Rect at, FixedText<80>& heading,
+                               const char* headingPicture) {
+  WindowDeclaration window;
+  window.title = std::move(title);
+  window.at = at;
+  window.wallpaper = WALLPAPER_IMAGE;
+  ControlDeclaration line{HEADING, ControlKind::Text, "", {8, 6, at.width - 16, 10}, Binding::to(heading),
+                          headingPicture};
+  line.flags = runtime::Bold;
+  window.controls.push_back(line);
+  return window;
+}
+
 // Runs a record window until OK or its close box, setting its wallpaper again
 // on every pass.
 void runRecordWindow(runtime::Runtime& runtime, const WindowDeclaration& declaration, int firstField) {
@@ -46,14 +62,8 @@ void runRecordWindow(runtime::Runtime& runtime, const WindowDeclaration& declara
 
 void DisplayGlimra::DESCRIPTIONWINDOW() {
   FixedText<80> heading = CURRENTSORTKEY;  // the entry selected in the list
-  WindowDeclaration window;
-  window.title = DESCRIPTION_WINDOW_TITLE;
-  window.at = {-1, -1, 300, 196};
-  window.wallpaper = WALLPAPER_IMAGE;
+  WindowDeclaration window = recordWindow(DESCRIPTION_WINDOW_TITLE, {-1, -1, 300, 196}, heading, "s80");
   auto& c = window.controls;
-  ControlDeclaration title{HEADING, ControlKind::Text, "", {8, 6, 284, 10}, Binding::to(heading), "s80"};
-  title.flags = runtime::Bold;
-  c.push_back(title);
   c.push_back({TEXTBOX, ControlKind::TextBox, "", {8, 20, 284, 150}, Binding::to(GL.DESCRIPTION)});
   c.push_back(okButton({242, 176, 50, 14}));
   runRecordWindow(runtime_, window, TEXTBOX);
@@ -61,14 +71,8 @@ void DisplayGlimra::DESCRIPTIONWINDOW() {
 
 void DisplayGlimra::LIBRARIANWINDOW() {
   FixedText<80> heading = CURRENTSORTKEY;
-  WindowDeclaration window;
-  window.title = LIBRARIAN_WINDOW_TITLE;
-  window.at = {-1, -1, 260, 112};
-  window.wallpaper = WALLPAPER_IMAGE;
+  WindowDeclaration window = recordWindow(LIBRARIAN_WINDOW_TITLE, {-1, -1, 260, 112}, heading, "s90");
   auto& c = window.controls;
-  ControlDeclaration title{HEADING, ControlKind::Text, "", {8, 6, 244, 10}, Binding::to(heading), "s90"};
-  title.flags = runtime::Bold;
-  c.push_back(title);
   ControlDeclaration present{PRESENT, ControlKind::Image, "", {8, 24, 48, 48}};
   present.icon = PRESENT_IMAGE;
   c.push_back(present);
