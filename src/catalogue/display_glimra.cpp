@@ -95,6 +95,8 @@ void DisplayGlimra::runEventLoop() {
       saveFileAs();
     } else if (event.is(FILEEXPORTCSV, EventKind::Accepted)) {
       exportToCsv();
+    } else if (event.is(FILERESTORE, EventKind::Accepted)) {
+      restoreFromBackup();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {

@@ -33,6 +33,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/catalogue_lists.h"
 #include "collection/fixed_text.h"
@@ -43,6 +44,10 @@
 #include "program/report_menu.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
+
+namespace glimra::collection {
+struct Backup;
+}
 
 namespace glimra::catalogue {
 
@@ -57,6 +62,7 @@ inline constexpr const char* MAIN_WINDOW_TITLE = "Glimra";
 inline constexpr const char* COLLECTION_FILE_FILTER = "Glimra|*.GLM|ALL|*.*";
 inline constexpr const char* DESCRIPTION_WINDOW_TITLE = "Glimra Review Page";
 inline constexpr const char* LIBRARIAN_WINDOW_TITLE = "Ornament Librarian Page";
+inline constexpr const char* RESTORE_WINDOW_TITLE = "Restore from Backup";
 
 class DisplayGlimra {
  public:
@@ -161,6 +167,15 @@ class DisplayGlimra {
   // lending and giving fields, of the record buffer.
   void DESCRIPTIONWINDOW();
   void LIBRARIANWINDOW();
+  // The restore window: lists `backups` (newest first); the chosen one's
+  // row, 0 when cancelled.
+  int RESTOREWINDOW(const std::vector<collection::Backup>& backups);
+
+  // Takes a backup of the current collection file before an operation that
+  // rewrites it as a whole (an import, say). False when none could be taken
+  // and the user chose not to go on without one; `caption` names the
+  // operation in that question.
+  bool backUpCurrentFile(std::string_view caption);
 
  private:
   runtime::WindowDeclaration mainWindowDeclaration();
@@ -187,6 +202,11 @@ class DisplayGlimra {
   // Export to CSV...: the saved ornaments of the open collection to a
   // spreadsheet file the user chooses (beside the collection by default).
   void exportToCsv();
+  // Restore from Backup...: one of the current file's backups replaces it.
+  void restoreFromBackup();
+  // What is shown while no collection file is open: empty lists and form,
+  // the editing commands disabled.
+  void showNoFile();
 
   // Empties the lists and reloads ALLQUEUE from the file in one transaction,
   // purging retired records and records without a name; on open also

@@ -83,6 +83,7 @@ enum : int {
   REPORTS = 1005,               // the Reports menu
   FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
   FILEEXPORTCSV = 1100,         // File menu: Export to CSV...
+  FILERESTORE = 1101,           // File menu: Restore from Backup...
 };
 
 static_assert(Z == 558 && KA == 543);

@@ -74,6 +74,7 @@ class DataFile {
   // gets ".DAT".
   void setName(std::string fileName);
   const std::string& name() const { return fileName_; }
+  FileSystem& fileSystem() const { return fileSystem_; }
   // Locking, transactions across files, cipher and options (see file_hooks.h).
   // Taken at OPEN; null restores the defaults (a fresh DriverHooks per CREATE
   // and OPEN, enciphering with the declaration's owner password).
