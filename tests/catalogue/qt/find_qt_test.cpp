@@ -16,12 +16,6 @@
 namespace catalogue_test {
 namespace {
 
-QWidget* shownWindow(const QString& title) {
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->isVisible() && top->windowTitle() == title) return top;
-  return nullptr;
-}
-
 // Once the find dialog is up: types `text`, ticks the case box when asked,
 // and presses OK.
 void answerFindDialog(const QString& text, bool ignoreCase, bool* answered) {

@@ -63,6 +63,14 @@ inline void keepScreen(const QString& name) {
   if (!dir.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(dir + "/" + name);
 }
 
+// The top-level window shown under `title` (a window the program opened
+// over the main one), or null.
+inline QWidget* shownWindow(const QString& title) {
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && top->windowTitle() == title) return top;
+  return nullptr;
+}
+
 // What the user does, on the main window's widgets.
 class User {
  public:

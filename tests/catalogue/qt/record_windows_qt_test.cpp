@@ -13,12 +13,6 @@
 namespace catalogue_test {
 namespace {
 
-QWidget* shownWindow(const QString& title) {
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->isVisible() && top->windowTitle() == title) return top;
-  return nullptr;
-}
-
 void pressOk(QWidget* window) {
   for (auto* button : window->findChildren<QAbstractButton*>())
     if (button->text() == "OK") QTest::mouseClick(button, Qt::LeftButton);
