@@ -95,11 +95,14 @@ int DisplayGlimra::RESTOREWINDOW(const std::vector<collection::Backup>& backups)
 }
 
 void DisplayGlimra::restoreFromBackup() {
-  if (GLIMRAFILE.isBlank()) return;
   const std::string path = GLIMRAFILE.str();
   auto tell = [&](const std::string& text, runtime::MessageIcon icon) {
     runtime_.message(runtime::MessageBox{text, RESTORE_WINDOW_TITLE, icon, runtime::Ok, runtime::Ok});
   };
+  if (GLIMRAFILE.isBlank()) {
+    tell("No collection file is chosen yet: open one, then restore it.", runtime::MessageIcon::Information);
+    return;
+  }
   const std::vector<collection::Backup> backups = collection::listBackups(path);
   if (backups.empty()) {
     tell("There is no backup of\n" + path + "\nyet.", runtime::MessageIcon::Information);

@@ -177,5 +177,36 @@ TEST_F(CatalogueTest, ADamagedBackupIsRefusedAndTheFileStaysAsItWas) {
   EXPECT_EQ(listBackups(file.string()).size(), 2u) << "nothing more was taken";
 }
 
+// The file no longer opens: its backup brings it back, once the user agrees
+// to go on without a backup of the damaged file.
+TEST_F(CatalogueTest, ACollectionThatNoLongerOpensIsRestored) {
+  const fs::path file = path("Tree.GLM");
+  writeCollection(file, kBefore);
+  remember(file);
+  ASSERT_TRUE(backUpCollection(file.string()).ok);
+  std::string bytes = bytesOf(file);
+  for (std::size_t i = 0; i < 512; ++i) bytes[i] = 'x';
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+
+  Session session;
+  session.runtime.fileAnswers.push_back(std::nullopt);  // no new file instead
+  RestoreUser user{1, {}};
+  answerRestoreWindow(session, user);
+  session.runtime.messageAnswers = {Button::Ok, Button::Yes, Button::Yes, Button::Ok};
+  std::vector<std::string> rows;
+  session.act([](ScriptedWindow& w) { w.click(control::FILERESTORE); }).check([&](ScriptedWindow& w) {
+    rows = w.rows(control::GLMLIST);
+  });
+  session.run();
+
+  auto& messages = session.runtime.messages;
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[0].caption, "Can't Open File");
+  EXPECT_NE(messages[2].text.find("does not open as a collection file"), std::string::npos) << messages[2].text;
+  EXPECT_NE(messages[2].text.find("Restore without a backup?"), std::string::npos);
+  EXPECT_NE(messages[3].text.find("is restored: 2 ornaments."), std::string::npos) << messages[3].text;
+  EXPECT_EQ(rows, (std::vector<std::string>{"Angel", "Star (Winter)"}));
+}
+
 }  // namespace
 }  // namespace catalogue_test
