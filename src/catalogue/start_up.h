@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the program's entry procedure, the splash window shown once at
 // start and the about box, and the names of the pictures they show.
 //
@@ -17,7 +18,13 @@ inline constexpr const char* ABOUT_IMAGE = ":/images/about.svg";
 inline constexpr const char* PRESENT_IMAGE = ":/images/present.svg";
 inline constexpr const char* SPLASH_TITLE = "Welcome to Glimra";
 inline constexpr const char* ABOUT_TITLE = "About Glimra";
+// The splash's fixed line; the program's own version (PROGRAM_VERSION, set in
+// CMakeLists.txt) is what the about box and --version show.
 inline constexpr const char* VERSION_TEXT = "Version 5.0";
+inline constexpr const char* ABOUT_LICENSE_TEXT = "License: GNU GPL v3 or later";
+
+// The about box's second line: what the program is, with its version.
+std::string aboutVersionLine();
 
 // The program: clears the globals, names the help file and runs the main
 // procedure; returns when the main window has closed.
