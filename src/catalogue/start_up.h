@@ -6,6 +6,8 @@
 // (":/images/…", ":/help/…"); a window whose picture is missing still works.
 #pragma once
 
+#include <string>
+
 #include "catalogue/display_glimra.h"
 #include "runtime/runtime.h"
 
@@ -21,6 +23,7 @@ inline constexpr const char* ABOUT_TITLE = "About Glimra";
 // The splash's fixed line; the program's own version (PROGRAM_VERSION, set in
 // CMakeLists.txt) is what the about box and --version show.
 inline constexpr const char* VERSION_TEXT = "Version 5.0";
+// The about box's line under the authors.
 inline constexpr const char* ABOUT_LICENSE_TEXT = "License: GNU GPL v3 or later";
 
 // The about box's second line: what the program is, with its version.
