@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The current collection file: opening and loading it (R_OPENGLIMRA) and the
 // File menu's commands Create New File, Open Existing File and Save File As.
 // Every step that can fail is reported under a caption naming the step and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DISPLAYGLIMRA's start-up and event loop, and the handlers of the loop that
 // change what the list shows: tab change, row change (which saves an edit),
 // "Sort by Series" and the letter bar.

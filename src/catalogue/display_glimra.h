@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DISPLAYGLIMRA: the main window of the program and everything it does with
 // the current collection file — opening and loading it, the File commands,
 // the lists and their views, the categories and their tabs, the letter bar,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control numbers of the main window, in declaration order. The event
 // loop dispatches on them and the enable rules address them by ranges, so
 // the ranges below stay contiguous: menu items 7-12 (Ornament), 13-28

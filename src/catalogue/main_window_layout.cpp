@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's declared layout at its design width of 429 units, and
 // R_RESOLUTION, which enlarges the sheet's controls in proportion when the
 // window opens wider than that. Both read the design rectangles from one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Restore from Backup: a window listing the backups of the current collection
 // file, newest first, with the time each was taken and the ornaments it
 // holds; the chosen one replaces the file, after the file as it is has been

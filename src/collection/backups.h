@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups of collection files: a copy of a collection taken before anything
 // replaces or rewrites the whole file, and once a day when it is opened, kept
 // in a folder of its own so that an earlier state can be brought back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A byte-for-byte copy of a data file that holds one committed state: the
 // source is read under one of its reader slots, so no writer (of this process
 // or another) commits while the bytes are taken, and the copy is flushed to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DataFile: one table of a data file, opened by a program, with the driver's
 // operations (CREATE, OPEN, CLOSE, ADD, APPEND, PUT, DELETE, GET, SET, NEXT,
 // PREVIOUS, RECORDS, POINTER, POSITION, COPY, WATCH, LOGOUT, COMMIT,

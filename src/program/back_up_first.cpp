@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/back_up_first.h"
 
 #include "collection/backups.h"

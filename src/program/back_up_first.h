@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Before the program replaces or rewrites a whole collection file (a new file
 // or a copy put over it, a restore, a key rebuild, an import), it takes a
 // backup of it; a backup that fails is told to the user, who decides whether

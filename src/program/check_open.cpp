@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/check_open.h"
 
 #include "program/back_up_first.h"

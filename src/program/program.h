@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program: the state every window of the program shares, owned by the
 // program's entry and handed by reference to the main window and to every
 // procedure it starts (the reports among them).

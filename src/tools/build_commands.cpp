@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // build and pack: completing or rebuilding the keys of a file's tables, and
 // cutting the file after its data.
 //

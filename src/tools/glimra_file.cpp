@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file: looks into, checks, dumps and makes collection files.
 #include <cstdio>
 #include <iostream>
@@ -5,6 +6,7 @@
 
 #include "datafile/file_errors.h"
 #include "datafile/locks.h"
+#include "glimra_version.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
@@ -79,6 +81,8 @@ const char* USAGE =
     "                               name-description, value, lent-to, date-lent,\n"
     "                               given-to, date-given\n"
 #endif
+    "  --help                       this text\n"
+    "  --version                    the program's version and license\n"
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
@@ -103,6 +107,10 @@ int main(int argc, char** argv) {
   sayWhenWaiting(std::nullopt);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << USAGE;
+    return EXIT_OK;
+  }
+  if (command == "--version") {
+    std::cout << "glimra-file (Glimra) " << glimra::PROGRAM_VERSION << '\n' << glimra::VERSION_NOTICE;
     return EXIT_OK;
   }
   if (command == "info") return infoCommand(args);

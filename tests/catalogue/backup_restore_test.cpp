@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups through the main window: the first open of a day takes one; Create
 // New File and Save File As back up a file they replace, and a failed backup
 // stops them unless the user says to go on; Restore from Backup lists the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Backups of a collection: taken as a checked copy, named after the
 // collection and the time, pruned to the newest ten, due once a day, and
 // brought back by a restore that refuses a damaged backup.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // build and pack rewrite a collection, so each takes a checked backup first:
 // when none can be taken the file is left as it was, unless --no-backup.
 #include <gtest/gtest.h>

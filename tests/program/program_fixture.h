@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the tests of the program layer and above share: a temporary
 // directory that is also the settings directory, and small collection files
 // written record by record and read back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the application icon (an SVG) into the PNG sizes desktops look up
 // in the hicolor theme, at build time: render_icon SVG OUTDIR SIZE...
 // writes OUTDIR/NxN/apps/glimra.png for each SIZE, on a transparent ground.

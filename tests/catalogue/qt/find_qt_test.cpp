@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find on the real toolkit: the toolbar button opens the dialog, the text is
 // typed and OK pressed, the find tab appears after the categories with the
 // matches, the found text is selected in the form's fields, and choosing

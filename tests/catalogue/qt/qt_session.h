@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the program on the real toolkit and acts as a user would, with real
 // key and mouse events (QTest): a step runs once the main window waits for
 // the user, or, for a step that answers one, once a message box or file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description and lending windows on the real toolkit: opened from their
 // toolbar buttons, typed into and closed with OK; the ornament is saved with
 // what was typed. GLIMRA_SCREENSHOT_DIR=dir keeps review-page.png and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Restore from Backup on the real toolkit: chosen from the File menu, the
 // older backup clicked in the list and Restore pressed, the question
 // answered Yes; the list then shows the restored ornaments.
