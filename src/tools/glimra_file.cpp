@@ -78,7 +78,8 @@ const char* USAGE =
     "                               name, series, category, manufacturer, year,\n"
     "                               location, stock, custom1, custom2, name-all,\n"
     "                               name-description, value, lent-to, date-lent,\n"
-    "                               given-to, date-given\n"
+    "                               given-to, date-given, or wanted (the numbers\n"
+    "                               missing from each series)\n"
 #endif
     "\n"
     "Exit codes:\n"
