@@ -83,6 +83,9 @@ enum : int {
   REPORTS = 1005,               // the Reports menu
   FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
   FILEEXPORTCSV = 1100,         // File menu: Export to CSV...
+  OVERVIEWSEPARATOR = 1101,     // Reports menu: the line before the overviews
+  FIRSTOVERVIEW = 1102,         // 1102-1109: Statistics, Series, the wanted list …
+  LASTOVERVIEW = 1109,
 };
 
 static_assert(Z == 558 && KA == 543);

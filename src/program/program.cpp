@@ -5,7 +5,7 @@
 namespace glimra::program {
 
 Program::Program(runtime::Runtime& runtime, datafile::FileSystem& fileSystem)
-    : runtime(runtime), GLIMRA(fileSystem) {
+    : runtime(runtime), fileSystem(fileSystem), GLIMRA(fileSystem) {
   GLIMRA.declare(collection::glimraDeclaration(), &GL);
   clearGlobals();
 }
