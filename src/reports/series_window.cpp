@@ -53,32 +53,24 @@ runtime::WindowDeclaration SeriesWindow::declaration() {
   d.title = SERIES_WINDOW_TITLE;
   d.at = {-1, -1, 316, 252};
   d.font = runtime::FontDeclaration{"Liberation Mono", 9};
-  auto control = [](int number, WindowControl kind, const char* text, runtime::Rect at, unsigned flags = 0) {
-    ControlDeclaration c;
-    c.number = number;
-    c.kind = kind;
-    c.text = text;
-    c.at = at;
-    c.flags = flags;
-    return c;
-  };
   char headings[128];
   std::snprintf(headings, sizeof headings, "  %-30s %12s  %s", "Series", "Owned", "Complete");
   d.controls = {
-      control(HEADINGS, WindowControl::Text, headings, {6, 4, 304, 9}, runtime::Bold),
-      control(SERIESLIST, WindowControl::List, "", {6, 14, 304, 140}),
-      control(OWNEDTEXT, WindowControl::Text, "", {6, 158, 304, 9}),
-      control(MISSINGTEXT, WindowControl::Text, "", {6, 169, 304, 9}),
-      control(NOTESTEXT, WindowControl::Text, "", {6, 180, 304, 9}),
-      control(COMPLETEBAR, WindowControl::Progress, "", {6, 194, 150, 11}),
-      control(SIZEPROMPT, WindowControl::Prompt, "Si&ze:", {166, 196, 26, 9}),
-      control(SIZE, WindowControl::Entry, "", {194, 194, 40, 12}),
-      control(SETSIZE, WindowControl::Button, "&Set Size", {240, 193, 70, 14}),
-      control(MARK, WindowControl::Button, "&Mark for List", {6, 230, 84, 15}),
-      control(WANTED, WindowControl::Button, "&Wanted List...", {96, 230, 84, 15}),
-      control(CLOSE, WindowControl::Button, "&Close", {260, 230, 50, 15}),
+      {HEADINGS, WindowControl::Text, headings, {6, 4, 304, 9}},
+      {SERIESLIST, WindowControl::List, "", {6, 14, 304, 140}},
+      {OWNEDTEXT, WindowControl::Text, "", {6, 158, 304, 9}},
+      {MISSINGTEXT, WindowControl::Text, "", {6, 169, 304, 9}},
+      {NOTESTEXT, WindowControl::Text, "", {6, 180, 304, 9}},
+      {COMPLETEBAR, WindowControl::Progress, "", {6, 194, 150, 11}},
+      {SIZEPROMPT, WindowControl::Prompt, "Si&ze:", {166, 196, 26, 9}},
+      {SIZE, WindowControl::Entry, "", {194, 194, 40, 12}},
+      {SETSIZE, WindowControl::Button, "&Set Size", {240, 193, 70, 14}},
+      {MARK, WindowControl::Button, "&Mark for List", {6, 230, 84, 15}},
+      {WANTED, WindowControl::Button, "&Wanted List...", {96, 230, 84, 15}},
+      {CLOSE, WindowControl::Button, "&Close", {260, 230, 50, 15}},
   };
   for (ControlDeclaration& c : d.controls) {
+    if (c.number == HEADINGS) c.flags = runtime::Bold;
     if (c.number == COMPLETEBAR) c.use = Binding::to(COMPLETE);
     if (c.number == SIZE) {
       c.use = Binding::to(ENTEREDSIZE);

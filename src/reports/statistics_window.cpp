@@ -53,14 +53,10 @@ runtime::WindowDeclaration StatisticsWindow::declaration() {
   d.title = STATISTICS_WINDOW_TITLE;
   d.at = {-1, -1, 560, 290};
   d.font = runtime::FontDeclaration{"Liberation Mono", 9};
+  // Adds a control and gives it back for its further settings.
   auto add = [&d](int number, WindowControl kind, std::string text, runtime::Rect at, int parent = 0) {
-    ControlDeclaration c;
-    c.number = number;
-    c.kind = kind;
-    c.text = std::move(text);
-    c.at = at;
-    c.parent = parent;
-    d.controls.push_back(c);
+    d.controls.push_back(ControlDeclaration{number, kind, std::move(text), at});
+    d.controls.back().parent = parent;
     return &d.controls.back();
   };
   add(GROUPBYPROMPT, WindowControl::Prompt, "Group by:", {LIST_X, 6, 40, 9});
