@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "collection/cp1252.h"
 #include "collection/glimra_file.h"
 #include "datafile/file_errors.h"
 
