@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
   const reports::QtTextMeasure reportMeasure;
   reports::QtPreviewDevices previewDevices;
   reports::PreviewOutput previewOutput(shared, previewDevices);
-  reports::ReportProcedures reportProcedures(shared, reportMeasure, previewOutput);
+  reports::ReportProcedures reportProcedures(shared, reportMeasure, previewOutput, &previewDevices);
   main.reports = &reportProcedures;
   main.onWindowOpened = finishMainWindow;
   catalogue::runGlimra(runtime, main);

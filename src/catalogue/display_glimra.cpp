@@ -119,6 +119,9 @@ void DisplayGlimra::runEventLoop() {
       editStart();
     } else if (event.kind == EventKind::Accepted && event.control >= FIRSTREPORT && event.control <= LASTREPORT) {
       runReport(event.control - FIRSTREPORT);
+    } else if (event.kind == EventKind::Accepted && event.control >= FIRSTOVERVIEW &&
+               event.control <= LASTOVERVIEW) {
+      if (reports) reports->runOverview(event.control - FIRSTOVERVIEW);
     } else if (event.is(HELPABOUT, EventKind::Accepted)) {
       ABOUTGLIMRA(runtime_);
     }
@@ -171,11 +174,13 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->enable(GLMDELETE);
     window_->enable(GLMFIND);
     window_->enable(FILEEXPORTCSV);
+    window_->enable(FIRSTOVERVIEW, LASTOVERVIEW);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
     window_->disable(GLMFIND);
     window_->disable(FILEEXPORTCSV);
+    window_->disable(FIRSTOVERVIEW, LASTOVERVIEW);
   }
 }
 

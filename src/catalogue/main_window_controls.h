@@ -85,6 +85,9 @@ enum : int {
   FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
   FILEEXPORTCSV = 1100,         // File menu: Export to CSV...
   FILERESTORE = 1101,           // File menu: Restore from Backup...
+  OVERVIEWSEPARATOR = 1102,     // Reports menu: the line before the overviews
+  FIRSTOVERVIEW = 1103,         // 1103-1110: Statistics, Series, the wanted list …
+  LASTOVERVIEW = 1110,
 };
 
 static_assert(Z == 558 && KA == 543);

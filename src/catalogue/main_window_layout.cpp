@@ -136,6 +136,10 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
       c.push_back(item(FIRSTREPORT + i, items[i].text.c_str(), REPORTS));
       if (items[i].separatorAfter) c.push_back(separator(FIRSTREPORTSEPARATOR + i, REPORTS));
     }
+    const auto overviews = reports->overviewItems();
+    if (!items.empty() && !overviews.empty()) c.push_back(separator(OVERVIEWSEPARATOR, REPORTS));
+    for (int i = 0; i < static_cast<int>(overviews.size()) && FIRSTOVERVIEW + i <= LASTOVERVIEW; ++i)
+      c.push_back(item(FIRSTOVERVIEW + i, overviews[i].text.c_str(), REPORTS));
   }
   c.push_back(menu(HELP, "&Help"));
   c.push_back(item(HELPCONTENTS, "&How to Use Glimra ...", HELP, runtime::HelpContents));

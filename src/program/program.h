@@ -51,7 +51,7 @@ class Program {
   void closeFiles();
 
   runtime::Runtime& runtime;
-  datafile::FileSystem& fileSystem;  // where the collection file lives
+  datafile::FileSystem& fileSystem;  // where the collection file and its other tables are reached
 
   GlRecord GL;   // the record buffer of GLIMRA
   GlRecord CHG;  // scratch copy with the same layout

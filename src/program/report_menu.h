@@ -26,6 +26,13 @@ class ReportMenu {
   // Runs report `index` (0-based into items()) modally; returns when the
   // user has left it.
   virtual void run(int index) = 0;
+
+  // Windows about the whole collection (what it is worth, its series), shown
+  // in the Reports menu below the reports after a line, with control numbers
+  // of their own. They read the open collection beside the main window and
+  // leave its record buffer alone, so the main window need not reopen it.
+  virtual std::vector<ReportMenuItem> overviewItems() const { return {}; }
+  virtual void runOverview(int /*index*/) {}
 };
 
 }  // namespace glimra::program

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/layouts.h"
 
+#include <span>
+
 #include "collection/glimra_file.h"
 
 namespace glimra::reports {
@@ -56,18 +58,8 @@ const std::array<ReportDescriptor, 16> REPORTS = {{
      "By Date Given", 1688, Family::Giving, F::DATEGIVEN, false},
 }};
 
-// One column heading or one detail field of a family's table.
-struct Heading {
-  const char* text;
-  Rect rect;
-  Align align;
-};
-struct FieldRow {
-  int field;
-  const char* picture;
-  Rect rect;
-  Align align;
-};
+using Heading = ColumnHeading;
+using FieldRow = ColumnField;
 
 // The page frame of a family: detail area, page header, title and subtitle
 // places, heading box, detail band height.
@@ -137,8 +129,8 @@ Control separator() {
 }
 
 // The frame, headings and detail fields every layout is built from.
-Layout frameLayout(const ReportDescriptor& report, const Frame& frame, std::initializer_list<Heading> headings,
-                   std::initializer_list<FieldRow> fields) {
+Layout frameLayout(const char* subtitleText, std::int32_t subtitleWidth, int boldField, const Frame& frame,
+                   std::span<const Heading> headings, std::span<const FieldRow> fields) {
   Layout layout;
   layout.detailArea = frame.detailArea;
   layout.header = frame.header;
@@ -148,8 +140,8 @@ Layout frameLayout(const ReportDescriptor& report, const Frame& frame, std::init
   title.colour = TITLE_COLOUR;
   layout.headerControls.push_back(title);
   Rect subtitle = frame.subtitle;
-  subtitle.w = report.subtitleWidth;
-  layout.headerControls.push_back(label(report.subtitle, subtitle, ARIAL_14));
+  subtitle.w = subtitleWidth;
+  layout.headerControls.push_back(label(subtitleText, subtitle, ARIAL_14));
   Control box;
   box.kind = ControlKind::Box;
   box.rect = frame.headingBox;
@@ -171,8 +163,15 @@ Layout frameLayout(const ReportDescriptor& report, const Frame& frame, std::init
   layout.detail.height = frame.detailHeight;
   layout.detail.controls.push_back(separator());
   for (const FieldRow& f : fields)
-    layout.detail.controls.push_back(field(f, f.field == report.boldField ? ARIAL_9_BOLD : ARIAL_9));
+    layout.detail.controls.push_back(field(f, f.field == boldField ? ARIAL_9_BOLD : ARIAL_9));
   return layout;
+}
+
+Layout frameLayout(const ReportDescriptor& report, const Frame& frame, std::initializer_list<Heading> headings,
+                   std::initializer_list<FieldRow> fields) {
+  return frameLayout(report.subtitle, report.subtitleWidth, report.boldField, frame,
+                     std::span<const Heading>(headings.begin(), headings.size()),
+                     std::span<const FieldRow>(fields.begin(), fields.size()));
 }
 
 Layout allFieldsLayout(const ReportDescriptor& report) {
@@ -370,6 +369,33 @@ Layout reportLayout(const ReportDescriptor& report) {
     case Family::Giving: return lendingLayout(report, true);
   }
   return standardLayout(report);
+}
+
+Layout listLayout(const ListStyle& style) {
+  Frame frame = STANDARD_FRAME;
+  frame.header.h = 521 + style.headingBoxHeight + 40;
+  frame.headingBox.h = style.headingBoxHeight;
+  frame.detailArea.y = frame.header.y + frame.header.h + 100;
+  frame.detailArea.h = 10000 - frame.detailArea.y;
+  frame.detailHeight = style.detailHeight;
+  Layout layout = frameLayout(style.subtitle, style.subtitleWidth, style.boldField, frame, style.headings, style.fields);
+  return layout;
+}
+
+Control sumControl(int fieldNumber, const char* picture, Rect rect) {
+  Control c = sum(fieldNumber, rect);
+  c.picture = picture;
+  return c;
+}
+
+Control descriptionControl(int fieldNumber, Rect rect) {
+  Control c = description(rect);
+  c.field = fieldNumber;
+  return c;
+}
+
+Control labelControl(const char* text, Rect rect, bool bold, Align align) {
+  return label(text, rect, bold ? ARIAL_9_BOLD : ARIAL_9, align);
 }
 
 }  // namespace glimra::reports

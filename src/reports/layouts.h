@@ -11,6 +11,7 @@
 
 #include <array>
 #include <string_view>
+#include <vector>
 
 #include "reports/layout.h"
 
@@ -46,6 +47,42 @@ const ReportDescriptor* findReport(std::string_view name);
 
 // The layout a report prints.
 Layout reportLayout(const ReportDescriptor& report);
+
+// A column heading of the heading box and a field of the detail band.
+struct ColumnHeading {
+  const char* text;
+  Rect rect;
+  Align align;
+};
+struct ColumnField {
+  int field;  // collection::GlField
+  const char* picture;
+  Rect rect;
+  Align align;
+};
+
+// A list in the style of the sixteen reports, for lists that are not
+// ornaments (the wanted list, the statistics): the title "Glimra - " with the
+// subtitle, the light-yellow heading box with the headings (of the given
+// height, rows from 563 down as in the reports), a separator line above each
+// detail band, and "Page #" with the number in the footer. The detail band
+// reads the fields of the record buffer the engine is given.
+struct ListStyle {
+  const char* subtitle;
+  std::int32_t subtitleWidth;
+  int boldField;
+  std::int32_t headingBoxHeight;
+  std::int32_t detailHeight;
+  std::vector<ColumnHeading> headings;
+  std::vector<ColumnField> fields;
+};
+Layout listLayout(const ListStyle& style);
+// A running sum of a field for a totals band, shown through picture, bold
+// and right-aligned; a label of the 9-point face.
+Control sumControl(int field, const char* picture, Rect rect);
+Control labelControl(const char* text, Rect rect, bool bold, Align align = Align::Left);
+// A text field wrapped in 8-point italic that grows its band downward.
+Control descriptionControl(int field, Rect rect);
 
 // Elements every layout shares.
 inline constexpr Colour TITLE_COLOUR = fromColourReference(0x000080);

@@ -94,6 +94,8 @@ struct PageList {
 
   // The index of a style, added when new.
   std::uint16_t styleIndex(const ItemStyle& style);
+  // Moves the pages of another list (of the same page size) after these.
+  void append(PageList&& more);
   // Bytes held by the pages (items and text), for the benchmarks.
   std::size_t bytesHeld() const;
 };

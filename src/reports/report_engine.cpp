@@ -71,6 +71,14 @@ std::uint16_t PageList::styleIndex(const ItemStyle& style) {
   return static_cast<std::uint16_t>(styles.size() - 1);
 }
 
+void PageList::append(PageList&& more) {
+  for (Page& page : more.pages) {
+    for (PageItem& item : page.items) item.style = styleIndex(more.styles[item.style]);
+    pages.push_back(std::move(page));
+  }
+  more.pages.clear();
+}
+
 std::size_t PageList::bytesHeld() const {
   std::size_t bytes = pages.capacity() * sizeof(Page);
   for (const Page& page : pages) bytes += page.items.capacity() * sizeof(PageItem) + page.text.capacity();
@@ -106,10 +114,10 @@ ReportEngine::PreparedBand ReportEngine::prepare(const std::vector<Control>& con
   return band;
 }
 
-void ReportEngine::open() {
+void ReportEngine::open(int firstPage) {
   close();
   std::fill(sums_.begin(), sums_.end(), 0);
-  pageNumber_ = 0;
+  pageNumber_ = firstPage - 1;
   open_ = true;
 }
 

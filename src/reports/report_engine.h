@@ -47,7 +47,9 @@ class ReportEngine {
   ReportEngine(const ReportEngine&) = delete;
   ReportEngine& operator=(const ReportEngine&) = delete;
 
-  void open();
+  // Starts a report; its first page is numbered firstPage (a report printed
+  // after another keeps counting).
+  void open(int firstPage = 1);
   bool isOpen() const { return open_; }
   // Prints band DETAIL_BAND or TOTALS_BAND (a layout without totals prints
   // nothing for it).

@@ -6,6 +6,8 @@
 #include "program/check_open.h"
 #include "program/messages.h"
 #include "reports/report_run.h"
+#include "reports/series_window.h"
+#include "reports/statistics_window.h"
 
 namespace glimra::reports {
 
@@ -152,6 +154,23 @@ void ReportProcedures::run(int index) {
   const auto& reports = reportDescriptors();
   if (index < 0 || index >= static_cast<int>(reports.size())) return;
   ReportProcedure(program_, reports[static_cast<std::size_t>(index)], measure_, output_).run();
+}
+
+namespace {
+enum Overview : int { STATISTICS_WINDOW, SERIES_WINDOW, WANTED_LIST };
+}  // namespace
+
+std::vector<program::ReportMenuItem> ReportProcedures::overviewItems() const {
+  return {{"&Statistics..."}, {"S&eries..."}, {"Print &Wanted List"}};
+}
+
+void ReportProcedures::runOverview(int index) {
+  switch (index) {
+    case STATISTICS_WINDOW: StatisticsWindow(program_, measure_, output_, devices_).run(); break;
+    case SERIES_WINDOW: SeriesWindow(program_, measure_, output_).run(); break;
+    case WANTED_LIST: printWantedList(program_, measure_, output_); break;
+    default: break;
+  }
 }
 
 }  // namespace glimra::reports

@@ -70,19 +70,28 @@ class ReportProcedure {
   PageOutput& output_;
 };
 
+class PreviewDevices;
+
 class ReportProcedures final : public program::ReportMenu {
  public:
-  ReportProcedures(program::Program& program, const TextMeasure& measure, PageOutput& output)
-      : program_(program), measure_(measure), output_(output) {}
+  // devices: what the Statistics window draws its chart with (none: the
+  // window shows no chart).
+  ReportProcedures(program::Program& program, const TextMeasure& measure, PageOutput& output,
+                   PreviewDevices* devices = nullptr)
+      : program_(program), measure_(measure), output_(output), devices_(devices) {}
   // The sixteen menu texts in order, with lines after the ninth, eleventh,
   // twelfth and fourteenth.
   std::vector<program::ReportMenuItem> items() const override;
   void run(int index) override;
+  // The Statistics and Series windows and the wanted list of every series.
+  std::vector<program::ReportMenuItem> overviewItems() const override;
+  void runOverview(int index) override;
 
  private:
   program::Program& program_;
   const TextMeasure& measure_;
   PageOutput& output_;
+  PreviewDevices* devices_;
 };
 
 }  // namespace glimra::reports

@@ -73,13 +73,20 @@ const char* USAGE =
     "                               row with the form's labels, one row per ornament,\n"
     "                               UTF-8, dates as YYYY-MM-DD, amounts as plain\n"
     "                               numbers; OUT is replaced only when all is written\n"
+    "  stats FILE [--by category|manufacturer|year|location|series] [--json]\n"
+    "                               the live ornaments grouped (by category unless\n"
+    "                               --by says otherwise): count, sum of values, sum\n"
+    "                               of purchase prices and the gain, with the totals;\n"
+    "                               amounts that are not numbers count as 0 and are\n"
+    "                               counted\n"
 #ifdef GLIMRA_FILE_REPORTS
     "  report FILE REPORT --pdf OUT.pdf\n"
     "                               one of the sixteen reports as a PDF, REPORT one of\n"
     "                               name, series, category, manufacturer, year,\n"
     "                               location, stock, custom1, custom2, name-all,\n"
     "                               name-description, value, lent-to, date-lent,\n"
-    "                               given-to, date-given\n"
+    "                               given-to, date-given, or wanted (the numbers\n"
+    "                               missing from each series)\n"
 #endif
     "  --help                       this text\n"
     "  --version                    the program's version and license\n"
@@ -121,6 +128,7 @@ int main(int argc, char** argv) {
   if (command == "pack") return packCommand(args);
   if (command == "find") return findCommand(args);
   if (command == "export") return exportCommand(args);
+  if (command == "stats") return statsCommand(args);
 #ifdef GLIMRA_FILE_REPORTS
   if (command == "report") return reportCommand(args);
 #endif

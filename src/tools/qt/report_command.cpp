@@ -15,11 +15,13 @@
 
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
+#include "collection/series_sizes.h"
 #include "datafile/datafile.h"
 #include "reports/layouts.h"
 #include "reports/qt/page_painter.h"
 #include "reports/qt/qt_text_measure.h"
 #include "reports/report_run.h"
+#include "reports/wanted_list.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
@@ -30,7 +32,7 @@ constexpr datafile::OpenMode READ_SHARED{0x40};
 std::string reportNames() {
   std::string names;
   for (const auto& r : reports::reportDescriptors()) names += std::string(names.empty() ? "" : ", ") + r.name;
-  return names;
+  return names + ", " + reports::wantedListReport().name;
 }
 
 // One line on stderr, redrawn when the figure moves; only on a terminal.
@@ -58,6 +60,22 @@ class ProgressLine {
   bool drawn_ = false;
 };
 
+// The wanted list of every series of the file.
+int wantedListCommand(const std::string& path, const std::string& out, const reports::TextMeasure& measure) {
+  std::vector<collection::SeriesCompleteness> series;
+  std::string error;
+  if (collection::readSeriesCompleteness(datafile::posixFileSystem(), path, &series, &error) != 0)
+    return fail(EXIT_FAILED, error);
+  const reports::PageList pages = reports::wantedListPages(series, measure);
+  if (pages.pages.empty()) return fail(EXIT_FAILED, path + ": no series has a number missing: no PDF written");
+  if (const std::string failed = reports::writePdf(pages, out); !failed.empty()) return fail(EXIT_FAILED, failed);
+  std::size_t listed = 0;
+  for (const auto& s : series) listed += s.missingCount > 0 ? 1 : 0;
+  std::cout << out << ": Wanted list, " << listed << " series" << " on "
+            << pages.pages.size() << (pages.pages.size() == 1 ? " page\n" : " pages\n");
+  return EXIT_OK;
+}
+
 }  // namespace
 
 int reportCommand(const Arguments& args) {
@@ -75,7 +93,8 @@ int reportCommand(const Arguments& args) {
     }
   }
   if (path.empty() || name.empty() || out.empty()) return fail(EXIT_USAGE, usage);
-  const reports::ReportDescriptor* report = reports::findReport(name);
+  const bool wanted = name == reports::wantedListReport().name;
+  const reports::ReportDescriptor* report = wanted ? &reports::wantedListReport() : reports::findReport(name);
   if (!report) return fail(EXIT_USAGE, "no report named '" + name + "'; the reports are: " + reportNames());
 
   // Text is measured and painted without a display; the toolkit's own notes
@@ -88,13 +107,15 @@ int reportCommand(const Arguments& args) {
   char* argv[] = {program, nullptr};
   QGuiApplication application(argc, argv);
 
+  const reports::QtTextMeasure measure;
+  if (wanted) return wantedListCommand(path, out, measure);
+
   collection::GlRecord GL;
   datafile::DataFile GLIMRA;
   GLIMRA.declare(collection::glimraDeclaration(), &GL);
   GLIMRA.setName(path);
   if (GLIMRA.open(READ_SHARED) != 0) return fail(EXIT_FAILED, path + ": " + datafile::describeError(GLIMRA));
 
-  const reports::QtTextMeasure measure;
   reports::ReportRun run(*report, GLIMRA, GL, measure);
   ProgressLine progress;
   std::string fetchError;
