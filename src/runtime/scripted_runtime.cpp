@@ -232,6 +232,8 @@ Rect ScriptedWindow::imageDisplaySize(int control) const {
   return c ? c->displaySize : Rect{};
 }
 
+std::vector<Rect> ScriptedWindow::screens() const { return runtime_.screens; }
+
 void ScriptedWindow::resizeByUser(int width, int height) {
   declaration_.at.width = width;
   declaration_.at.height = height;

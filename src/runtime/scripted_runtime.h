@@ -83,6 +83,9 @@ class ScriptedWindow final : public Window {
   void setImageDisplaySize(int control, int width, int height) override;
   void setRange(int control, int low, int high) override;
   void setMinimumSize(int width, int height) override { minimum_ = {0, 0, width, height}; }
+  Rect placement() const override { return declaration_.at; }
+  void place(const Rect& at) override { declaration_.at = at; }
+  std::vector<Rect> screens() const override;
   void setStatusText(int zone, std::string_view text) override { status_[zone] = text; }
 
   // --- what a user does; each raises the event a real window would
@@ -184,6 +187,8 @@ class ScriptedRuntime final : public Runtime {
   std::deque<Button> messageAnswers;
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<int> popupAnswers;
+  // The screens its windows see (ScriptedWindow::screens()); none by default.
+  std::vector<Rect> screens;
   // Called each time the program looks whether a wait notice was cancelled;
   // true presses Cancel. Without it, Cancel is pressed at the first look.
   std::function<bool(const ShownWaitNotice&)> duringWait;
