@@ -19,20 +19,6 @@ namespace lock_bytes = glimra::datafile::lock_bytes;
 const std::vector<Ornament> kTree = {{"Star", "Winter", "Glass"}, {"Bell", "Alpine", "Metal"}, {"Candle", "Winter", "Glass"}};
 // Rows on the ALL tab: Bell (Alpine), Candle (Winter), Star (Winter).
 
-// The records of the file as a reader beside the program sees them.
-std::vector<std::string> recordsSeen(const fs::path& path) {
-  GlRecord record;
-  glimra::datafile::DataFile file;
-  file.declare(glimra::collection::glimraDeclaration(), &record);
-  file.setName(path.string());
-  std::vector<std::string> names;
-  if (file.open(glimra::datafile::READ_ONLY_DENY_NONE) != 0) return {"<cannot open: " + file.errorText() + ">"};
-  file.setFile();
-  while (file.next() == 0) names.push_back(record.NAME.str() + (record.DELETED ? " [deleted]" : ""));
-  file.close();
-  return names;
-}
-
 // A lock byte held by an open of its own, as another program holds it.
 class OtherProgram {
  public:
@@ -108,12 +94,12 @@ TEST_F(CatalogueTest, AnOperationWaitingForAnotherProgramGoesOnOrIsCancelled) {
         .act(c.operation.run)
         .check([&](ScriptedWindow& w) {
           if (!c.cancel) return;
-          whileCancelled = recordsSeen(path("Tree.GLM"));
+          whileCancelled = recordsIn(path("Tree.GLM"));
           nameAfterCancel = w.shownText(control::GL_NAME);
           other.release();
         });
     if (c.cancel) session.act(c.operation.run);  // the user tries again
-    session.check([&](ScriptedWindow&) { afterOperation = recordsSeen(path("Tree.GLM")); });
+    session.check([&](ScriptedWindow&) { afterOperation = recordsIn(path("Tree.GLM")); });
     session.run();
 
     if (session.runtime.waitNotices.size() != 1u) {
