@@ -6,6 +6,7 @@
 
 #include "catalogue/main_window_controls.h"
 #include "catalogue/start_up.h"
+#include "catalogue/window_placement.h"
 #include "collection/cp1252.h"
 #include "collection/glimra_file.h"
 #include "collection/settings.h"
@@ -47,6 +48,10 @@ void DisplayGlimra::closeFiles() { program.closeFiles(); }
 void DisplayGlimra::DISPLAYGLIMRA() {
   window_ = runtime_.open(mainWindowDeclaration());
   runtime::Window& w = *window_;
+  // Sized for the screen it is on; never smaller than the design.
+  if (const auto at = chooseWindowPlacement(rememberedWindowPlacement(), w.screens(), DESIGN_WIDTH, DESIGN_HEIGHT))
+    w.place(*at);
+  w.setMinimumSize(DESIGN_WIDTH, DESIGN_HEIGHT);
   if (onWindowOpened) onWindowOpened(w);
   runtime_.setHelpFile("Glm.hlp");
   w.setWallpaper(WALLPAPER_IMAGE);
@@ -64,6 +69,10 @@ void DisplayGlimra::DISPLAYGLIMRA() {
   GLMSPLASH(runtime_);
   runEventLoop();
   closeFiles();
+  // Kept for the next start when it says something: on a screen that is
+  // known, and changed.
+  if (const runtime::Rect at = w.placement(); !w.screens().empty() && rememberedWindowPlacement() != at)
+    rememberWindowPlacement(at);
   window_.reset();
 }
 

@@ -155,8 +155,8 @@ bool DisplayGlimra::R_SAVERECORD() {
   const FixedText<80> previousSortKey = CURRENTSORTKEY;
   const std::uint8_t previousKeyType = CURRENTKEYTYPE;
 
+  CHG = GL;  // the edited contents, whole; a failure from here on puts them back
   if (GLIMRA.logout() != 0) return saveFailed("Can't Save Record");
-  CHG = GL;  // the edited contents, whole
   // The record shown becomes the file's current record, so that the
   // write-back lands on it whatever was read since.
   if (GLIMRA.get(static_cast<std::uint32_t>(CURRENTPOINTER)) != 0) return saveFailed("Can't Save Record");

@@ -107,6 +107,9 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   runtime::WindowDeclaration window;
   window.title = MAIN_WINDOW_TITLE;
   window.at = {-1, -1, DESIGN_WIDTH, DESIGN_HEIGHT};
+  // Opened at the size chosen for the screen (window_placement.h); the user
+  // may change it, and the next start lays the window out for that size.
+  window.flags = runtime::CentreOnScreen | runtime::Resizable;
   auto& c = window.controls;
 
   // The File, Ornament and Help menus and the editing buttons of the toolbar.

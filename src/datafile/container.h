@@ -43,6 +43,12 @@ struct OsFailure {
   std::string text = {};
 };
 
+// A wait for locks another program holds was given up (the process's lock
+// wait observer said so, locks.h). Thrown by a hook before the commit writes
+// anything, so the file keeps its last commit and the changes stay in memory
+// for the caller to drop.
+struct LockWaitGivenUp {};
+
 // One record of the tree: its first keyLength bytes are its sort key.
 struct TreeRecord {
   RecordBytes bytes;
@@ -81,7 +87,8 @@ constexpr std::uint64_t kAddressableFileEnd = 0xFFFFFF00u;
 class ContainerHooks {
  public:
   virtual ~ContainerHooks() = default;
-  // Around the writing part of a commit: keep readers out.
+  // Around the writing part of a commit: keep readers out. May throw
+  // LockWaitGivenUp before anything is written.
   virtual void lockReadersForCommit() {}
   virtual void unlockReadersAfterCommit() {}
   // Recovery found a pending area. The pending copies are readable through the

@@ -301,12 +301,15 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
       // The in-memory state is gone either way; the file keeps its last commit.
     }
   };
-  auto fail = [&](int number, std::string text) {
+  auto undo = [&] {
     if (needsOpen && writes) {
       dropChanges();
       if (inTransaction()) Transaction::current().leave(container_);
     }
     if (begun) hooks_->endOperation(*this, writes);
+  };
+  auto fail = [&](int number, std::string text) {
+    undo();
     setError(FileError::FILE_SYSTEM_ERROR);
     fileErrorCode_ = std::to_string(number);
     fileErrorText_ = std::move(text);
@@ -333,6 +336,9 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
     return fail(e.code, e.text.empty() ? osErrorText(e.code) : e.text);
   } catch (const std::bad_alloc&) {
     return fail(ENOMEM, osErrorText(ENOMEM));
+  } catch (const LockWaitGivenUp&) {
+    undo();
+    return setError(FileError::FILE_ALREADY_LOCKED);
   }
 }
 
@@ -391,7 +397,11 @@ int DataFile::createTable() {
                                     address.path))
     return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
   FileLocks::Guard writing;
-  if (FileLocks* locks = attached.driver ? attached.driver->locks() : nullptr) writing = locks->forOperation(true);
+  if (FileLocks* locks = attached.driver ? attached.driver->locks() : nullptr) {
+    bool gaveUp = false;
+    writing = locks->forOperation(true, &gaveUp);
+    if (gaveUp) return FileError::FILE_ALREADY_LOCKED;
+  }
   if (fresh) {
     std::uint64_t size = 0;
     if (int failed = file->size(&size)) return osError(failed);
@@ -419,7 +429,9 @@ void DataFile::writeTable(Container& container, const std::string& table) {
 // uncommitted (inside a transaction the whole transaction, as any failed
 // operation of it does).
 int DataFile::createInOpenFile(OpenHandle& handle, const TableAddress& address) {
-  FileLocks::Guard writing = handle.driver->locks()->forOperation(true);
+  bool gaveUp = false;
+  FileLocks::Guard writing = handle.driver->locks()->forOperation(true, &gaveUp);
+  if (gaveUp) return FileError::FILE_ALREADY_LOCKED;
   Container& container = *handle.container;
   try {
     container.refresh(true);
@@ -1174,8 +1186,11 @@ int DataFile::copyTable(const std::string& target) {
     const OpenMode mode{to.path == from.path ? 0x22u : 0x40u};
     if (int refused = sourceAttached.attach(driverOf(hooks_), *sourceFile, mode, fileSystem_, from.path))
       return refused == FileError::ACCESS_DENIED ? refused : osError(refused);
-    if (FileLocks* locks = sourceAttached.driver ? sourceAttached.driver->locks() : nullptr)
-      sourceLocks = locks->forOperation(mode.writes());
+    if (FileLocks* locks = sourceAttached.driver ? sourceAttached.driver->locks() : nullptr) {
+      bool gaveUp = false;
+      sourceLocks = locks->forOperation(mode.writes(), &gaveUp);
+      if (gaveUp) return FileError::FILE_ALREADY_LOCKED;
+    }
     sourceOwned = std::make_unique<Container>(*sourceFile, hooks_.get());
     if (int rc = sourceOwned->open()) return rc;
     sourceOwned->refresh(to.path == from.path);

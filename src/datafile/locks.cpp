@@ -23,14 +23,58 @@ std::uint32_t firstReaderSlot() {
   return std::uint32_t(hundredths % lock_bytes::kReaderSlots);
 }
 
-LockWaitObserver& waitObserver() {
-  static LockWaitObserver observer;
-  return observer;
+struct WaitWatch {
+  LockWaitObserver observer;
+  LockWaitEnded ended;
+};
+
+WaitWatch& waitWatch() {
+  static WaitWatch watch;
+  return watch;
 }
+
+// One wait for locks held elsewhere, as the observer hears of it: after a
+// second, then every tenth of a second; and once more when it is over, if it
+// heard of it at all.
+class ObservedWait {
+ public:
+  explicit ObservedWait(const std::string& path) : path_(path) {}
+  ~ObservedWait() {
+    if (!told_ || !waitWatch().ended) return;
+    try {
+      waitWatch().ended(path_);
+    } catch (...) {
+      // The wait is over either way.
+    }
+  }
+  ObservedWait(const ObservedWait&) = delete;
+  ObservedWait& operator=(const ObservedWait&) = delete;
+
+  static bool watched() { return bool(waitWatch().observer); }
+
+  // Between two attempts: false once the observer gives the wait up.
+  bool goOn() {
+    const Clock::time_point now = Clock::now();
+    if (now < next_) return true;
+    next_ = now + std::chrono::milliseconds(100);
+    const LockWaitObserver& observer = waitWatch().observer;
+    if (!observer) return true;
+    told_ = true;
+    return observer(path_, std::chrono::duration_cast<std::chrono::seconds>(now - start_));
+  }
+
+ private:
+  const std::string& path_;
+  const Clock::time_point start_ = Clock::now();
+  Clock::time_point next_ = start_ + std::chrono::seconds(1);
+  bool told_ = false;
+};
 
 }  // namespace
 
-void setLockWaitObserver(LockWaitObserver observer) { waitObserver() = std::move(observer); }
+void setLockWaitObserver(LockWaitObserver observer, LockWaitEnded ended) {
+  waitWatch() = WaitWatch{std::move(observer), std::move(ended)};
+}
 
 FileLocks::Policy FileLocks::policyOf(OpenMode mode) {
   switch (mode.share()) {
@@ -196,19 +240,12 @@ FileLocks::Guard FileLocks::forOperation(bool writes, bool* gaveUp) {
   if (policy_ == Policy::ReadersAndWriter) kinds = writes ? kWriterByte : kReaderSlot;
   if (policy_ == Policy::WriterOnly && writes) kinds = kWriterByte;
   if (kinds == 0) return Guard();
-  // Retried at once while busy; the observer hears of a wait once a second.
-  const Clock::time_point start = Clock::now();
-  Clock::time_point nextWord = start + std::chrono::seconds(1);
+  // Retried at once while busy; the observer hears of a long wait.
+  ObservedWait wait(path_);
   while (!take(kinds, 0, false)) {
-    const Clock::time_point now = Clock::now();
-    if (now >= nextWord) {
-      nextWord += std::chrono::seconds(1);
-      const LockWaitObserver& observer = waitObserver();
-      const bool goOn = !observer || observer(path_, std::chrono::duration_cast<std::chrono::seconds>(now - start));
-      if (!goOn && gaveUp) {  // a caller that cannot give up waits on
-        *gaveUp = true;
-        return Guard();
-      }
+    if (!wait.goOn() && gaveUp) {  // a caller that cannot give up waits on
+      *gaveUp = true;
+      return Guard();
     }
     std::this_thread::yield();
   }
@@ -219,7 +256,11 @@ FileLocks::Guard FileLocks::forOperation(bool writes, bool* gaveUp) {
 // read while it commits; they are kept out of the commit just as in deny none.
 void FileLocks::lockForCommit() {
   if (policy_ == Policy::None) return;
-  take(kWriterByte | kAllReaders, 0, true);
+  ObservedWait wait(path_);
+  while (!take(kWriterByte | kAllReaders, 0, false)) {
+    if (!wait.goOn()) throw LockWaitGivenUp{};
+    std::this_thread::yield();
+  }
 }
 
 void FileLocks::unlockAfterCommit() {
@@ -232,9 +273,11 @@ bool FileLocks::takeWriterUntil(std::optional<Clock::time_point> deadline) {
     ++writerDepth_;  // counted only, so that releaseWriter() pairs with it
     return true;
   }
+  ObservedWait wait(path_);
+  const bool observed = ObservedWait::watched();
   for (;;) {
     if (take(kWriterByte, 0, false)) return true;
-    if (deadline && Clock::now() >= *deadline) return false;
+    if (observed ? !wait.goOn() : deadline && Clock::now() >= *deadline) return false;
     std::this_thread::yield();
   }
 }

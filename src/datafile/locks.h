@@ -72,13 +72,18 @@ constexpr int kNumberLockWithReaderLock = 2328;
 constexpr int kNumberLockWithWriterLock = 2352;
 
 // Told while an operation waits for locks another program holds: first after
-// a second of waiting, then about once a second, with the data file's path
-// and the time waited so far. It answers whether to go on waiting; false
-// gives the wait up (the operation then fails with 32, "File Is Already
-// Locked"). One for the whole process (a tool or a program sets it once);
-// without one an operation waits for as long as it takes.
+// a second of waiting, then about ten times a second (so that a program can
+// keep a notice about the wait answering its user), with the data file's
+// path and the time waited so far. It answers whether to go on waiting;
+// false gives the wait up (the operation then fails with 32, "File Is Already
+// Locked", having changed nothing). `ended` is told once when a wait the
+// observer heard of is over: the lock taken or the wait given up. One for the
+// whole process (a tool or a program sets it once); without one an operation
+// waits for as long as it takes. With one, LOGOUT's time limit gives way to
+// it: the observer decides how long LOGOUT waits.
 using LockWaitObserver = std::function<bool(const std::string& path, std::chrono::seconds waited)>;
-void setLockWaitObserver(LockWaitObserver observer);
+using LockWaitEnded = std::function<void(const std::string& path)>;
+void setLockWaitObserver(LockWaitObserver observer, LockWaitEnded ended = {});
 
 class FileLocks {
  public:
@@ -120,10 +125,12 @@ class FileLocks {
   // and *gaveUp is set).
   [[nodiscard]] Guard forOperation(bool writes, bool* gaveUp = nullptr);
   // Around the writing part of a commit (container hooks): readers out.
+  // Throws LockWaitGivenUp when the wait observer gives the wait up.
   void lockForCommit();
   void unlockAfterCommit();
-  // The writer byte, waiting up to deadline (none: forever). For a file that
-  // joins a transaction: no other writer may commit under it meanwhile.
+  // The writer byte, waiting up to deadline (none: forever), or, while a wait
+  // observer is set, until it gives up. For a file that joins a transaction:
+  // no other writer may commit under it meanwhile.
   bool takeWriterUntil(std::optional<std::chrono::steady_clock::time_point> deadline);
   void releaseWriter();
 

@@ -2,6 +2,7 @@
 #include "program/messages.h"
 
 #include "collection/standard_warning.h"
+#include "datafile/file_errors.h"
 #include "runtime/last_error.h"
 
 namespace glimra::program {
@@ -16,6 +17,9 @@ std::string fileErrorMessage(const datafile::DataFile& file) {
   std::string text = file.errorText();
   if (file.errorCode() == collection::FILE_SYSTEM_ERROR && !file.fileErrorText().empty())
     text += " (" + file.fileErrorText() + ")";
+  // A wait for another program that was given up leaves everything as it was.
+  if (file.errorCode() == datafile::FileError::FILE_ALREADY_LOCKED)
+    text += " (another program is using the file; nothing was changed)";
   return text;
 }
 

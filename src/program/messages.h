@@ -17,7 +17,8 @@
 namespace glimra::program {
 
 // The text CHECKERROR shows for a data-file error: the error text, and for a
-// file-system error (90) the operating system's detail after it.
+// file-system error (90) the operating system's detail after it; for a file
+// another program kept locked (32), that nothing was changed.
 std::string fileErrorMessage(const datafile::DataFile& file);
 
 // When `code` is not 0: a message box with `text` followed by ten blanks,

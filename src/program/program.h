@@ -11,7 +11,8 @@
 // request and response codes GLOBALREQUEST / GLOBALRESPONSE through which a
 // procedure is asked for something and says how it went (1 completed,
 // 2 cancelled). The windows are reached through `runtime` only, so the whole
-// program logic runs on the scripted runtime in tests.
+// program logic runs on the scripted runtime in tests. While it lives, a wait
+// for another program's locks is shown to the user (lock_wait_notice.h).
 //
 // Invariants: GLIMRA is declared with the collection record and GL as its
 // buffer for the object's whole life; the buffers stay at one address, so
@@ -23,6 +24,7 @@
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "datafile/datafile.h"
+#include "program/lock_wait_notice.h"
 #include "runtime/runtime.h"
 
 namespace glimra::program {
@@ -62,6 +64,10 @@ class Program {
   std::int32_t GLIMRA_USED = 0;
   std::int32_t GLOBALREQUEST = 0;
   std::int32_t GLOBALRESPONSE = 0;
+
+ private:
+  // Tells the user when an operation waits for another program.
+  LockWaitNotice lockWaitNotice_{runtime};
 };
 
 }  // namespace glimra::program

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runtime: what the program asks of the windowing system besides its own
 // windows — opening windows, message boxes, file dialogs, a pop-up menu,
-// sounds, help, and ending the program.
+// notices of a wait, sounds, help, and ending the program.
 //
 // The program receives a Runtime& and never names the toolkit. QtRuntime shows
 // real windows; ScriptedRuntime answers from a script for tests. Texts are
@@ -67,6 +67,18 @@ enum Sound : int {
   InformationSound = 64,
 };
 
+// A notice shown while the program waits for something outside it, such as
+// a file another program is writing: a caption, a text (UTF-8) and a Cancel
+// button, in front of the program's windows, which take no input while it
+// shows. It goes when the object is destroyed.
+class WaitNotice {
+ public:
+  virtual ~WaitNotice() = default;
+  // Lets the screen and the user catch up for a moment; true once the user
+  // has pressed Cancel (or Esc, or closed the notice).
+  virtual bool cancelled() = 0;
+};
+
 class Runtime {
  public:
   virtual ~Runtime() = default;
@@ -82,6 +94,7 @@ class Runtime {
   // one, a lone "-" a separator); the number of the chosen item counted without
   // separators, 0 when dismissed.
   virtual int popupMenu(std::string_view items) = 0;
+  virtual std::unique_ptr<WaitNotice> showWaitNotice(std::string_view text, std::string_view caption) = 0;
   virtual void beep(int sound) = 0;
 
   // Help: a set of pages; the name is kept for the help window's title.

@@ -233,6 +233,8 @@ Rect ScriptedWindow::imageDisplaySize(int control) const {
   return c ? c->displaySize : Rect{};
 }
 
+std::vector<Rect> ScriptedWindow::screens() const { return runtime_.screens; }
+
 void ScriptedWindow::resizeByUser(int width, int height) {
   declaration_.at.width = width;
   declaration_.at.height = height;
@@ -423,6 +425,31 @@ int ScriptedRuntime::popupMenu(std::string_view items) {
   const int answer = popupAnswers.front();
   popupAnswers.pop_front();
   return answer;
+}
+
+namespace {
+
+class ScriptedWaitNotice final : public WaitNotice {
+ public:
+  ScriptedWaitNotice(ScriptedRuntime& runtime, std::size_t index) : runtime_(runtime), index_(index) {}
+  ~ScriptedWaitNotice() override { runtime_.waitNotices[index_].shown = false; }
+  bool cancelled() override {
+    ShownWaitNotice& notice = runtime_.waitNotices[index_];
+    ++notice.looks;
+    if (!notice.cancelled) notice.cancelled = !runtime_.duringWait || runtime_.duringWait(notice);
+    return notice.cancelled;
+  }
+
+ private:
+  ScriptedRuntime& runtime_;
+  std::size_t index_;  // the notices are kept by index: the record may grow meanwhile
+};
+
+}  // namespace
+
+std::unique_ptr<WaitNotice> ScriptedRuntime::showWaitNotice(std::string_view text, std::string_view caption) {
+  waitNotices.push_back(ShownWaitNotice{std::string(text), std::string(caption)});
+  return std::make_unique<ScriptedWaitNotice>(*this, waitNotices.size() - 1);
 }
 
 ScriptedWindow* ScriptedRuntime::window(std::string_view title) const {

@@ -2,7 +2,8 @@
 // ScriptedRuntime: the runtime without a screen, for tests.
 //
 // Answers for message boxes, file dialogs and pop-up menus are queued in
-// advance; every box, dialog, menu, sound, help request and halt is recorded
+// advance, the user's Cancel of a wait notice is a hook; every box, dialog,
+// menu, notice, sound, help request and halt is recorded
 // for assertions. Its windows keep the state a user would see (enabled,
 // visible, texts, tabs, list rows, field texts) and are driven by posting
 // events or by the user actions of ScriptedWindow (click, type, chooseTab …),
@@ -83,6 +84,9 @@ class ScriptedWindow final : public Window {
   void setImageDisplaySize(int control, int width, int height) override;
   void setRange(int control, int low, int high) override;
   void setMinimumSize(int width, int height) override { minimum_ = {0, 0, width, height}; }
+  Rect placement() const override { return declaration_.at; }
+  void place(const Rect& at) override { declaration_.at = at; }
+  std::vector<Rect> screens() const override;
   void setStatusText(int zone, std::string_view text) override { status_[zone] = text; }
 
   // --- what a user does; each raises the event a real window would
@@ -154,6 +158,15 @@ class ScriptedWindow final : public Window {
   bool scriptEnded_ = false;  // closed because nothing was left to do
 };
 
+// A wait notice as the scripted runtime keeps it.
+struct ShownWaitNotice {
+  std::string text;
+  std::string caption;
+  int looks = 0;       // how often the program asked whether it was cancelled
+  bool cancelled = false;
+  bool shown = true;   // false once the program took it away
+};
+
 class ScriptedRuntime final : public Runtime {
  public:
   ScriptedRuntime();
@@ -163,6 +176,7 @@ class ScriptedRuntime final : public Runtime {
   Button message(const MessageBox& box) override;
   std::optional<std::string> chooseFile(const FileDialog& dialog) override;
   int popupMenu(std::string_view items) override;
+  std::unique_ptr<WaitNotice> showWaitNotice(std::string_view text, std::string_view caption) override;
   void beep(int sound) override { sounds.push_back(sound); }
   void setHelpFile(std::string_view name) override { helpName_ = name; }
   std::string helpFile() const override { return helpName_; }
@@ -174,6 +188,11 @@ class ScriptedRuntime final : public Runtime {
   std::deque<Button> messageAnswers;
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<int> popupAnswers;
+  // The screens its windows see (ScriptedWindow::screens()); none by default.
+  std::vector<Rect> screens;
+  // Called each time the program looks whether a wait notice was cancelled;
+  // true presses Cancel. Without it, Cancel is pressed at the first look.
+  std::function<bool(const ShownWaitNotice&)> duringWait;
   // Called when a window with this title opens, before its procedure runs.
   std::map<std::string, std::function<void(ScriptedWindow&)>> whenOpened;
 
@@ -181,6 +200,7 @@ class ScriptedRuntime final : public Runtime {
   std::vector<MessageBox> messages;
   std::vector<FileDialog> fileDialogs;
   std::vector<std::string> popups;
+  std::vector<ShownWaitNotice> waitNotices;
   std::vector<int> sounds;
   std::vector<std::string> helpRequests;
   std::vector<std::string> openedTitles;

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/declaration.h"
 #include "runtime/event.h"
@@ -120,6 +121,17 @@ class Window {
   virtual void setRange(int control, int low, int high) = 0;
   // The smallest client area the user can shrink a resizable window to.
   virtual void setMinimumSize(int width, int height) = 0;
+
+  // --- the window on the screen
+  // Where the window is, as a declaration's `at` says it: x and y its
+  // position on the desktop (the top-left corner of its frame), width and
+  // height its client area.
+  virtual Rect placement() const = 0;
+  virtual void place(const Rect& at) = 0;
+  // The usable area of each screen (outside panels and docks), the primary
+  // screen first, each as the largest placement that keeps the whole window
+  // on it. Empty when nothing is known of the screens.
+  virtual std::vector<Rect> screens() const = 0;
   virtual void setStatusText(int zone, std::string_view text) = 0;  // zones 1-based
 };
 

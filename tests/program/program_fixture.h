@@ -58,7 +58,7 @@ inline void writeCollection(const fs::path& path, const std::vector<Ornament>& o
 }
 
 // Every record of a collection file in physical order (header first), as
-// "name" or "name [deleted]".
+// "name" or "name [deleted]", read as a reader beside the program reads it.
 inline std::vector<std::string> recordsIn(const fs::path& path,
                                           glimra::datafile::FileSystem& fileSystem = glimra::datafile::posixFileSystem()) {
   GlRecord record;
@@ -66,7 +66,7 @@ inline std::vector<std::string> recordsIn(const fs::path& path,
   file.declare(glimra::collection::glimraDeclaration(), &record);
   file.setName(path.string());
   std::vector<std::string> names;
-  if (file.open() != 0) return {"<cannot open: " + file.errorText() + ">"};
+  if (file.open(glimra::datafile::READ_ONLY_DENY_NONE) != 0) return {"<cannot open: " + file.errorText() + ">"};
   file.setFile();
   while (file.next() == 0) names.push_back(record.NAME.str() + (record.DELETED ? " [deleted]" : ""));
   file.close();

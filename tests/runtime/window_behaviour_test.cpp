@@ -91,6 +91,15 @@ TEST_P(WindowBehaviour, TimerAndResizeEventsWaitingStandForNewOnes) {
   EXPECT_TRUE(window->accept().closes()) << "a closed window stays closed";
 }
 
+TEST_P(WindowBehaviour, AWindowIsWhereItWasPlacedWithTheClientAreaItWasGiven) {
+  for (const Rect at : {Rect{40, 30, 300, 200}, Rect{0, 0, 240, 140}, Rect{12, 7, 250, 180}}) {
+    window->place(at);
+    EXPECT_EQ(window->placement(), at);
+    EXPECT_EQ(window->geometry(0).width, at.width);
+    EXPECT_EQ(window->geometry(0).height, at.height);
+  }
+}
+
 TEST_P(WindowBehaviour, StateByRangeAndControlsDestroyedWithTheirParent) {
   window->disable(FILENEW, FILEEXIT);
   EXPECT_FALSE(window->isEnabled(FILEOPEN));

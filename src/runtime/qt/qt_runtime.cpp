@@ -4,11 +4,19 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <cstdlib>
 
 #include "runtime/qt/help_window.h"
@@ -142,6 +150,67 @@ int QtRuntime::popupMenu(std::string_view items) {
   }
   QAction* chosen = menu.exec(QCursor::pos());
   return chosen ? chosen->data().toInt() : 0;
+}
+
+namespace {
+
+// The notice is a modal dialog shown without a loop of its own: the program
+// keeps working (retrying its lock) and looks at it between attempts.
+class QtWaitNotice final : public WaitNotice {
+ public:
+  QtWaitNotice(std::string_view text, std::string_view caption) {
+    QWidget* owner = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : QApplication::activeWindow();
+    dialog_ = new QDialog(owner);
+    dialog_->setObjectName(QStringLiteral("waitNotice"));
+    dialog_->setWindowTitle(QString::fromUtf8(caption.data(), qsizetype(caption.size())));
+    dialog_->setWindowModality(Qt::ApplicationModal);
+    dialog_->setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    auto* layout = new QVBoxLayout(dialog_);
+    auto* label = new QLabel(QString::fromUtf8(text.data(), qsizetype(text.size())), dialog_);
+    label->setWordWrap(true);
+    label->setMinimumWidth(440);
+    layout->addWidget(label);
+    auto* busy = new QProgressBar(dialog_);
+    busy->setRange(0, 0);  // no end known: it only shows that the program lives
+    busy->setTextVisible(false);
+    layout->addWidget(busy);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, dialog_);
+    layout->addWidget(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog_, &QDialog::reject);
+    // Esc and the close box reject the dialog too.
+    QObject::connect(dialog_, &QDialog::rejected, dialog_, [this] {
+      cancelled_ = true;
+      if (loop_) loop_->quit();
+    });
+    dialog_->show();
+    dialog_->raise();
+    dialog_->activateWindow();
+  }
+  ~QtWaitNotice() override { delete dialog_; }
+
+  bool cancelled() override {
+    // A short spell of the event loop: the notice paints and takes the
+    // user's Cancel, and the program's retries leave the processor be.
+    if (!cancelled_ && dialog_) {
+      QEventLoop loop;
+      loop_ = &loop;
+      QTimer::singleShot(80, &loop, &QEventLoop::quit);
+      loop.exec();
+      loop_ = nullptr;
+    }
+    return cancelled_ || !dialog_;
+  }
+
+ private:
+  QPointer<QDialog> dialog_;
+  QEventLoop* loop_ = nullptr;
+  bool cancelled_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<WaitNotice> QtRuntime::showWaitNotice(std::string_view text, std::string_view caption) {
+  return std::make_unique<QtWaitNotice>(text, caption);
 }
 
 void QtRuntime::beep(int) { QApplication::beep(); }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // QtRuntime: the Runtime shown with Qt Widgets — real windows, message boxes,
-// the platform's file dialogs, a pop-up menu, the system beep and the help
-// window. Needs a QApplication. The exit path of halt() defaults to leaving
-// the process with its code.
+// the platform's file dialogs, a pop-up menu, a wait notice, the system beep
+// and the help window. Needs a QApplication. The exit path of halt() defaults
+// to leaving the process with its code.
 #pragma once
 
 #include <QPointer>
@@ -23,6 +23,7 @@ class QtRuntime final : public Runtime {
   Button message(const MessageBox& box) override;
   std::optional<std::string> chooseFile(const FileDialog& dialog) override;
   int popupMenu(std::string_view items) override;
+  std::unique_ptr<WaitNotice> showWaitNotice(std::string_view text, std::string_view caption) override;
   void beep(int sound) override;
   void setHelpFile(std::string_view name) override;
   std::string helpFile() const override { return helpName_; }

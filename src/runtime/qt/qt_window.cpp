@@ -1246,6 +1246,47 @@ void QtWindow::setMinimumSize(int width, int height) {
   client_->setMinimumSize(px(width, true), px(height, false));
 }
 
+Rect QtWindow::placement() const {
+  const QPoint at = frame_->pos();
+  return Rect{units(at.x(), true), units(at.y(), false), units(client_->width(), true), units(client_->height(), false)};
+}
+
+void QtWindow::place(const Rect& at) {
+  if (at.width > 0 && at.height > 0) {
+    const QSize wanted(px(at.width, true), px(at.height, false));
+    const QSize minimum = client_->minimumSize();
+    const QSize maximum = client_->maximumSize();
+    const bool fixed = minimum == maximum;
+    // The frame takes the size its fixed client area asks for; a resizable
+    // window then gets its limits back, widened to take the new size.
+    client_->setFixedSize(wanted);
+    frame_->adjustSize();
+    if (!fixed) {
+      client_->setMinimumSize(minimum.boundedTo(wanted));
+      client_->setMaximumSize(maximum.expandedTo(wanted));
+    }
+  }
+  frame_->move(px(at.x, true), px(at.y, false));
+}
+
+std::vector<Rect> QtWindow::screens() const {
+  // What the frame adds around the client area: borders, title, menu bar,
+  // toolbar and status bar.
+  const QSize around = frame_->frameGeometry().size() - client_->size();
+  QList<QScreen*> all = QGuiApplication::screens();
+  if (QScreen* primary = QGuiApplication::primaryScreen()) {
+    all.removeAll(primary);
+    all.prepend(primary);
+  }
+  std::vector<Rect> areas;
+  for (const QScreen* screen : all) {
+    const QRect area = screen->availableGeometry();
+    areas.push_back(Rect{units(area.x(), true), units(area.y(), false), units(area.width() - around.width(), true),
+                         units(area.height() - around.height(), false)});
+  }
+  return areas;
+}
+
 void QtWindow::setRange(int control, int low, int high) {
   Control* c = find(control);
   if (!c) return;

@@ -93,6 +93,9 @@ class QtWindow final : public QObject, public Window {
   void setRange(int control, int low, int high) override;
   void setMinimumSize(int width, int height) override;
   void setStatusText(int zone, std::string_view text) override;
+  Rect placement() const override;
+  void place(const Rect& at) override;
+  std::vector<Rect> screens() const override;
 
   // --- for tests and screenshots
   QMainWindow* frame() const;

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the program on the real toolkit and acts as a user would, with real
 // key and mouse events (QTest): a step runs once the main window waits for
-// the user, or, for a step that answers one, once a message box or file
-// dialog is up. The splash is clicked away. When the steps are used up the
+// the user, or, for a step that answers one, once a message box, file
+// dialog or wait notice is up. The splash is clicked away. When the steps are used up the
 // main window is closed; a dialog nobody answers fails the test.
 // GLIMRA_SCREENSHOT_DIR=dir keeps the pictures the steps take.
 #pragma once
@@ -195,6 +195,14 @@ class QtSession {
                       }});
     return *this;
   }
+  // A step taken when the notice of a wait for another program is up.
+  QtSession& onWaitNotice(std::function<void(QDialog&)> step) {
+    steps_.push_back({nullptr, [step](QWidget& w) {
+                        ASSERT_EQ(w.objectName(), "waitNotice") << "another dialog is up";
+                        step(static_cast<QDialog&>(w));
+                      }});
+    return *this;
+  }
   QtSession& cancelFileDialog() {
     steps_.push_back({nullptr, [](QWidget& w) { static_cast<QDialog&>(w).reject(); }});
     return *this;
@@ -221,7 +229,9 @@ class QtSession {
 
   QWidget* dialogUp() const {
     QWidget* modal = QApplication::activeModalWidget();
-    if (modal && modal != window->frame() && (qobject_cast<QMessageBox*>(modal) || qobject_cast<QFileDialog*>(modal)))
+    if (modal && modal != window->frame() &&
+        (qobject_cast<QMessageBox*>(modal) || qobject_cast<QFileDialog*>(modal) ||
+         modal->objectName() == QStringLiteral("waitNotice")))
       return modal;
     return nullptr;
   }
