@@ -32,6 +32,7 @@ int buildCommand(const Arguments& args);  // build_commands.cpp
 int packCommand(const Arguments& args);   // build_commands.cpp
 int findCommand(const Arguments& args);   // commands_find.cpp
 int exportCommand(const Arguments& args); // commands_export.cpp
+int importCommand(const Arguments& args); // commands_import.cpp
 
 // A JSON string literal of UTF-8 text (commands_dump.cpp).
 std::string jsonString(const std::string& utf8);

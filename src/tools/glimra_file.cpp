@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
   if (command == "pack") return packCommand(args);
   if (command == "find") return findCommand(args);
   if (command == "export") return exportCommand(args);
+  if (command == "import") return importCommand(args);
 #ifdef GLIMRA_FILE_REPORTS
   if (command == "report") return reportCommand(args);
 #endif
