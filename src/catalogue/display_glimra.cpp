@@ -95,6 +95,8 @@ void DisplayGlimra::runEventLoop() {
       saveFileAs();
     } else if (event.is(FILEEXPORTCSV, EventKind::Accepted)) {
       exportToCsv();
+    } else if (event.is(FILEIMPORTCSV, EventKind::Accepted)) {
+      importFromCsv();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
@@ -167,12 +169,12 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     enableAddAndCopy();
     window_->enable(GLMDELETE);
     window_->enable(GLMFIND);
-    window_->enable(FILEEXPORTCSV);
+    window_->enable(FILEEXPORTCSV, FILEIMPORTCSV);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
     window_->disable(GLMFIND);
-    window_->disable(FILEEXPORTCSV);
+    window_->disable(FILEEXPORTCSV, FILEIMPORTCSV);
   }
 }
 

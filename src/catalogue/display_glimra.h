@@ -33,6 +33,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/catalogue_lists.h"
 #include "collection/fixed_text.h"
@@ -187,6 +188,15 @@ class DisplayGlimra {
   // Export to CSV...: the saved ornaments of the open collection to a
   // spreadsheet file the user chooses (beside the collection by default).
   void exportToCsv();
+  // Import from CSV...: a spreadsheet file the user chooses, mapped and
+  // checked in the import window, its good rows (or none, as the user says)
+  // added as new ornaments to the open collection.
+  void importFromCsv();
+  // Adds the records as new ornaments in one transaction under a progress
+  // window with Cancel, then reloads the collection (which empties the undo
+  // history, as opening a file does). Whatever happens, the file holds all of
+  // them or none. `source` names the file they came from.
+  void importOrnaments(std::vector<GlRecord> records, const std::string& source);
 
   // Empties the lists and reloads ALLQUEUE from the file in one transaction,
   // purging retired records and records without a name; on open also

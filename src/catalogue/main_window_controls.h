@@ -83,6 +83,7 @@ enum : int {
   REPORTS = 1005,               // the Reports menu
   FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
   FILEEXPORTCSV = 1100,         // File menu: Export to CSV...
+  FILEIMPORTCSV = 1101,         // File menu: Import from CSV...
 };
 
 static_assert(Z == 558 && KA == 543);
