@@ -186,9 +186,9 @@ void DisplayGlimra::importFromCsv() {
   if (!plan) return;
   if (!plan->refused.empty()) {
     const std::string refusals = collection::describeRefusals(*plan, 12);
-    if (plan->records.empty())
+    if (plan->rows.empty())
       return say("Nothing was imported: no row can be taken.\n\n" + refusals, runtime::MessageIcon::Exclamation);
-    const std::size_t good = plan->records.size();
+    const std::size_t good = plan->rows.size();
     const runtime::Button answer = runtime_.message(runtime::MessageBox{
         std::to_string(plan->refusedRows) + (plan->refusedRows == 1 ? " row holds" : " rows hold") +
             " cells that cannot be imported:\n\n" + refusals + "\nImport the " + std::to_string(good) +
@@ -196,11 +196,11 @@ void DisplayGlimra::importFromCsv() {
         title, runtime::MessageIcon::Question, runtime::Yes | runtime::No, runtime::No});
     if (answer != runtime::Yes) return;
   }
-  if (plan->records.empty()) return say("Nothing was imported: the file holds no ornament.", runtime::MessageIcon::Exclamation);
-  importOrnaments(std::move(plan->records), *chosen);
+  if (plan->rows.empty()) return say("Nothing was imported: the file holds no ornament.", runtime::MessageIcon::Exclamation);
+  importOrnaments(std::move(plan->rows), *chosen);
 }
 
-void DisplayGlimra::importOrnaments(std::vector<GlRecord> records, const std::string& source) {
+void DisplayGlimra::importOrnaments(std::vector<collection::ImportRow> rows, const std::string& source) {
   enum : int { PROGRESS_TEXT = 1, PROGRESS_BAR, PROGRESS_COUNT, PROGRESS_CANCEL };
   const char* title = IMPORT_WINDOW_TITLE;
   std::uint8_t percent = 0;
@@ -209,7 +209,7 @@ void DisplayGlimra::importOrnaments(std::vector<GlRecord> records, const std::st
   d.at = {-1, -1, 170, 66};
   auto& c = d.controls;
   c.push_back({PROGRESS_TEXT, runtime::ControlKind::Text,
-               "Importing " + std::to_string(records.size()) + (records.size() == 1 ? " ornament" : " ornaments"),
+               "Importing " + std::to_string(rows.size()) + (rows.size() == 1 ? " ornament" : " ornaments"),
                {0, 4, 170, 10}});
   c.back().flags = runtime::Centred;
   c.push_back({PROGRESS_BAR, runtime::ControlKind::Progress, "", {15, 16, 140, 12}, runtime::Binding::to(percent)});
@@ -220,7 +220,7 @@ void DisplayGlimra::importOrnaments(std::vector<GlRecord> records, const std::st
   // The rows go in through the record buffer, in one transaction: batches
   // between the window's turns keep Cancel answering.
   constexpr std::size_t BATCH = 200;
-  collection::OrnamentImport run(GLIMRA, GL, std::move(records));
+  collection::OrnamentImport run(GLIMRA, GL, std::move(rows));
   enum class Outcome { Running, Done, Cancelled, Failed } outcome = Outcome::Running;
   std::string error;
   auto window = runtime_.open(d);

@@ -175,8 +175,8 @@ std::vector<int> CsvImportWindow::mapping() const {
 }
 
 void CsvImportWindow::rememberMapping() const {
-  // The choices of this file replace those of the same titles; others stay.
-  auto remembered = rememberedMapping();
+  // The mapping of this file replaces the one remembered before.
+  std::map<std::string, std::string> remembered;
   const std::vector<int> chosen = mapping();
   for (std::size_t c = 0; c < chosen.size(); ++c)
     remembered[columnKey(table_, TITLES, c)] =

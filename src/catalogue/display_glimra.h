@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_lists.h"
+#include "collection/csv_import.h"
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "datafile/datafile.h"
@@ -192,11 +193,11 @@ class DisplayGlimra {
   // checked in the import window, its good rows (or none, as the user says)
   // added as new ornaments to the open collection.
   void importFromCsv();
-  // Adds the records as new ornaments in one transaction under a progress
+  // Adds the rows as new ornaments in one transaction under a progress
   // window with Cancel, then reloads the collection (which empties the undo
   // history, as opening a file does). Whatever happens, the file holds all of
   // them or none. `source` names the file they came from.
-  void importOrnaments(std::vector<GlRecord> records, const std::string& source);
+  void importOrnaments(std::vector<collection::ImportRow> rows, const std::string& source);
 
   // Empties the lists and reloads ALLQUEUE from the file in one transaction,
   // purging retired records and records without a name; on open also

@@ -369,7 +369,7 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
       ++plan.emptyRows;
       continue;
     }
-    GlRecord record;
+    ImportRow imported;
     bool refused = false;
     for (std::size_t c = 0; c < mapping.size(); ++c) {
       if (mapping[c] == IGNORED_COLUMN) continue;
@@ -382,12 +382,12 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
         refused = true;
         continue;
       }
-      setFieldText(record, mapping[c], value.stored);
+      if (!value.stored.empty()) imported.fields.emplace_back(mapping[c], std::move(value.stored));
     }
     if (refused)
       ++plan.refusedRows;
     else
-      plan.records.push_back(record);
+      plan.rows.push_back(std::move(imported));
   }
   return plan;
 }
@@ -405,10 +405,24 @@ std::string describeRefusals(const ImportPlan& plan, std::size_t limit) {
   return text;
 }
 
+void ImportRow::fill(GlRecord& record) const {
+  record.clear();
+  for (const auto& [field, value] : fields) setFieldText(record, field, value);
+}
+
+ImportRow importRowOf(const GlRecord& record) {
+  ImportRow row;
+  for (const CsvColumn& column : csvColumns()) {
+    const std::string_view value = clipTrailingBlanks(fieldText(record, column.field));
+    if (!value.empty()) row.fields.emplace_back(column.field, std::string(value));
+  }
+  return row;
+}
+
 // ---------------------------------------------------------------- writing
 
-OrnamentImport::OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<GlRecord> records)
-    : file_(file), buffer_(buffer), records_(std::move(records)) {}
+OrnamentImport::OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<ImportRow> rows)
+    : file_(file), buffer_(buffer), rows_(std::move(rows)) {}
 
 OrnamentImport::~OrnamentImport() { cancel(); }
 
@@ -422,8 +436,8 @@ int OrnamentImport::begin() {
 }
 
 int OrnamentImport::addNext(std::size_t count) {
-  for (std::size_t n = 0; n < count && added_ < records_.size(); ++n) {
-    buffer_ = records_[added_];
+  for (std::size_t n = 0; n < count && added_ < rows_.size(); ++n) {
+    rows_[added_].fill(buffer_);
     // Stamped and keyed as a save stamps and keys a new ornament.
     buffer_.DELETED = 0;
     buffer_.CREATEDDATE = date_;
@@ -456,7 +470,7 @@ int OrnamentImport::failed() {
   return code;
 }
 
-ImportResult importOrnaments(const std::string& path, std::vector<GlRecord> records,
+ImportResult importOrnaments(const std::string& path, std::vector<ImportRow> rows,
                              const std::function<bool(std::size_t, std::size_t)>& progress,
                              datafile::FileSystem& fileSystem) {
   ImportResult result;
@@ -468,7 +482,7 @@ ImportResult importOrnaments(const std::string& path, std::vector<GlRecord> reco
     result.error = "Cannot open " + path + ": " + datafile::describeError(file);
     return result;
   }
-  OrnamentImport run(file, buffer, std::move(records));
+  OrnamentImport run(file, buffer, std::move(rows));
   constexpr std::size_t BATCH = 500;
   if (run.begin() != 0) {
     result.error = "Cannot start the import in " + path + ": " + datafile::describeError(file);

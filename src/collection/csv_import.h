@@ -15,8 +15,9 @@
 //      read as YYYY-MM-DD or through the form's date picture, amounts through
 //      the form's amount picture; text must fit its field and be text the
 //      collection file can hold (Windows-1252). Each refused cell is listed
-//      with its row and column; the good rows become records.
-//   4. OrnamentImport: the records added to the open collection file in one
+//      with its row and column; the good rows are kept as the stored values
+//      of the fields they fill (a few hundred bytes a row, not a whole record).
+//   4. OrnamentImport: the rows added to the open collection file in one
 //      transaction, in batches a progress bar can follow; cancelling or a
 //      failure rolls all of it back, and a crash leaves the file as it was.
 //      Each new ornament gets the created and changed stamps and the sort keys
@@ -30,6 +31,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "collection/gl_record.h"
@@ -97,9 +99,19 @@ struct RefusedCell {
   std::string reason;      // a sentence for the user, naming the field
 };
 
+// A checked row: the stored value (Windows-1252) of each field it fills.
+struct ImportRow {
+  std::vector<std::pair<int, std::string>> fields;  // GlField position, stored value
+
+  // A cleared record with these fields set.
+  void fill(GlRecord& record) const;
+};
+// The importable fields of a record as a row.
+ImportRow importRowOf(const GlRecord& record);
+
 struct ImportPlan {
   std::string error;                 // the import cannot run at all (no name column …)
-  std::vector<GlRecord> records;     // the rows without a refused cell
+  std::vector<ImportRow> rows;       // the rows without a refused cell
   std::vector<RefusedCell> refused;  // in order of row, then column
   std::size_t refusedRows = 0;
   std::size_t emptyRows = 0;         // rows with nothing in a mapped column: skipped
@@ -114,13 +126,13 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
 // closing line that counts the rest.
 std::string describeRefusals(const ImportPlan& plan, std::size_t limit);
 
-// Adds records to an open collection file (bound to `buffer`) in one
-// transaction. begin() starts it, addNext() adds the next batch, commit()
-// ends it; cancel() or a failure in any step rolls everything back, so the
-// file holds all the records or none of them.
+// Adds rows as new ornaments to an open collection file (bound to `buffer`)
+// in one transaction. begin() starts it, addNext() adds the next batch,
+// commit() ends it; cancel() or a failure in any step rolls everything back,
+// so the file holds all the rows or none of them.
 class OrnamentImport {
  public:
-  OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<GlRecord> records);
+  OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<ImportRow> rows);
   ~OrnamentImport();
   OrnamentImport(const OrnamentImport&) = delete;
   OrnamentImport& operator=(const OrnamentImport&) = delete;
@@ -131,9 +143,9 @@ class OrnamentImport {
   int commit();
   void cancel();
 
-  bool allAdded() const { return added_ == records_.size(); }
+  bool allAdded() const { return added_ == rows_.size(); }
   std::size_t added() const { return added_; }
-  std::size_t total() const { return records_.size(); }
+  std::size_t total() const { return rows_.size(); }
   // The file's error text of the step that failed (the file's own error is
   // then the rollback's).
   const std::string& error() const { return error_; }
@@ -143,7 +155,7 @@ class OrnamentImport {
 
   datafile::DataFile& file_;
   GlRecord& buffer_;
-  std::vector<GlRecord> records_;
+  std::vector<ImportRow> rows_;
   std::size_t added_ = 0;
   std::int32_t date_ = 0;
   std::int32_t time_ = 0;
@@ -157,10 +169,10 @@ struct ImportResult {
   std::string error;  // when not ok: a message for the user
 };
 
-// Opens the collection file at path, adds the records in one transaction
-// and closes it. progress(added, total) is called after every batch and may
+// Opens the collection file at path, adds the rows in one transaction and
+// closes it. progress(added, total) is called after every batch and may
 // return false to cancel (nothing is then added).
-ImportResult importOrnaments(const std::string& path, std::vector<GlRecord> records,
+ImportResult importOrnaments(const std::string& path, std::vector<ImportRow> rows,
                              const std::function<bool(std::size_t, std::size_t)>& progress = {},
                              datafile::FileSystem& fileSystem = datafile::posixFileSystem());
 

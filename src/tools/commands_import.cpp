@@ -86,18 +86,18 @@ int importCommand(const Arguments& args) {
   if (!plan.error.empty()) return fail(EXIT_FAILED, in + ": " + plan.error);
   if (!plan.refused.empty()) {
     std::cerr << collection::describeRefusals(plan, 50);
-    if (!skipRefused || plan.records.empty())
+    if (!skipRefused || plan.rows.empty())
       return fail(EXIT_FAILED, "nothing was imported: " + std::to_string(plan.refusedRows) +
                                    " rows hold refused cells" +
-                                   (plan.records.empty() ? std::string()
+                                   (plan.rows.empty() ? std::string()
                                                          : "; --skip-refused imports the other " +
-                                                               std::to_string(plan.records.size()) + " rows"));
+                                                               std::to_string(plan.rows.size()) + " rows"));
   }
-  if (plan.records.empty()) return fail(EXIT_FAILED, "nothing was imported: " + in + " holds no ornament");
+  if (plan.rows.empty()) return fail(EXIT_FAILED, "nothing was imported: " + in + " holds no ornament");
 
   const auto started = std::chrono::steady_clock::now();
-  const std::size_t count = plan.records.size();
-  const collection::ImportResult result = collection::importOrnaments(path, std::move(plan.records));
+  const std::size_t count = plan.rows.size();
+  const collection::ImportResult result = collection::importOrnaments(path, std::move(plan.rows));
   if (!result.ok) return fail(EXIT_FAILED, result.error);
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();

@@ -14,6 +14,12 @@ namespace glimra::datafile::testing {
 namespace {
 
 const std::string PATH = "XMAS.GLM";
+
+std::vector<collection::ImportRow> madeUpRows(std::size_t count) {
+  std::vector<collection::ImportRow> rows;
+  for (const collection::GlRecord& r : collection::generateOrnaments(count, 9)) rows.push_back(collection::importRowOf(r));
+  return rows;
+}
 constexpr std::size_t BEFORE = 5, IMPORTED = 120;
 
 std::uint32_t recordsIn(FaultFileSystem& fs) {
@@ -34,7 +40,7 @@ TEST(ImportCrash, ACutAnywhereLeavesTheCollectionAsItWasOrWholeImported) {
   FaultFileSystem counting;
   makeCollection(counting);
   counting.resetCounters();
-  ASSERT_TRUE(collection::importOrnaments(PATH, collection::generateOrnaments(IMPORTED, 9), {}, counting).ok);
+  ASSERT_TRUE(collection::importOrnaments(PATH, madeUpRows(IMPORTED), {}, counting).ok);
   const std::uint64_t steps = counting.steps();
 
   std::size_t oldSeen = 0, newSeen = 0;
@@ -44,7 +50,7 @@ TEST(ImportCrash, ACutAnywhereLeavesTheCollectionAsItWasOrWholeImported) {
     makeCollection(fs);
     fs.resetCounters();
     fs.plan.crashAfter = cut;
-    collection::importOrnaments(PATH, collection::generateOrnaments(IMPORTED, 9), {}, fs);
+    collection::importOrnaments(PATH, madeUpRows(IMPORTED), {}, fs);
     fs.reboot(mode, std::uint32_t(cut) + 3);
     const FileCheckReport report = collection::checkCollectionFile(fs, PATH);
     if (!report.sound()) return report.problems.empty() ? report.summary() : report.problems[0];
@@ -66,14 +72,14 @@ TEST(ImportCrash, AFailedOrCancelledImportLeavesTheFileAsItWas) {
   fs.resetCounters();
   fs.plan.failWrite = 2;
   collection::ImportResult result =
-      collection::importOrnaments(PATH, collection::generateOrnaments(IMPORTED, 9), {}, fs);
+      collection::importOrnaments(PATH, madeUpRows(IMPORTED), {}, fs);
   EXPECT_FALSE(result.ok);
   EXPECT_NE(result.error.find("Nothing was imported"), std::string::npos) << result.error;
   fs.plan = FaultPlan{};
   EXPECT_EQ(recordsIn(fs), 1 + BEFORE);
 
   result = collection::importOrnaments(
-      PATH, collection::generateOrnaments(IMPORTED * 10, 9), [](std::size_t added, std::size_t) { return added < 500; },
+      PATH, madeUpRows(IMPORTED * 10), [](std::size_t added, std::size_t) { return added < 500; },
       fs);
   EXPECT_FALSE(result.ok);
   EXPECT_EQ(result.error, "The import was cancelled: nothing was imported.");
