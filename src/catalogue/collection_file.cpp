@@ -182,6 +182,8 @@ void DisplayGlimra::importFromCsv() {
   auto bytes = collection::readCsvFile(*chosen, &error);
   if (!bytes) return say("Nothing was imported.\n" + error, runtime::MessageIcon::Exclamation);
   CsvImportWindow mapping(runtime_, *chosen, std::move(*bytes));
+  if (const std::string problem = mapping.problem(); !problem.empty())
+    return say("Nothing was imported.\n" + problem, runtime::MessageIcon::Exclamation);
   std::optional<collection::ImportPlan> plan = mapping.run();
   if (!plan) return;
   if (!plan->refused.empty()) {

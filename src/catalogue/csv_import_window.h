@@ -56,6 +56,10 @@ class CsvImportWindow {
  public:
   // `bytes` are the file's contents, `name` its path (UTF-8), shown.
   CsvImportWindow(runtime::Runtime& runtime, std::string name, std::string bytes);
+  // Why the file cannot be read with the detected delimiter and character
+  // set (an empty file, not text, a quote left open); "" when it can. No
+  // choice in the window mends these, so the window is not opened for them.
+  std::string problem() const { return table_.ok ? std::string() : table_.error; }
   std::optional<collection::ImportPlan> run();
 
  private:

@@ -452,5 +452,28 @@ TEST_F(CatalogueTest, ACancelledImportLeavesTheCollectionAsItWas) {
   EXPECT_EQ(recordsIn(file), (std::vector<std::string>{"", "Star"}));
 }
 
+TEST_F(CatalogueTest, AFileThatCannotBeReadIsNamedBeforeTheMappingWindow) {
+  const fs::path file = path("Tree.GLM");
+  writeCollection(file, {{"Star", "Winter", "Glass"}});
+  remember(file);
+  std::ofstream(path("empty.csv"));
+  std::ofstream(path("picture.csv"), std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0", 10);
+  Session session;
+  auto& runtime = session.runtime;
+  runtime.fileAnswers.push_back(path("empty.csv").string());
+  runtime.fileAnswers.push_back(path("picture.csv").string());
+  runtime.fileAnswers.push_back(path("missing.csv").string());
+  session.act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); });
+  session.run();
+  ASSERT_EQ(runtime.messages.size(), 3u);
+  EXPECT_EQ(runtime.messages[0].text, "Nothing was imported.\nThe file is empty: there is nothing to import.");
+  EXPECT_EQ(runtime.messages[1].text.rfind("Nothing was imported.\nThe file does not hold text", 0), 0u);
+  EXPECT_EQ(runtime.messages[2].text, "Nothing was imported.\nCannot open " + path("missing.csv").string() + ".");
+  EXPECT_EQ(std::count(runtime.openedTitles.begin(), runtime.openedTitles.end(), "Import from CSV"), 0);
+  EXPECT_EQ(recordsIn(file), (std::vector<std::string>{"", "Star"}));
+}
+
 }  // namespace
 }  // namespace catalogue_test
