@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "io_counters.h"
 
 #include <sqlite3.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counting what each engine writes: a FileSystem wrapper for the storage
 // engine and a VFS shim for SQLite, both counting write calls, bytes written
 // and flushes (fsync/fdatasync requests).

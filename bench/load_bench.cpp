@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a collection file in the main window: from the start of the main
 // procedure until the first row of the loaded list is shown (the whole file
 // read once, every ornament inserted in order, the categories collected), on

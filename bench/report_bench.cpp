@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-report-bench: how fast reports are laid out and how much memory
 // their pages take, on generated collections of 1,000, 10,000 and 100,000
 // ornaments, for the standard layout (by name) and the all-fields layout.

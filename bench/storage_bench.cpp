@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-bench: the storage engine against SQLite on the same work, in the same
 // run, alternating, on generated ornaments.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Damages a valid collection file and writes to it: a small generated
 // collection (made once, in memory) is patched by the input — each 4 bytes
 // set one byte of the file (3 bytes of offset, 1 byte of value), a trailing

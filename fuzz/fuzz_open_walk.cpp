@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens arbitrary bytes as a data file and walks everything in it: the
 // integrity check over every page and record, then every table through the
 // record layer (record order and every key, both ways, each record read by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes small data files into a directory as a seed corpus for the fuzz
 // targets: tables with keys of several kinds, memos, OEM text, several tables
 // in one file, deleted and rewritten records.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walks of the fuzz targets that must move strictly onwards. A walk through a
 // damaged file may end early in an error, but each step must land on a key
 // beyond the last one (before it, walking backwards): a walk that stays or

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Damaged copies of one collection file, and what each command of a
 glimra-file binary does with them.
 

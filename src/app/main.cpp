@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry: checks that there is a screen to show the window on, starts
 // the windowing runtime with the program's pictures and help pages, makes the
 // state every window shares, and runs the catalogue until its main window
@@ -22,6 +23,7 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
 #include "collection/settings.h"
+#include "glimra_version.h"
 #include "program/program.h"
 #include "reports/print_preview.h"
 #include "reports/qt/preview_devices.h"
@@ -60,7 +62,7 @@ const char* USAGE =
     "the collection used last.\n"
     "\n"
     "  --help     this text\n"
-    "  --version  the program's version\n";
+    "  --version  the program's version and license\n";
 
 // What the command line asks: 0 or an exit code when it is already answered.
 int readCommandLine(int argc, char** argv, bool* leave) {
@@ -74,7 +76,7 @@ int readCommandLine(int argc, char** argv, bool* leave) {
       return 0;
     }
     if (a == "--version") {
-      std::printf("Glimra %s\n", GLIMRA_VERSION);
+      std::printf("Glimra %s\n%s", PROGRAM_VERSION, VERSION_NOTICE);
       *leave = true;
       return 0;
     }

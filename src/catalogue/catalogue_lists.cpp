@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lists behind the main window: loading ALLQUEUE from the collection file
 // (purging retired and nameless records in the same transaction), keeping it
 // in order, deriving TABQUEUE for a category tab, and finding and showing the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory lists behind the main window: ALLQUEUE (every live record),
 // TABQUEUE (the records of the chosen category tab), CATEGORYQUEUE (the
 // category names) and ACTQUEUE, the set of bindings that points at whichever

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The categories: CATEGORYQUEUE collected while the file loads, one sheet tab
 // per category (tabOfCategory(i) shows entry i), re-titling the tabs when the list
 // changes, and removing a category whose tab is found empty. Tabs keep their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The current collection file: opening and loading it (R_OPENGLIMRA) and the
 // File menu's commands Create New File, Open Existing File and Save File As.
 // Every step that can fail is reported under a caption naming the step and
@@ -9,8 +10,10 @@
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
+#include "program/back_up_first.h"
 #include "program/messages.h"
 #include "catalogue/csv_import_window.h"
+#include "collection/backups.h"
 #include "collection/csv_export.h"
 #include "collection/csv_import.h"
 #include "collection/settings.h"
@@ -55,14 +58,17 @@ void DisplayGlimra::R_OPENGLIMRA() {
     // offers a new one; a missing file or no file at all needs no words.
     if (!GLIMRAFILE.isBlank() && GLIMRA.errorCode() != datafile::FileError::FILE_NOT_FOUND)
       CHECKERROR(runtime_, GLIMRA, "Can't Open File");
-    // Nothing is open: the list and the form show nothing of the file shown
-    // before, and the editing commands wait for a file.
-    ALLQUEUE.removeAll();
-    TABQUEUE.removeAll();
-    w.display(GLMLIST);
-    showEmptyForm();
-    editingCommands(false);
+    showNoFile();
     w.post(FILENEW, EventKind::Accepted);
+    return;
+  }
+  // The first open of a day backs the file up; when that fails the file is
+  // used only if the user says so.
+  if (collection::dailyBackupDue(GLIMRAFILE.str()) &&
+      !program::backUpFirst(runtime_, program.fileSystem, GLIMRAFILE.str(), "Daily Backup",
+                            "Open it without today's backup?")) {
+    GLIMRA.close();
+    showNoFile();
     return;
   }
   editingCommands(true);
@@ -77,6 +83,16 @@ void DisplayGlimra::R_OPENGLIMRA() {
   } else {
     R_DISPLAYSELECTION();
   }
+}
+
+void DisplayGlimra::showNoFile() {
+  // Nothing is open: the list and the form show nothing of the file shown
+  // before, and the editing commands wait for a file.
+  ALLQUEUE.removeAll();
+  TABQUEUE.removeAll();
+  window_->display(GLMLIST);
+  showEmptyForm();
+  editingCommands(false);
 }
 
 std::optional<std::string> DisplayGlimra::chooseCollectionFile(FileDialogKind kind, const char* title,
@@ -95,6 +111,8 @@ std::optional<std::string> DisplayGlimra::chooseCollectionFile(FileDialogKind ki
 void DisplayGlimra::createNewFile() {
   const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Create a New File", GLIMRAFILE.str());
   if (!chosen) return;
+  // A file that is there is emptied: it is backed up first.
+  if (!program::backUpFirst(runtime_, program.fileSystem, *chosen, "Create a New File")) return;
   GLIMRAFILE = *chosen;
   GLIMRA.close();
   GLIMRA.setName(GLIMRAFILE.str());
@@ -137,14 +155,16 @@ void DisplayGlimra::openExistingFile() {
 void DisplayGlimra::saveFileAs() {
   const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Save File As ...", CHANGEFILE.str());
   if (!chosen) return;
+  // Copying a file onto itself would empty it; choosing the current file
+  // simply carries on with it. A file that the copy replaces is backed up.
+  std::error_code sameFileError;
+  const bool sameFile = std::filesystem::equivalent(GLIMRAFILE.str(), *chosen, sameFileError);
+  if (!sameFile && !program::backUpFirst(runtime_, program.fileSystem, *chosen, "Save File As ...")) return;
   CHANGEFILE = *chosen;
   GLIMRA.close();
   CHECKERROR(runtime_, GLIMRA, "Can't Close File");
   GLIMRA.setName(GLIMRAFILE.str());
-  // Copying a file onto itself would empty it; choosing the current file
-  // simply carries on with it.
-  std::error_code sameFileError;
-  if (!std::filesystem::equivalent(GLIMRAFILE.str(), CHANGEFILE.str(), sameFileError)) {
+  if (!sameFile) {
     GLIMRA.copy(CHANGEFILE.str());
     CHECKERROR(runtime_, GLIMRA, "Can't Copy File");
   }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mapping window of Import from CSV: a preview of the file's first rows,
 // the delimiter and the character set (detected, and changed by the user),
 // whether the first row holds titles, and per column a drop list of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DISPLAYGLIMRA's start-up and event loop, and the handlers of the loop that
 // change what the list shows: tab change, row change (which saves an edit),
 // "Sort by Series" and the letter bar.
@@ -97,6 +98,8 @@ void DisplayGlimra::runEventLoop() {
       exportToCsv();
     } else if (event.is(FILEIMPORTCSV, EventKind::Accepted)) {
       importFromCsv();
+    } else if (event.is(FILERESTORE, EventKind::Accepted)) {
+      restoreFromBackup();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
@@ -169,12 +172,14 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     enableAddAndCopy();
     window_->enable(GLMDELETE);
     window_->enable(GLMFIND);
-    window_->enable(FILEEXPORTCSV, FILEIMPORTCSV);
+    window_->enable(FILEEXPORTCSV);
+    window_->enable(FILEIMPORTCSV);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
     window_->disable(GLMFIND);
-    window_->disable(FILEEXPORTCSV, FILEIMPORTCSV);
+    window_->disable(FILEEXPORTCSV);
+    window_->disable(FILEIMPORTCSV);
   }
 }
 

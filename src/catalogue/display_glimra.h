@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DISPLAYGLIMRA: the main window of the program and everything it does with
 // the current collection file — opening and loading it, the File commands,
 // the lists and their views, the categories and their tabs, the letter bar,
@@ -46,6 +47,10 @@
 #include "runtime/runtime.h"
 #include "runtime/window.h"
 
+namespace glimra::collection {
+struct Backup;
+}
+
 namespace glimra::catalogue {
 
 using collection::GlRecord;
@@ -59,6 +64,7 @@ inline constexpr const char* MAIN_WINDOW_TITLE = "Glimra";
 inline constexpr const char* COLLECTION_FILE_FILTER = "Glimra|*.GLM|ALL|*.*";
 inline constexpr const char* DESCRIPTION_WINDOW_TITLE = "Glimra Review Page";
 inline constexpr const char* LIBRARIAN_WINDOW_TITLE = "Ornament Librarian Page";
+inline constexpr const char* RESTORE_WINDOW_TITLE = "Restore from Backup";
 
 class DisplayGlimra {
  public:
@@ -163,6 +169,15 @@ class DisplayGlimra {
   // lending and giving fields, of the record buffer.
   void DESCRIPTIONWINDOW();
   void LIBRARIANWINDOW();
+  // The restore window: lists `backups` (newest first); the chosen one's
+  // row, 0 when cancelled.
+  int RESTOREWINDOW(const std::vector<collection::Backup>& backups);
+
+  // Takes a backup of the current collection file before an operation that
+  // rewrites it as a whole (an import, say). False when none could be taken
+  // and the user chose not to go on without one; `caption` names the
+  // operation in that question.
+  bool backUpCurrentFile(std::string_view caption);
 
  private:
   runtime::WindowDeclaration mainWindowDeclaration();
@@ -198,6 +213,11 @@ class DisplayGlimra {
   // history, as opening a file does). Whatever happens, the file holds all of
   // them or none. `source` names the file they came from.
   void importOrnaments(std::vector<collection::ImportRow> rows, const std::string& source);
+  // Restore from Backup...: one of the current file's backups replaces it.
+  void restoreFromBackup();
+  // What is shown while no collection file is open: empty lists and form,
+  // the editing commands disabled.
+  void showNoFile();
 
   // Empties the lists and reloads ALLQUEUE from the file in one transaction,
   // purging retired records and records without a name; on open also

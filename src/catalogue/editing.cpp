@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing the record shown in the form: edit start, Add, Copy, Delete and
 // Save, with the routines behind them.
 //

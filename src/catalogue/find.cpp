@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find: the find dialog, the search of the collection file, the find tab that
 // lists the matches, and the highlight of the found text in the form.
 //

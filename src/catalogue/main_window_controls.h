@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control numbers of the main window, in declaration order. The event
 // loop dispatches on them and the enable rules address them by ranges, so
 // the ranges below stay contiguous: menu items 7-12 (Ornament), 13-28
@@ -83,7 +84,8 @@ enum : int {
   REPORTS = 1005,               // the Reports menu
   FIRSTREPORTSEPARATOR = 1006,  // 1006-1021: the line after report item 13-28
   FILEEXPORTCSV = 1100,         // File menu: Export to CSV...
-  FILEIMPORTCSV = 1101,         // File menu: Import from CSV...
+  FILERESTORE = 1101,           // File menu: Restore from Backup...
+  FILEIMPORTCSV = 1102,         // File menu: Import from CSV...
 };
 
 static_assert(Z == 558 && KA == 543);

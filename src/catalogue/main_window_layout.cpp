@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's declared layout at its design width of 429 units, and
 // R_RESOLUTION, which enlarges the sheet's controls in proportion when the
 // window opens wider than that. Both read the design rectangles from one
@@ -116,6 +117,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(item(FILESAVEAS, "&Save File As ...", FILE));
   c.push_back(item(FILEEXPORTCSV, "&Export to CSV...", FILE));
   c.push_back(item(FILEIMPORTCSV, "&Import from CSV...", FILE));
+  c.push_back(item(FILERESTORE, "&Restore from Backup...", FILE));
   c.push_back(separator(FILEEXITSEPARATOR, FILE));
   c.push_back(item(FILEEXIT, "E&xit", FILE));
   c.push_back(menu(ORNAMENT, "&Ornament"));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description and lending windows: two small modal windows that edit the
 // fields of the shown ornament that have no place on the form, the long
 // description and the lending and giving details. Both edit the record

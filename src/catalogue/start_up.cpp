@@ -1,4 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "catalogue/start_up.h"
+
+#include "glimra_version.h"
 
 namespace glimra::catalogue {
 
@@ -7,6 +10,8 @@ using runtime::ControlKind;
 using runtime::EventKind;
 using runtime::Key;
 using runtime::WindowDeclaration;
+
+std::string aboutVersionLine() { return std::string("Ornament catalogue, version ") + PROGRAM_VERSION; }
 
 void runGlimra(runtime::Runtime& runtime, DisplayGlimra& main) {
   main.clearGlobals();
@@ -18,7 +23,7 @@ namespace {
 
 enum SplashControl : int { SPLASH_PICTURE = 1, SPLASH_VERSION, SPLASH_LINE };
 enum AboutControl : int {
-  ABOUT_PICTURE = 1, ABOUT_NAME, ABOUT_LINE, ABOUT_WRITTEN_BY, ABOUT_AUTHOR, ABOUT_CONTACT, ABOUT_OK
+  ABOUT_PICTURE = 1, ABOUT_NAME, ABOUT_LINE, ABOUT_WRITTEN_BY, ABOUT_AUTHOR, ABOUT_CONTACT, ABOUT_OK, ABOUT_LICENSE
 };
 
 ControlDeclaration text(int number, std::string words, runtime::Rect at, unsigned flags = 0) {
@@ -49,10 +54,11 @@ WindowDeclaration aboutDeclaration() {
   picture.icon = ABOUT_IMAGE;
   window.controls.push_back(picture);
   window.controls.push_back(text(ABOUT_NAME, "Glimra", {82, 10, 130, 10}, runtime::Bold));
-  window.controls.push_back(text(ABOUT_LINE, "Ornament catalogue, version 5.0", {82, 22, 130, 10}));
+  window.controls.push_back(text(ABOUT_LINE, aboutVersionLine(), {82, 22, 130, 10}));
   window.controls.push_back({ABOUT_WRITTEN_BY, ControlKind::Prompt, "Written by:", {82, 40, 130, 10}});
   window.controls.push_back(text(ABOUT_AUTHOR, "The Glimra developers", {82, 51, 130, 10}));
   window.controls.push_back(text(ABOUT_CONTACT, "for collectors of ornaments", {82, 62, 130, 10}));
+  window.controls.push_back(text(ABOUT_LICENSE, ABOUT_LICENSE_TEXT, {82, 75, 130, 10}));
   ControlDeclaration ok{ABOUT_OK, ControlKind::Button, "OK", {162, 90, 50, 14}};
   ok.flags = runtime::DefaultButton;
   window.controls.push_back(ok);

@@ -1,9 +1,12 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the program's entry procedure, the splash window shown once at
 // start and the about box, and the names of the pictures they show.
 //
 // The pictures and help pages are compiled into the program as resources
 // (":/images/…", ":/help/…"); a window whose picture is missing still works.
 #pragma once
+
+#include <string>
 
 #include "catalogue/display_glimra.h"
 #include "runtime/runtime.h"
@@ -17,7 +20,14 @@ inline constexpr const char* ABOUT_IMAGE = ":/images/about.svg";
 inline constexpr const char* PRESENT_IMAGE = ":/images/present.svg";
 inline constexpr const char* SPLASH_TITLE = "Welcome to Glimra";
 inline constexpr const char* ABOUT_TITLE = "About Glimra";
+// The splash's fixed line; the program's own version (PROGRAM_VERSION, set in
+// CMakeLists.txt) is what the about box and --version show.
 inline constexpr const char* VERSION_TEXT = "Version 5.0";
+// The about box's line under the authors.
+inline constexpr const char* ABOUT_LICENSE_TEXT = "License: GNU GPL v3 or later";
+
+// The about box's second line: what the program is, with its version.
+std::string aboutVersionLine();
 
 // The program: clears the globals, names the help file and runs the main
 // procedure; returns when the main window has closed.

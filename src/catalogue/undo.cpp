@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The undo history: UNDOQUEUE used as a stack, newest entry last, and Undo,
 // which replays the newest entry.
 //

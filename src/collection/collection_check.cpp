@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "collection/collection_check.h"
 
 #include "collection/glimra_file.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check of a collection file: the data file's own integrity check, and
 // what a collection needs beyond it: every collection table holds its header
 // record (the first record in record order), without which the program cannot

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion between Windows-1252, the character set of the text stored in
 // collection records, and UTF-8, the character set of the screen.
 //

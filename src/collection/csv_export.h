@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A collection taken out as a spreadsheet file: every live ornament one row,
 // every field a user fills one column, headed by the labels the form shows.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A spreadsheet file taken into a collection: every row one new ornament.
 //
 // The steps, each usable alone (the import window runs them one by one, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find over a collection file: the live ornaments whose record holds a text,
 // in the order the find tab lists them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FixedText<N>: fixed-length, blank-padded text of exactly N bytes, as every
 // record, list entry and global of the collection keeps its text.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Made-up collections for trying the program, for tests and for benchmarks:
 // plausible ornaments (names, series, categories, manufacturers, years,
 // amounts, dates) in the forms the collection file stores them.

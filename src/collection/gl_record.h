@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The collection record GlRecord: one ornament, laid out byte for byte as the
 // collection file stores it (11,729 bytes, no gaps). The buffer objects of the
 // program are GlRecord values: GL (the record buffer of the file) and CHG (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The declaration of the collection file GLIMRA as the data-file layer is given
 // it: label, the record layout of GlRecord (32 fields, groups and their members
 // each counted) and the 22 keys, all in declaration order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PackedInt<T>: an integer kept as sizeof(T) little-endian bytes with
 // alignment 1, for the numeric fields of a stored record image.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Display pictures: how an entry control or a report shows a stored value and
 // how it reads a typed value back into its stored form. One place for all of
 // them, so a value formats and deformats the same way on every screen and in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole-record search of Find: does an ornament's record contain a text?
 //
 // The record is searched as one string of bytes (every text field, the derived

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing a whole file so that a reader sees either the old file or the new
 // one, never a half-written one: the text goes to a temporary file beside the
 // target, is flushed to the disk, and is renamed over the target.

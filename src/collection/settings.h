@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: a profile file of [sections] holding key=value lines,
 // read and written one string at a time.
 //

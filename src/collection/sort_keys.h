@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The derived sort keys of a record: NAMEKEY (the name, then the series in
 // parentheses) and SERIESKEY (the series, then the name in parentheses). The
 // list of the main window shows and sorts by them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standard warnings: the messages through which opening a collection file
 // and the reports tell the user of a data-file failure, built as data. The
 // window layer shows the message and, for a fatal warning, ends the program

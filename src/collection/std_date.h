@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Standard dates and times, the form in which records keep when they were
 // added and changed and in which date fields are stored.
 //

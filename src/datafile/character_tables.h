@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The character tables of a data file: collating weights for Windows and OEM
 // text, the upper-case map and the character classes that case-insensitive
 // keys use, plus the conversions between the Windows and OEM character sets.

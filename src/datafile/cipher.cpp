@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file cipher: key derivation and the 64-byte block transform.
 #include "datafile/cipher.h"
 

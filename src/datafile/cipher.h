@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file cipher of a data file opened with an owner password.
 //
 // A 64-byte key is derived from the password; every buffer read from or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The container's public face, the page cache and the tree operations.
 #include "datafile/container.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file container: the 512-byte header, pages in 59 size classes, the one
 // B+-tree of all records, page allocation in packed regions, the page cache and
 // the write-ahead commit with recovery.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page placement: every region packed, regions in class order. Pages move by
 // re-pointing their parent (found by descending along the page's first key).
 #include <algorithm>

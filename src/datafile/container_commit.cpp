@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Header and page I/O, opening, the write-ahead commit and recovery.
 //
 // A commit never overwrites committed bytes before a complete redo copy of

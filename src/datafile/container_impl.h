@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Private state of the container, shared by its three source files:
 // container.cpp (tree operations), container_alloc.cpp (page placement) and
 // container_commit.cpp (header and page I/O, the write-ahead commit, recovery).

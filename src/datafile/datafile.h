@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DataFile: one table of a data file, opened by a program, with the driver's
 // operations (CREATE, OPEN, CLOSE, ADD, APPEND, PUT, DELETE, GET, SET, NEXT,
 // PREVIOUS, RECORDS, POINTER, POSITION, COPY, WATCH, LOGOUT, COMMIT,
@@ -74,6 +75,7 @@ class DataFile {
   // gets ".DAT".
   void setName(std::string fileName);
   const std::string& name() const { return fileName_; }
+  FileSystem& fileSystem() const { return fileSystem_; }
   // Locking, transactions across files, cipher and options (see file_hooks.h).
   // Taken at OPEN; null restores the defaults (a fresh DriverHooks per CREATE
   // and OPEN, enciphering with the declaration's owner password).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A table as a program declares it to the data-file layer: its label, record
 // layout, memos and keys. The layer writes this into the file as the table's
 // definition stream on CREATE and checks it against the stored one on OPEN.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "datafile/definition_stream.h"
 
 #include "datafile/memo_pieces.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The definition stream: a table's declaration (fields, memos, keys) as it is
 // stored in the file, cut into 512-byte pieces, written on CREATE and read back
 // on OPEN. Numbers are little-endian; a string is its bytes and a zero byte,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "datafile/dynamic_index.h"
 
 namespace glimra::datafile {

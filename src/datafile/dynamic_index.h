@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DynamicIndexes: the entries of a table's dynamic indexes (keys declared
 // without components, flag 0x40), which never reach the file. They live here
 // for as long as the file is open, start empty at every OPEN, and exist only

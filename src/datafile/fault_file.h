@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fault-injecting, in-memory FileSystem for tests.
 //
 // Files live in memory. Each file keeps what a running program sees (every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The integrity check of a data file: walks every page, record and key entry
 // and verifies the invariants of the container (page order, separators, levels,
 // packed regions, size bounds) and of the records (kinds, lengths, stored

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error codes of the data-file layer and their texts, and the internal
 // error numbers the record layer adds to the container's when a stored record
 // contradicts another (both end as error 90, "Possible data corruption").

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FileHooks: where locking, transactions across files, the cipher and the
 // driver options plug into an open data file. This base takes no locks, never
 // refuses, and knows no options; a DataFile runs under the driver's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The internal error numbers of the container: a structural fault found while
 // reading, changing or writing the tree. Every one abandons the operation in
 // progress, which then fails with error 90 ("File System Error") and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key building: BUILD of one key (BUILDkey), of every key of a table
 // (BUILDfile) and PACK (BUILDfile, then the file cut right after its data).
 //

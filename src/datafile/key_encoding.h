@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key values: how each field type is encoded so that an unsigned byte-wise
 // comparison of the encoded bytes gives the declared order, and how a key entry
 // (table number, key number, encoded components, record number) is built from

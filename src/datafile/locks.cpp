@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lock bytes of an open data file: requests, the locks of one operation, and
 // the application's LOCK, HOLD and record locks.
 #include "datafile/locks.h"

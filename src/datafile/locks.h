@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locks of an open data file: the byte-range locks through which processes
 // that share a file coordinate, and the application's file, record and hold
 // locks built on them.

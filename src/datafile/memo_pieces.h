@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memo text cut into the pieces a data file stores, and joined back.
 //
 // A text memo loses its trailing spaces and is cut into 256-byte pieces (the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Driver options and the hooks object of one open file.
 #include "datafile/options.h"
 

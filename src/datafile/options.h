@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Driver options sent to an open file as text (SEND), and DriverHooks: the
 // hooks object through which one open file's options, locks, share mode,
 // cipher and transaction recovery plug into the record layer and container.

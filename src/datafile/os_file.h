@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OS layer: one small interface for every file operation the engine needs,
 // a POSIX implementation, and (in fault_file.h) a fault-injecting one for tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page codec: the byte form of one tree page and of the file header.
 //
 // Offers the little-endian field helpers, the prefix coding of a page's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The OS layer on POSIX: positioned reads and writes, fsync, and byte-range
 // locks on the open file description (F_OFD_SETLK), so that two opens of the
 // same file in one process exclude each other just as two processes do.

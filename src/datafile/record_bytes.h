@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordBytes: the bytes of one tree record, held inline when they are short.
 //
 // Most records of a tree are short: every separator of an inner page is a key

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kinds of records a table keeps in the one tree of a data file, and the
 // bytes of their keys and payloads.
 //

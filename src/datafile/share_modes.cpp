@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Share modes kept with lock bytes: an open takes its own bytes, then probes
 // the bytes of the opens it would conflict with.
 #include "datafile/share_modes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Share modes of an open data file, kept with lock bytes.
 //
 // An open names its access (read, write, read/write) and what it lets other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tables of a data file, seen through its container: finding a table by
 // name, listing all tables, reading a table's stored definition and character
 // tables, writing a new table's fixed records, and removing a table with all

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text search of a table: the data records whose image holds a text
 // anywhere, found inside the engine instead of reading record by record.
 //

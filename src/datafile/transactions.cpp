@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Transactions over several data files, the control file, and the recovery
 // decision.
 #include "datafile/transactions.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Transactions over several data files: LOGOUT, COMMIT and ROLLBACK, the
 // transaction control file, and the recovery decision for a file whose write
 // was interrupted.

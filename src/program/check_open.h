@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CHECKOPEN: makes sure a data file is open before a procedure uses it,
 // creating a missing file when asked and ending the program through the
 // standard warnings when the file cannot be used.

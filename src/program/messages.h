@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the program tells the user of a failed step.
 //
 // CHECKERROR reports the last error of a step under a caption that names the

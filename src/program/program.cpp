@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/program.h"
 
 #include "collection/glimra_file.h"
@@ -5,7 +6,7 @@
 namespace glimra::program {
 
 Program::Program(runtime::Runtime& runtime, datafile::FileSystem& fileSystem)
-    : runtime(runtime), GLIMRA(fileSystem) {
+    : runtime(runtime), fileSystem(fileSystem), GLIMRA(fileSystem) {
   GLIMRA.declare(collection::glimraDeclaration(), &GL);
   clearGlobals();
 }

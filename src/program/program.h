@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program: the state every window of the program shares, owned by the
 // program's entry and handed by reference to the main window and to every
 // procedure it starts (the reports among them).
@@ -50,6 +51,7 @@ class Program {
   void closeFiles();
 
   runtime::Runtime& runtime;
+  datafile::FileSystem& fileSystem;  // where the collection file lives
 
   GlRecord GL;   // the record buffer of GLIMRA
   GlRecord CHG;  // scratch copy with the same layout

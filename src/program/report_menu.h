@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReportMenu: how the main window reaches the reports without knowing them.
 //
 // The main window shows a Reports menu with one item per report, in the order

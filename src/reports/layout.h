@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report layouts as data: where on the page the detail area, the page header
 // and the page footer lie, and which controls each band holds, each placed in
 // thousandths of an inch from its band's top-left corner and bound to a field

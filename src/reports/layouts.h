@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sixteen reports: one descriptor each (procedure, menu text, the key it
 // reads by, subtitle, layout family, bold field, totals) and, per family, one
 // table of the page layout, with every position, font, colour, alignment and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Laid-out report pages: what the report engine produces and what a page
 // painter draws. A page is a list of positioned items (text, lines, filled
 // boxes) in thousandths of an inch from the page's top-left corner; every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print preview's geometry, in window units: where the thumbnails of a
 // grid go and how large the zoomed page is drawn. Pure arithmetic, so the
 // preview window and its tests share it.

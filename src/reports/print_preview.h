@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReportPreview: the "Report Preview" window every report opens on its
 // finished pages. The user pages through thumbnails (1 × 1 up to 10 × 10) or
 // one page zoomed, jumps to a page, changes the grid, saves a PDF, and leaves

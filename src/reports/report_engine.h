@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReportEngine: prints the bands of one layout into laid-out pages.
 //
 // The engine is created from a layout and the record buffer its fields are

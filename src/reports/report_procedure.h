@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sixteen report procedures, written once: ReportProcedure runs one
 // report under its progress window "Generating Report", and ReportProcedures
 // offers them to the main window's Reports menu.

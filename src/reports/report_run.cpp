@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/report_run.h"
 
 #include "datafile/file_errors.h"

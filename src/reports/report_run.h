@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ReportRun: the record loop every report runs, written once for all sixteen.
 //
 // It reads the collection file in the order of the report's key, a batch of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TextMeasure: how wide a text is and how tall a line is in a layout font, in
 // thousandths of an inch. The report engine lays out pages with it; the Qt
 // side measures with the real font, the tests with FixedPitchMeasure.

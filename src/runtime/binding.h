@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binding: a control's link to the program variable it shows and edits.
 //
 // A binding points at fixed-length, blank-padded Windows-1252 text (a

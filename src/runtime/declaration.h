@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The declared layout of a window: its title, size, font, wallpaper and its
 // controls in declaration order.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Events of a window's modal loop: what accept() hands to a procedure.
 //
 // An event names the control it belongs to (0 for the window itself) and its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FieldValue: how a control shows its bound variable and how a typed text
 // becomes the variable's value again, through the control's display picture.
 //

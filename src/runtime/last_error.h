@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The outcome of the last runtime operation: an error code (0 = success) and
 // its text. In-memory list operations set it, so a procedure can report the
 // failure of the step it just took under a caption of its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ListSource: the rows a list box or a drop list shows, read on demand.
 //
 // A source never copies its rows: the list box asks for the count and for a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PageImages: pages an image control can show, drawn when shown at the size
 // shown (a page zoomed to 300 % is drawn at 300 %, not enlarged from a
 // smaller picture). The window asks for nothing but the page count and size;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Queue<Entry>: an in-memory list of fixed-layout entries with 1-based
 // positions and one entry buffer, the way the program's lists work.
 //

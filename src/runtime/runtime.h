@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runtime: what the program asks of the windowing system besides its own
 // windows — opening windows, message boxes, file dialogs, a pop-up menu,
 // sounds, help, and ending the program.

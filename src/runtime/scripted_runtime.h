@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ScriptedRuntime: the runtime without a screen, for tests.
 //
 // Answers for message boxes, file dialogs and pop-up menus are queued in

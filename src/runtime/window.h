@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window: one open window of the program, built from a WindowDeclaration, with
 // its modal event loop.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window model: what every implementation of Window keeps and decides
 // alike, written once. The scripted window is this model and nothing more;
 // the Qt window mirrors it into widgets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // build and pack: completing or rebuilding the keys of a file's tables, and
 // cutting the file after its data.
 //
@@ -16,12 +17,14 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ctime>
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "collection/backups.h"
 #include "collection/collection_check.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
@@ -153,13 +156,17 @@ void listProblems(const std::string& path, const FileCheckReport& report) {
 
 int run(const Arguments& args, bool packing) {
   const char* usage =
-      packing ? "usage: glimra-file pack FILE [--wait SECONDS]" : "usage: glimra-file build FILE [--full] [--wait SECONDS]";
+      packing ? "usage: glimra-file pack FILE [--no-backup] [--wait SECONDS]"
+              : "usage: glimra-file build FILE [--full] [--no-backup] [--wait SECONDS]";
   std::string path;
   bool full = false;
+  bool backUp = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--full" && !packing) {
       full = true;
+    } else if (arg == "--no-backup") {
+      backUp = false;
     } else if (arg == "--wait" && i + 1 < args.size()) {
       const std::string& seconds = args[++i];
       if (seconds.empty() || seconds.size() > 6 || seconds.find_first_not_of("0123456789") != std::string::npos)
@@ -198,6 +205,16 @@ int run(const Arguments& args, bool packing) {
   else
     for (const CheckedTable& table : before.tableList) tables.push_back(address.path + "\\!" + table.name);
   if (tables.empty()) return fail(EXIT_FAILED, address.path + ": holds no table: nothing to " + verb);
+  // The file is rewritten: a backup first, or nothing happens.
+  if (backUp) {
+    // Keys about to be mended may be damaged in the backup too; its records are whole.
+    const collection::BackupResult backup =
+        collection::backUpCollection(address.path, posixFileSystem(), std::time(nullptr), mending);
+    if (!backup.ok)
+      return fail(EXIT_FAILED, address.path + ": left as it was: no backup could be taken: " + backup.error +
+                                   " (--no-backup goes on without one)");
+    std::cerr << "glimra-file: " << address.path << ": backup " << backup.path << "\n";
+  }
   const auto previous = std::signal(SIGINT, onInterrupt);
   int exit = EXIT_OK;
   for (const std::string& table : tables) {

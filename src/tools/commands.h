@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of glimra-file, the command-line tool for collection files.
 // Each takes its arguments after the command name, writes its result to
 // stdout and its errors to stderr, and returns the process exit code.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dump: the data records of a table in record-number order, every field
 // decoded through the definition stored in the file, as JSON lines or CSV.
 #include <cmath>

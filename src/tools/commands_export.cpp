@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // export: the live ornaments of a collection file as a spreadsheet file.
 #include <iostream>
 

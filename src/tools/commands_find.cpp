@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // find: the ornaments of a collection file whose record holds a text, as the
 // catalogue's Find lists them.
 #include <iostream>

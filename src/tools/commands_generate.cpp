@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // generate: a new collection file of made-up ornaments.
 #include <iostream>
 

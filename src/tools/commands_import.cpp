@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // import: the rows of a spreadsheet file as new ornaments of a collection file.
 #include <chrono>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // info and check: what a file holds, and whether it is sound.
 #include <iostream>
 

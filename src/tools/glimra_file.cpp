@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file: looks into, checks, dumps and makes collection files.
 #include <cstdio>
 #include <iostream>
@@ -5,6 +6,7 @@
 
 #include "datafile/file_errors.h"
 #include "datafile/locks.h"
+#include "glimra_version.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
@@ -44,14 +46,19 @@ const char* USAGE =
     "                               decoded through the definition stored in the file\n"
     "                               (JSON lines by default; text as UTF-8 without its\n"
     "                               trailing blanks; groups appear through their fields)\n"
-    "  build FILE [--full] [--wait SECONDS]\n"
+    "  build FILE [--full] [--no-backup] [--wait SECONDS]\n"
     "                               completes (or with --full rebuilds) the keys of the\n"
     "                               file's tables\n"
-    "  pack FILE [--wait SECONDS]   builds every key, then cuts the file after its data\n"
+    "  pack FILE [--no-backup] [--wait SECONDS]\n"
+    "                               builds every key, then cuts the file after its data\n"
     "                               (build and pack check the file first and leave a\n"
     "                               damaged one as it is; build mends damaged keys;\n"
     "                               while another program writes they wait, saying\n"
-    "                               so, for at most --wait SECONDS when given)\n"
+    "                               so, for at most --wait SECONDS when given; both\n"
+    "                               first take a checked backup of the file, as the\n"
+    "                               program does, under $XDG_DATA_HOME/Glimra/backups,\n"
+    "                               and change nothing when it fails, unless\n"
+    "                               --no-backup is given)\n"
     "  generate FILE --records N [--seed S]\n"
     "                               a new collection file (replacing FILE) with a header\n"
     "                               record and N made-up ornaments; the same seed gives\n"
@@ -74,6 +81,8 @@ const char* USAGE =
     "                               name-description, value, lent-to, date-lent,\n"
     "                               given-to, date-given\n"
 #endif
+    "  --help                       this text\n"
+    "  --version                    the program's version and license\n"
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
@@ -98,6 +107,10 @@ int main(int argc, char** argv) {
   sayWhenWaiting(std::nullopt);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << USAGE;
+    return EXIT_OK;
+  }
+  if (command == "--version") {
+    std::cout << "glimra-file (Glimra) " << glimra::PROGRAM_VERSION << '\n' << glimra::VERSION_NOTICE;
     return EXIT_OK;
   }
   if (command == "info") return infoCommand(args);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the catalogue tests share: a temporary directory that also holds the
 // settings file, small collection files written record by record, a way to
 // read a file back, and a session that runs the program on the scripted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The list of the main window and its views: the rows shown, row changes,
 // "Sort by Series", the letter bar, category tabs and their removal.
 #include <gtest/gtest.h>

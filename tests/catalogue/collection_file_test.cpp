@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the remembered collection file at start-up, and the File menu:
 // Create New File, Open Existing File and Save File As, with their failures.
 #include <gtest/gtest.h>

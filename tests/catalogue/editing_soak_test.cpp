@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long random session against a generated collection: adds, copies, edits
 // with saves, deletes, undos, row and tab changes and "Sort by Series"
 // switches, each checked against a small model of the file's records and of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Editing from the main window: edit start and Save's enabling, Add and Copy
 // with their pending rows, Save (row moves, stamps, the retired old version),
 // Delete, the row-change save, and a write-back that fails.

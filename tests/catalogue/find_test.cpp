@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find from the main window: the dialog and its kept values, the find tab
 // with its matches and caption, the highlight in the form, the ways the tab
 // goes again, Save and Undo around it, and the edit saved before a find.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's design rectangles: the window is declared at them, and
 // R_RESOLUTION scales the same rectangles by one factor when the window is
 // wider than its design width; labels and letter buttons keep their own size.

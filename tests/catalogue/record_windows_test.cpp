@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description and lending windows from the main window: the heading names
 // the shown entry, what is typed is kept and the ornament saved when the
 // window closes (also when nothing was typed), the description takes exactly

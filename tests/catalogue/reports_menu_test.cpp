@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Reports menu: shown only when the program has reports, one item per
 // report with its lines, and after a report the collection file is reopened,
 // so what the report left in the file shows in the lists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The splash window, the about box, the Help menu and Exit.
 #include <gtest/gtest.h>
 

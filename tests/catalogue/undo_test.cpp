@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Undo from the main window: each operation's entry replayed newest first,
 // the lists and the file put back in step, and the history emptied wherever
 // a load may have purged the records its entries name.

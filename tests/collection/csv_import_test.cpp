@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a spreadsheet file: cells, quotes and line breaks, the three
 // character sets, the detected delimiter, and columns mapped by their titles.
 #include <gtest/gtest.h>

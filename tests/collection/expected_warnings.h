@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each standard warning says, spelled out once for the tests of the
 // message itself and of its showing through the runtime: the caption, the
 // text for an error text and a file name, and the halt message of the fatal

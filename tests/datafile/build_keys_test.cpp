@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building keys: what APPEND and static indexes leave for a build, how
 // BUILDkey, BUILDfile and PACK complete or rebuild them, duplicates in a
 // unique key, FULLBUILD (and its new character tables), dynamic indexes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds that stop half-way: a power cut after any write, a failed write, or
 // a cancel through the progress callback. Each leaves a file that checks
 // sound, with its data records untouched and its rebuild marks saying where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small tables for the key-build tests: the item table of the record layer's
 // tests plus a static index and a dynamic index, kept on the in-memory file
 // system, and ways to look at a key's counter and entries.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A table written with an owner password through the record layer: it reads
 // back with that password only, and its bytes differ from the plain file's.
 // Options sent to the open file reach the driver hooks.

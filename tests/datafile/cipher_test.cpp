@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file cipher: known keys, the round trip, and a whole file written and
 // read back through the container with and without its password.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page cache: bounded while reading, never losing dirty pages, and dropped
 // when another opener of the file commits.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes on disk: the header, page framing, prefix coding, run-length
 // compression, padding, opening errors, and where pages are placed and freed.
 // Pages are read back here straight from the file's bytes, not through the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The seams for the layers above: the block cipher on every read and write,
 // the reader lock around a commit, the roll-forward decision of recovery, and
 // the two halves of a commit for multi-file transactions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The POSIX file layer: positioned I/O, missing files, byte-range locks far
 // beyond the data (two opens in one process exclude each other), and a
 // container committed to and reopened from a real file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the container tests: records from text, a container over
 // a file of the in-memory file system, reading the whole tree back, and a
 // check of every structural invariant of a committed file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tree of records: lookups, inserts and deletes against a std::map model,
 // with every structural invariant checked after each commit and after reopening.
 #include <gtest/gtest.h>

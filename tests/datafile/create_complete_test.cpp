@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Creating a collection is all or nothing: cut at every write, flush, rename
 // and folder flush, a reboot shows the file that was there before or the
 // whole new collection, never one without its header record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The power-cut sweep the crash tests share: a piece of work is cut after
 // each of its steps (the writes, truncations and flushes the fault-injecting
 // file system counts) in each reboot mode. The caller's trial runs the work up

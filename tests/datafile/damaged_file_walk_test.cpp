@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files found by fuzzing that once made the engine loop, crash or run out of
 // memory, replayed: every walk over them must move strictly onwards and end,
 // the integrity check must finish and report the damage, and a write must be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // COPY of a whole file and of a table into another file, and how damage found
 // by an operation is reported.
 #include <gtest/gtest.h>

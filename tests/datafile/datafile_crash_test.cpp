@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power cuts during record operations: every ADD, PUT and DELETE changes a
 // data record, several key entries and counters, and must reach the disk as
 // one. A script of them is cut after every write and flush; after the reboot

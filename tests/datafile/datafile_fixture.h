@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small tables for the record layer's tests: a temporary directory, a record
 // of a few fields with keys of every sort, and helpers to fill and walk it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operations of an open table: adding, reading, rewriting and deleting
 // records with every key kept in step, walking keys both ways, counts, memos,
 // transactions and the errors each operation reports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the file format can hold, at and just past each limit: a memo of more
 // bytes than its 16-bit piece numbers can count (or a text memo past its
 // declared size), and a commit that would take the file past the end its

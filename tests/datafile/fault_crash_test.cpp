@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power cuts: a script of inserts, replacements and deletes (each committed
 // on its own) is cut after every single write and flush. After the reboot,
 // unflushed writes are kept, dropped, or torn at 512-byte sectors. The file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // I/O faults during a commit: a failed or short write, a failed flush, a full
 // disk. Each surfaces as OsFailure. A fault before the redo log is announced
 // leaves the last committed state; a fault after it leaves a complete redo

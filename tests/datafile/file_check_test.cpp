@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The integrity check against a file that another process keeps changing: it
 // reads one committed state, so it never reports damage that is not there.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An import is one transaction: cut at every write, flush, rename and folder
 // flush, a reboot shows the collection as it was or with every imported
 // ornament, never a part; a failed or cancelled import leaves it as it was.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second writer of the file format, made for this test from the format's
 // description alone and sharing no code with the engine: it lays out one
 // table as a single uncompressed leaf page under the header. Its file must

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key values: each field type's encoding, the order it gives, case folding,
 // collating weights, OEM text, descending components and the entry layout.
 #include <gtest/gtest.h>

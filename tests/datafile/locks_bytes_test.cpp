@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lock bytes of an open file: which bytes each share mode takes for reading,
 // writing and committing, reader slots, the application's LOCK, HOLD and
 // record locks, and the same locks met by other processes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Share modes and locks met through the record layer by another process: a
 // collection file open for writing with deny write keeps a second writer out
 // and lets a reader open and walk it. No hooks are set: every DataFile runs

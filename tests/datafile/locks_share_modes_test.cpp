@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Share modes: which opens may join which, in one process and across
 // processes, and a reader that reads a file while its writer commits.
 #include <gtest/gtest.h>

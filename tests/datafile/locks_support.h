@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers of the lock and share-mode tests: real files opened through the
 // POSIX file system (whose locks belong to each open, so two opens in one
 // process exclude each other as two processes do), a file that tells when a

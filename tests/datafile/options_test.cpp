@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Driver options sent as text: results and effects, names and "ON" in any
 // case, and the options that are accepted without effect.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordBytes: records held inline up to 16 bytes and on the heap beyond,
 // across the moves and growth a page's record vector puts them through.
 #include <gtest/gtest.h>

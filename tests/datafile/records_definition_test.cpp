@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored forms of a table: the definition stream and its checks, memo
 // pieces, the keys of every record kind and the table part of a file name.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power cuts at scale: a long workload on the collection file (adds, puts,
 // deletes and transactions of several of them) is cut at every write and
 // every flush of every unit of work; after the reboot the writes not yet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // OS failures at every point: for each unit of a workload on the collection
 // file, the k-th OS call (open, read, write, flush, size, truncate, lock,
 // unlock) fails with EIO — once, or from then on — for every k until the unit

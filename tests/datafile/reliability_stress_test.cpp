@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Several processes on one real collection file: writers add records (alone
 // or in transactions of several) and rewrite their own records; readers walk
 // the file over and over; the parent kills a random one of them with SIGKILL

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A long, seeded workload on the collection file for the reliability runs:
 // units of work (a single ADD, PUT or DELETE committed on its own, or a
 // transaction of several), run through DataFile on any FileSystem, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs glimra-file with arguments (as a shell command line) and gives back
 // what it printed, stdout and stderr together, and its exit code.
 #pragma once

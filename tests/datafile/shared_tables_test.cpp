@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Several tables of one file in one program: while the collection is open
 // read/write deny-write, a second table of the same file is created, opened
 // for writing and changed beside it, through the same open (handle, locks,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A directory of its own for each test on the real file system, removed with
 // everything in it afterwards.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's text search on a table of short records: many data records to
 // a page, beside key entries, with runs of bytes that cross from one record
 // into the next; and on damaged pages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file from the outside: check finds each kind of damage and passes a
 // sound file, generate is deterministic, and the exit codes are as documented.
 #include <gtest/gtest.h>

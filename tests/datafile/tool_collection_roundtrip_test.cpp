@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The collection table end to end: 2,000 varied ornaments written through the
 // record layer, then read back by other processes: every key walked both ways
 // must give the records in the order of the key's rule (worked out here, from

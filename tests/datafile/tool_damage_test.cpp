@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file on damaged collections: the verdict of check on each kind of
 // damaged header, the writers' refusal to touch such a file (its bytes stay as
 // they were), and dump printing what it can read before it reports the damage.

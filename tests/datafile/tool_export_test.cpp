@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file export: a collection out as a spreadsheet file through the
 // command line, its exit codes, and an earlier export kept on failure.
 #include <gtest/gtest.h>

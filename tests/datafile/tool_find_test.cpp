@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file find: the matches in the find tab's order with their record
 // numbers, exit 0 / 1 / 2, and the file only read.
 #include <gtest/gtest.h>

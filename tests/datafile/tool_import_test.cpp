@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // glimra-file import: a spreadsheet file into a collection through the
 // command line. An exported collection comes back field for field, and each
 // kind of bad input is named and leaves the collection as it was.

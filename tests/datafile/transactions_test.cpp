@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Transactions over several files on the fault-injecting file system:
 // rollback, the single-file commit, the multi-file commit through control
 // files, the recovery decision, and crashes and failures at every write of a

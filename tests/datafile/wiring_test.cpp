@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver as every DataFile gets it without asking: share modes and locks
 // between two opens of one file, LOGOUT/COMMIT of two files through the
 // control file (and a crash at every step of it), the driver options through

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The standard warnings as the user sees them through the runtime, and
 // CHECKOPEN's handling of a file that is missing, open already or unusable.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the tests of the program layer and above share: a temporary
 // directory that is also the settings directory, and small collection files
 // written record by record and read back.
@@ -72,7 +73,8 @@ inline std::vector<std::string> recordsIn(const fs::path& path,
   return names;
 }
 
-// A temporary directory that is also the settings directory.
+// A temporary directory that is also the settings directory, and holds the
+// backups under data/.
 class CollectionFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -81,6 +83,7 @@ class CollectionFileTest : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);  // backups go there
   }
   void TearDown() override { fs::remove_all(dir_); }
 

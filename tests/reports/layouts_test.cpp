@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page model of each layout family against the positions, fonts and
 // alignments of the printed page: one page per family, one table.
 #include "reports/layouts.h"

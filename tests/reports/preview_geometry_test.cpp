@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview's thumbnail grid and zoom scale: a table of window sizes,
 // grids and page shapes with the cells worked out by hand.
 #include "reports/preview_geometry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print preview on the scripted runtime: paging through a grid of
 // thumbnails, the status texts, zooming in and out by click, menu and pop-up,
 // the page and grid boxes with values out of range, the two dialogs, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report engine: pages, page numbers, growing and splitting bands,
 // clipping, money pictures, cut categories and running sums.
 #include "reports/report_engine.h"

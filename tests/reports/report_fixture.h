@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small collections for the report tests: records made field by field and a
 // collection file of exactly those records in a folder of its own.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report procedures under their progress window, driven through the
 // scripted runtime: the percentage shown, timer batches and Cancel, an empty
 // key, the use count, the response code and the Reports menu's items.

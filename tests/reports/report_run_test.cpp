@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record loop every report runs: order by the report's key, batches of
 // 25, the percentage, the end of the key, cancelling, and the value report.
 #include "reports/report_run.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A catalogue-like window for the smoke test and the screenshot: a menu bar,
 // a toolbar, a sheet with a list of a few hundred entries, the letter bar and
 // a form of entry fields with pictures.

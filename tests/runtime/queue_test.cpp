@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory lists: ordered inserts, reads by position and by key, deletes
 // of the entry last read, and a large load.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scripted runtime driving a small procedure written the way the
 // program's procedures are: one loop over accept() and a switch on
 // (control, event).

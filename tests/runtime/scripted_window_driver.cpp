@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window behaviour tests over the scripted windows.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The behaviour every implementation of Window shares, tested once over each
 // of them: a driver gives the test the implementation's runtime, the user's
 // actions it needs, and what the user sees of a sheet's tabs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the scripted and the Qt windows must agree on, run over each (the
 // instantiations live beside each implementation's driver): tabs ordered by
 // number, program changes that raise no events, the tab shown after the shown

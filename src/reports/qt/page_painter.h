@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The page painter: draws one laid-out report page on any paint device (a
 // preview image, a thumbnail, a printer, a PDF), and the two outputs built on
 // it that need no window: a page image and a vector PDF file.

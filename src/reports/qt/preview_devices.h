@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print preview's devices on the real toolkit: the laid-out pages as page
 // images of the preview window, printing through the system's print dialog,
 // and the PDF file of Save as PDF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtTextMeasure: text measured in the face the layouts' Arial is printed in
 // (Liberation Sans, with Arial's metrics), for laying out report pages.
 //

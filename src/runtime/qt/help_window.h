@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HelpWindow: the help pages (HTML files in one directory or resource
 // directory) with a Contents tab that shows index.html and its links, and a
 // Search tab that finds every page containing all the words typed, whatever

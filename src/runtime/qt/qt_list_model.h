@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ListSourceModel: a Qt list model over a ListSource, read row by row as the
 // view paints, so a list of any length costs nothing until it is shown.
 // refresh() tells the view that the source has changed (after the program has

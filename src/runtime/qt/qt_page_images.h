@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtPageImages: pages that draw themselves with a QPainter, for image
 // controls of Qt windows; and PageView, the label that shows one of them.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtRuntime: the Runtime shown with Qt Widgets — real windows, message boxes,
 // the platform's file dialogs, a pop-up menu, the system beep and the help
 // window. Needs a QApplication. The exit path of halt() defaults to leaving

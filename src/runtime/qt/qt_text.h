@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The screen's edge: the program's Windows-1252 text becomes the QString a
 // widget shows. (The way back, which may refuse a character, goes through
 // FieldValue or utf8ToCp1252.)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QtWindow: a Window shown with Qt Widgets, mirroring the window model
 // (window_model.h) into widgets.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // report: one of the sixteen reports of a collection file as a vector PDF,
 // the same pages the Reports menu makes. Built only where Qt is: the pages are
 // measured in the report font and painted through the report page painter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Collection files under names the file system spells in UTF-8 — accented
 // letters, a folder with one, Cyrillic, spaces — through the whole life of a
 // file on the real toolkit: created with the file dialog, an ornament added,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Find on the real toolkit: the toolbar button opens the dialog, the text is
 // typed and OK pressed, the find tab appears after the categories with the
 // matches, the found text is selected in the form's fields, and choosing
@@ -15,12 +16,6 @@
 
 namespace catalogue_test {
 namespace {
-
-QWidget* shownWindow(const QString& title) {
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->isVisible() && top->windowTitle() == title) return top;
-  return nullptr;
-}
 
 // Once the find dialog is up: types `text`, ticks the case box when asked,
 // and presses OK.

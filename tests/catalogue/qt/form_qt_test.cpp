@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's form driven through the real widgets with key and mouse
 // events: fields of every kind typed and stored, the category combo by typing
 // and by picking, tabbing through the form, typing where the focus already

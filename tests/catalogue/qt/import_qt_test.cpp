@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import from CSV on the real toolkit: the File menu's item, the file dialog,
 // the mapping window with its preview, the detected delimiter and titles, a
 // column's field chosen from its drop list with the mouse, Import, the

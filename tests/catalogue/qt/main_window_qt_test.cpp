@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window on the real toolkit (Qt's offscreen platform when there is
 // no display): it opens the remembered file, shows its list, tabs, toolbar and
 // form, the letter bar jumps, the splash and the about box come and go, and an
@@ -9,6 +10,7 @@
 #include <QAction>
 #include <QKeyEvent>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMainWindow>
@@ -18,6 +20,7 @@
 
 #include "catalogue/catalogue_fixture.h"
 #include "catalogue/qt/qt_session.h"
+#include "glimra_version.h"
 #include "runtime/qt/qt_runtime.h"
 #include "runtime/qt/qt_window.h"
 
@@ -54,7 +57,7 @@ TEST_F(CatalogueTest, MainWindowOnTheRealToolkit) {
   int rows = 0;
   QStringList tabs;
   QString firstName, afterJump, caption;
-  QStringList toolbarTips;
+  QStringList toolbarTips, aboutTexts;
   bool nameEditable = false, saveEnabled = true, painted = false, splashShown = false, aboutShown = false, aboutClosed = false;
   program.onWindowOpened = [&](glimra::runtime::Window& window) {
     auto& qt = static_cast<glimra::runtime::QtWindow&>(window);
@@ -84,6 +87,7 @@ TEST_F(CatalogueTest, MainWindowOnTheRealToolkit) {
       if (!about) return;
       aboutShown = true;
       keepPicture(about, "about.png");
+      for (auto* label : about->findChildren<QLabel*>()) aboutTexts << label->text();
       for (auto* button : about->findChildren<QAbstractButton*>())
         if (button->text() == "OK") button->click();
     });
@@ -97,6 +101,9 @@ TEST_F(CatalogueTest, MainWindowOnTheRealToolkit) {
   EXPECT_TRUE(splashShown);
   EXPECT_TRUE(aboutShown);
   EXPECT_TRUE(aboutClosed);
+  // The about box names the version set in CMakeLists.txt and the license.
+  EXPECT_TRUE(aboutTexts.contains(QString("Ornament catalogue, version ") + glimra::PROGRAM_VERSION)) << aboutTexts.join("|").toStdString();
+  EXPECT_TRUE(aboutTexts.contains(glimra::catalogue::ABOUT_LICENSE_TEXT));
   EXPECT_EQ(rows, 3);
   EXPECT_EQ(tabs, (QStringList{"ALL", "Glass", "Metal", "Wood"}));
   EXPECT_EQ(firstName, "Bell");

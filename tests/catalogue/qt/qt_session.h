@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the program on the real toolkit and acts as a user would, with real
 // key and mouse events (QTest): a step runs once the main window waits for
 // the user, or, for a step that answers one, once a message box or file
@@ -61,6 +62,14 @@ inline void keepPicture(QWidget* widget, const QString& name) {
 inline void keepScreen(const QString& name) {
   const QString dir = qEnvironmentVariable("GLIMRA_SCREENSHOT_DIR");
   if (!dir.isEmpty()) QGuiApplication::primaryScreen()->grabWindow(0).save(dir + "/" + name);
+}
+
+// The top-level window shown under `title` (a window the program opened
+// over the main one), or null.
+inline QWidget* shownWindow(const QString& title) {
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (top->isVisible() && top->windowTitle() == title) return top;
+  return nullptr;
 }
 
 // What the user does, on the main window's widgets.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The description and lending windows on the real toolkit: opened from their
 // toolbar buttons, typed into and closed with OK; the ornament is saved with
 // what was typed. GLIMRA_SCREENSHOT_DIR=dir keeps review-page.png and
@@ -12,12 +13,6 @@
 
 namespace catalogue_test {
 namespace {
-
-QWidget* shownWindow(const QString& title) {
-  for (QWidget* top : QApplication::topLevelWidgets())
-    if (top->isVisible() && top->windowTitle() == title) return top;
-  return nullptr;
-}
 
 void pressOk(QWidget* window) {
   for (auto* button : window->findChildren<QAbstractButton*>())

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reports' Qt side: text measured in the report font, pages painted on an
 // image as they were laid out, PDFs written whole or not at all, and the
 // report command of glimra-file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The print preview on the real toolkit (offscreen, or a real screen under
 // Xvfb): pages drawn in the thumbnails and the zoomed page at the size shown,
 // mouse clicks on a thumbnail and on the zoomed page,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A report run on the real toolkit (offscreen): the progress window shows
 // its caption, bar and percentage; the idle timer drives the batches; Cancel
 // pressed between batches stops the run.

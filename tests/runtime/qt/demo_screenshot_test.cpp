@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens the catalogue-like demo window with real data, lets it paint, and
 // checks that it shows something. With GLIMRA_SCREENSHOT=path.png (run under
 // Xvfb) it also saves what a user would see.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one QApplication of the runtime tests, made on first use. Without a
 // display the tests use Qt's offscreen platform.
 #pragma once

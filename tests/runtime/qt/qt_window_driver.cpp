@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window behaviour tests over the Qt windows on the offscreen platform.
 #include <gtest/gtest.h>
 

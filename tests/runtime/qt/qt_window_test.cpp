@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt windows on the offscreen platform: controls by number, enabling by
 // range, tabs and lists changed by the program without events, entry fields
 // that refuse what their picture or Windows-1252 cannot take, and the nested

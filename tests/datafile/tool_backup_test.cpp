@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// build and pack rewrite a collection, so each takes a checked backup first:
+// when none can be taken the file is left as it was, unless --no-backup.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "collection/backups.h"
+#include "datafile/run_tool.h"
+#include "datafile/temp_dir.h"
+
+namespace {
+
+using glimra::datafile::testing::fileBytes;
+using glimra::datafile::testing::runTool;
+using glimra::datafile::testing::TempDir;
+
+TEST(ToolBackup, BuildAndPackTakeABackupFirstUnlessTold) {
+  TempDir dir;
+  const std::string path = dir.file("Shelf.GLM");
+  ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+  int code = -1;
+  runTool("generate " + path + " --records 30 --seed 4", &code);
+  ASSERT_EQ(code, 0);
+  struct Case {
+    const char* command;
+    std::size_t backups;  // afterwards
+  };
+  const Case cases[] = {{"build", 1}, {"pack", 2}, {"build --full --no-backup", 2}, {"pack --no-backup", 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    const std::string before = fileBytes(path);
+    std::string command = c.command;
+    command.insert(command.find(' ') == std::string::npos ? command.size() : command.find(' '), " " + path);
+    const std::string out = runTool(command, &code);
+    EXPECT_EQ(code, 0) << out;
+    const auto list = glimra::collection::listBackups(path);
+    ASSERT_EQ(list.size(), c.backups) << out;
+    if (command.find("--no-backup") == std::string::npos) {
+      EXPECT_EQ(fileBytes(list[0].path), before) << "the state before the command";
+      EXPECT_NE(out.find("backup " + list[0].path), std::string::npos) << out;
+    }
+  }
+
+  // No backup, no change: the backups folder cannot be made.
+  std::ofstream(dir.file("blocker")) << "a file";
+  ::setenv("XDG_DATA_HOME", dir.file("blocker").c_str(), 1);
+  const std::string before = fileBytes(path);
+  for (const char* command : {"build", "pack"}) {
+    SCOPED_TRACE(command);
+    const std::string out = runTool(std::string(command) + " " + path, &code);
+    EXPECT_EQ(code, 3) << out;
+    EXPECT_NE(out.find("left as it was: no backup could be taken: The backup folder"), std::string::npos) << out;
+    EXPECT_EQ(fileBytes(path), before);
+  }
+  ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+}
+
+}  // namespace
