@@ -21,18 +21,6 @@ constexpr std::size_t PREVIEW_CELL = 28;  // characters of a cell shown in the p
 constexpr int SLOTS_PER_HALF = IMPORT_SLOTS / 2;
 constexpr const char* IGNORE_CHOICE = "(ignore)";
 
-class TextRows final : public runtime::ListSource {
- public:
-  explicit TextRows(std::vector<std::string> rows) : rows_(std::move(rows)) {}
-  int count() const override { return static_cast<int>(rows_.size()); }
-  std::string text(int row) const override {
-    return row >= 1 && row <= count() ? rows_[static_cast<std::size_t>(row - 1)] : std::string();
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
-
 // UTF-8 text as the window's controls show it (Windows-1252): a character
 // they cannot show becomes '?', a line break '¶', and a long text is cut.
 std::string screenText(std::string utf8, std::size_t limit = std::string::npos) {
@@ -122,7 +110,7 @@ CsvImportWindow::CsvImportWindow(runtime::Runtime& runtime, std::string name, st
     : runtime_(runtime), name_(std::move(name)), bytes_(std::move(bytes)) {
   std::vector<std::string> choices{IGNORE_CHOICE};
   for (int field : collection::importableFields()) choices.push_back(collection::fieldTitle(field));
-  fieldChoices_ = std::make_shared<TextRows>(std::move(choices));
+  fieldChoices_ = std::make_shared<runtime::TextRows>(std::move(choices));
   DELIMITER = choiceOf(collection::CSV_DELIMITERS, collection::detectDelimiter(bytes_));
   ENCODING = choiceOf(collection::CSV_ENCODINGS, collection::detectEncoding(bytes_));
   readTable();
@@ -144,7 +132,7 @@ void CsvImportWindow::readTable() {
       rows.push_back(line);
     }
   }
-  preview_ = std::make_shared<TextRows>(std::move(rows));
+  preview_ = std::make_shared<runtime::TextRows>(std::move(rows));
 }
 
 void CsvImportWindow::guessMapping() {
