@@ -12,8 +12,10 @@
 #include "catalogue/main_window_controls.h"
 #include "program/back_up_first.h"
 #include "program/messages.h"
+#include "catalogue/csv_import_window.h"
 #include "collection/backups.h"
 #include "collection/csv_export.h"
+#include "collection/csv_import.h"
 #include "collection/settings.h"
 #include "collection/std_date.h"
 #include "datafile/file_errors.h"
@@ -185,6 +187,123 @@ void DisplayGlimra::exportToCsv() {
   else
     runtime_.message(runtime::MessageBox{"Nothing was exported.\n" + result.error, title,
                                          runtime::MessageIcon::Exclamation, runtime::Ok, runtime::Ok});
+}
+
+void DisplayGlimra::importFromCsv() {
+  if (!GLIMRA.isOpen() || !mayLeave()) return;
+  const char* title = IMPORT_WINDOW_TITLE;
+  const std::string folder = std::filesystem::path(GLIMRAFILE.str()).parent_path().string();
+  const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Open, title, "CSV|*.csv|Text|*.txt|ALL|*.*", folder});
+  if (!chosen) return;
+  auto say = [&](const std::string& text, runtime::MessageIcon icon) {
+    runtime_.message(runtime::MessageBox{text, title, icon, runtime::Ok, runtime::Ok});
+  };
+  std::string error;
+  auto bytes = collection::readCsvFile(*chosen, &error);
+  if (!bytes) return say("Nothing was imported.\n" + error, runtime::MessageIcon::Exclamation);
+  CsvImportWindow mapping(runtime_, *chosen, std::move(*bytes));
+  if (const std::string problem = mapping.problem(); !problem.empty())
+    return say("Nothing was imported.\n" + problem, runtime::MessageIcon::Exclamation);
+  std::optional<collection::ImportPlan> plan = mapping.run();
+  if (!plan) return;
+  if (!plan->refused.empty()) {
+    const std::string refusals = collection::describeRefusals(*plan, 12);
+    if (plan->rows.empty())
+      return say("Nothing was imported: no row can be taken.\n\n" + refusals, runtime::MessageIcon::Exclamation);
+    const std::size_t good = plan->rows.size();
+    const runtime::Button answer = runtime_.message(runtime::MessageBox{
+        std::to_string(plan->refusedRows) + (plan->refusedRows == 1 ? " row holds" : " rows hold") +
+            " cells that cannot be imported:\n\n" + refusals + "\nImport the " + std::to_string(good) +
+            (good == 1 ? " good row" : " good rows") + " and leave the others out? No imports nothing.",
+        title, runtime::MessageIcon::Question, runtime::Yes | runtime::No, runtime::No});
+    if (answer != runtime::Yes) return;
+  }
+  if (plan->rows.empty()) return say("Nothing was imported: the file holds no ornament.", runtime::MessageIcon::Exclamation);
+  importOrnaments(std::move(plan->rows), *chosen);
+}
+
+void DisplayGlimra::importOrnaments(std::vector<collection::ImportRow> rows, const std::string& source) {
+  enum : int { PROGRESS_TEXT = 1, PROGRESS_BAR, PROGRESS_COUNT, PROGRESS_CANCEL };
+  const char* title = IMPORT_WINDOW_TITLE;
+  // An import adds to the whole file at once: a backup first, or the user's word.
+  if (!backUpCurrentFile(title)) return;
+  std::uint8_t percent = 0;
+  runtime::WindowDeclaration d;
+  d.title = "Importing";
+  d.at = {-1, -1, 170, 66};
+  auto& c = d.controls;
+  c.push_back({PROGRESS_TEXT, runtime::ControlKind::Text,
+               "Importing " + std::to_string(rows.size()) + (rows.size() == 1 ? " ornament" : " ornaments"),
+               {0, 4, 170, 10}});
+  c.back().flags = runtime::Centred;
+  c.push_back({PROGRESS_BAR, runtime::ControlKind::Progress, "", {15, 16, 140, 12}, runtime::Binding::to(percent)});
+  c.push_back({PROGRESS_COUNT, runtime::ControlKind::Text, "", {0, 32, 170, 10}});
+  c.back().flags = runtime::Centred;
+  c.push_back({PROGRESS_CANCEL, runtime::ControlKind::Button, "Cancel", {60, 46, 50, 14}});
+
+  // The rows go in through the record buffer, in one transaction: batches
+  // between the window's turns keep Cancel answering.
+  constexpr std::size_t BATCH = 200;
+  collection::OrnamentImport run(GLIMRA, GL, std::move(rows));
+  enum class Outcome { Running, Done, Cancelled, Failed } outcome = Outcome::Running;
+  std::string error;
+  auto window = runtime_.open(d);
+  runtime::Window& w = *window;
+  w.setTimer(runtime::Window::IDLE_TIMER);
+  for (;;) {
+    const runtime::Event event = w.accept();
+    if (event.closes()) break;
+    if (event.kind == EventKind::OpenWindow) {
+      if (run.begin() != 0) {
+        error = fileErrorMessage(GLIMRA);
+        outcome = Outcome::Failed;
+        w.close();
+      }
+    } else if (event.kind == EventKind::Timer && outcome == Outcome::Running) {
+      if (run.addNext(BATCH) != 0 || (run.allAdded() && run.commit() != 0)) {
+        error = run.error();
+        outcome = Outcome::Failed;
+        w.close();
+        continue;
+      }
+      percent = static_cast<std::uint8_t>(run.added() * 100 / std::max<std::size_t>(run.total(), 1));
+      w.display(PROGRESS_BAR);
+      w.setText(PROGRESS_COUNT, std::to_string(run.added()) + " of " + std::to_string(run.total()));
+      if (run.allAdded()) {
+        outcome = Outcome::Done;
+        w.close();
+      }
+    } else if (event.is(PROGRESS_CANCEL, EventKind::Accepted)) {
+      w.close();
+    }
+  }
+  w.setTimer(0);
+  if (outcome == Outcome::Running) {
+    run.cancel();
+    outcome = Outcome::Cancelled;
+  }
+  window.reset();
+
+  if (outcome == Outcome::Done) {
+    // Reopened as after a report: the lists, the category tabs and the form
+    // come from the file, and the history of the file before is emptied.
+    GLIMRA.close();
+    R_OPENGLIMRA();
+    runtime_.message(runtime::MessageBox{std::to_string(run.total()) +
+                                             (run.total() == 1 ? " ornament" : " ornaments") + " imported from\n" +
+                                             source,
+                                         title, runtime::MessageIcon::Information, runtime::Ok, runtime::Ok});
+    return;
+  }
+  // The record buffer carried the rows: show the record shown before again.
+  if (ALLQUEUE.empty())
+    showEmptyForm();
+  else
+    R_DISPLAYSELECTION();
+  runtime_.message(runtime::MessageBox{outcome == Outcome::Cancelled
+                                           ? std::string("The import was cancelled: nothing was imported.")
+                                           : "Nothing was imported.\n" + error,
+                                       title, runtime::MessageIcon::Exclamation, runtime::Ok, runtime::Ok});
 }
 
 }  // namespace glimra::catalogue

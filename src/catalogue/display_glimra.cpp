@@ -105,6 +105,8 @@ void DisplayGlimra::runEventLoop() {
       saveFileAs();
     } else if (event.is(FILEEXPORTCSV, EventKind::Accepted)) {
       exportToCsv();
+    } else if (event.is(FILEIMPORTCSV, EventKind::Accepted)) {
+      importFromCsv();
     } else if (event.is(FILERESTORE, EventKind::Accepted)) {
       restoreFromBackup();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
@@ -184,12 +186,14 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->enable(GLMFIND);
     window_->enable(FILEEXPORTCSV);
     window_->enable(FIRSTOVERVIEW, LASTOVERVIEW);
+    window_->enable(FILEIMPORTCSV);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
     window_->disable(GLMFIND);
     window_->disable(FILEEXPORTCSV);
     window_->disable(FIRSTOVERVIEW, LASTOVERVIEW);
+    window_->disable(FILEIMPORTCSV);
   }
 }
 

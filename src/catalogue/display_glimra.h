@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_lists.h"
+#include "collection/csv_import.h"
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "datafile/datafile.h"
@@ -203,6 +204,15 @@ class DisplayGlimra {
   // Export to CSV...: the saved ornaments of the open collection to a
   // spreadsheet file the user chooses (beside the collection by default).
   void exportToCsv();
+  // Import from CSV...: a spreadsheet file the user chooses, mapped and
+  // checked in the import window, its good rows (or none, as the user says)
+  // added as new ornaments to the open collection.
+  void importFromCsv();
+  // Adds the rows as new ornaments in one transaction under a progress
+  // window with Cancel, then reloads the collection (which empties the undo
+  // history, as opening a file does). Whatever happens, the file holds all of
+  // them or none. `source` names the file they came from.
+  void importOrnaments(std::vector<collection::ImportRow> rows, const std::string& source);
   // Restore from Backup...: one of the current file's backups replaces it.
   void restoreFromBackup();
   // What is shown while no collection file is open: empty lists and form,

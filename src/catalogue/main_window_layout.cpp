@@ -119,6 +119,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(item(FILEOPEN, "&Open Existing File ...", FILE));
   c.push_back(item(FILESAVEAS, "&Save File As ...", FILE));
   c.push_back(item(FILEEXPORTCSV, "&Export to CSV...", FILE));
+  c.push_back(item(FILEIMPORTCSV, "&Import from CSV...", FILE));
   c.push_back(item(FILERESTORE, "&Restore from Backup...", FILE));
   c.push_back(separator(FILEEXITSEPARATOR, FILE));
   c.push_back(item(FILEEXIT, "E&xit", FILE));

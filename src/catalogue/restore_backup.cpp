@@ -31,18 +31,6 @@ namespace {
 
 enum RestoreWindowControl : int { RESTORE_HEADING = 1, RESTORE_LIST, RESTORE_NOTE, RESTORE_OK, RESTORE_CANCEL };
 
-class TextRows final : public runtime::ListSource {
- public:
-  explicit TextRows(std::vector<std::string> rows) : rows_(std::move(rows)) {}
-  int count() const override { return static_cast<int>(rows_.size()); }
-  std::string text(int row) const override {
-    return row >= 1 && row <= count() ? rows_[static_cast<std::size_t>(row - 1)] : std::string();
-  }
-
- private:
-  std::vector<std::string> rows_;
-};
-
 // "2026-12-10 16:32:12     25 ornaments" (text of the list is Windows-1252;
 // these rows are plain ASCII).
 std::string backupRow(const collection::Backup& backup) {
@@ -76,7 +64,7 @@ int DisplayGlimra::RESTOREWINDOW(const std::vector<collection::Backup>& backups)
   std::vector<std::string> rows;
   for (const collection::Backup& backup : backups) rows.push_back(backupRow(backup));
   auto w = runtime_.open(window);
-  w->setListSource(RESTORE_LIST, std::make_shared<TextRows>(std::move(rows)));
+  w->setListSource(RESTORE_LIST, std::make_shared<runtime::TextRows>(std::move(rows)));
   int chosen = 0;
   for (;;) {
     const runtime::Event event = w->accept();

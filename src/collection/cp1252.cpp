@@ -104,4 +104,52 @@ Cp1252Conversion utf8ToCp1252(std::string_view utf8) {
   return result;
 }
 
+std::string iso8859_15ToUtf8(std::string_view latin9) {
+  std::string out;
+  out.reserve(latin9.size());
+  for (char ch : latin9) {
+    const auto b = static_cast<unsigned char>(ch);
+    char32_t c = b;
+    switch (b) {
+      case 0xA4: c = 0x20AC; break;  // euro sign
+      case 0xA6: c = 0x0160; break;
+      case 0xA8: c = 0x0161; break;
+      case 0xB4: c = 0x017D; break;
+      case 0xB8: c = 0x017E; break;
+      case 0xBC: c = 0x0152; break;
+      case 0xBD: c = 0x0153; break;
+      case 0xBE: c = 0x0178; break;
+      default: break;
+    }
+    appendUtf8(out, c);
+  }
+  return out;
+}
+
+std::optional<std::size_t> firstInvalidUtf8(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    char32_t c = 0;
+    const std::size_t len = decodeUtf8(text, pos, c);
+    if (len == 0) return pos;
+    pos += len;
+  }
+  return std::nullopt;
+}
+
+std::string withStoredLineBreaks(std::string_view text) {
+  std::string stored;
+  stored.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      stored += "\r\n";
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (text[i] == '\n') {
+      stored += "\r\n";
+    } else {
+      stored += text[i];
+    }
+  }
+  return stored;
+}
+
 }  // namespace glimra::collection

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,17 @@ struct Cp1252Conversion {
 
 // Refuses a character that Windows-1252 cannot hold, and malformed UTF-8.
 Cp1252Conversion utf8ToCp1252(std::string_view utf8);
+
+// ISO 8859-15 text (Latin-1 with the euro sign and the eight letters it
+// replaced) as UTF-8; never fails.
+std::string iso8859_15ToUtf8(std::string_view latin9);
+
+// The byte offset of the first malformed UTF-8 sequence; nullopt when the
+// whole text is well-formed.
+std::optional<std::size_t> firstInvalidUtf8(std::string_view text);
+
+// Text with its line breaks (CR LF, lone LF or lone CR) as record text keeps
+// them: CR LF.
+std::string withStoredLineBreaks(std::string_view text);
 
 }  // namespace glimra::collection

@@ -15,44 +15,31 @@
 namespace glimra::collection {
 namespace {
 
-enum class Kind { Text, Date, Amount };
-
-struct Column {
-  const char* title;
-  Kind kind;
-  std::string_view (*value)(const GlRecord&);
-};
-
-#define GLIMRA_COLUMN(title, kind, field) \
-  Column { title, Kind::kind, [](const GlRecord& r) { return r.field.raw(); } }
-
 // The user's fields in the order a collector reads them, titled as the form
 // and the description and lending windows label them.
-const Column COLUMNS[] = {
-    GLIMRA_COLUMN("Name", Text, NAME),
-    GLIMRA_COLUMN("Category", Text, CATEGORY),
-    GLIMRA_COLUMN("Series", Text, SERIES),
-    GLIMRA_COLUMN("Series #", Text, SERIESNUM),
-    GLIMRA_COLUMN("Manufacturer", Text, MANUF),
-    GLIMRA_COLUMN("Artist", Text, ARTIST),
-    GLIMRA_COLUMN("Year Made", Text, YEAR),
-    GLIMRA_COLUMN("Purchase Date", Date, PURDATE),
-    GLIMRA_COLUMN("Value", Amount, VALUE),
-    GLIMRA_COLUMN("Location", Text, LOCATION),
-    GLIMRA_COLUMN("Purchased From", Text, PURFROM),
-    GLIMRA_COLUMN("Purchase Price", Amount, PURPRICE),
-    GLIMRA_COLUMN("Condition", Text, CONDITION),
-    GLIMRA_COLUMN("Stock #", Text, CUSTOM1),
-    GLIMRA_COLUMN("Custom1", Text, CUSTOM2),
-    GLIMRA_COLUMN("Custom2", Text, CUSTOM3),
-    GLIMRA_COLUMN("Description", Text, DESCRIPTION),
-    GLIMRA_COLUMN("Lent to", Text, LENTTO),
-    GLIMRA_COLUMN("Date Lent", Date, DATELENT),
-    GLIMRA_COLUMN("Given to", Text, GIVENTO),
-    GLIMRA_COLUMN("Date Given", Date, DATEGIVEN),
+constexpr CsvColumn COLUMNS[] = {
+    {"Name", GlField::NAME},
+    {"Category", GlField::CATEGORY},
+    {"Series", GlField::SERIES},
+    {"Series #", GlField::SERIESNUM},
+    {"Manufacturer", GlField::MANUF},
+    {"Artist", GlField::ARTIST},
+    {"Year Made", GlField::YEAR},
+    {"Purchase Date", GlField::PURDATE},
+    {"Value", GlField::VALUE},
+    {"Location", GlField::LOCATION},
+    {"Purchased From", GlField::PURFROM},
+    {"Purchase Price", GlField::PURPRICE},
+    {"Condition", GlField::CONDITION},
+    {"Stock #", GlField::CUSTOM1},
+    {"Custom1", GlField::CUSTOM2},
+    {"Custom2", GlField::CUSTOM3},
+    {"Description", GlField::DESCRIPTION},
+    {"Lent to", GlField::LENTTO},
+    {"Date Lent", GlField::DATELENT},
+    {"Given to", GlField::GIVENTO},
+    {"Date Given", GlField::DATEGIVEN},
 };
-
-#undef GLIMRA_COLUMN
 
 std::string_view withoutLeadingBlanks(std::string_view s) {
   while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -84,18 +71,28 @@ std::string amountCell(std::string_view stored) {
   return text;
 }
 
-std::string cellOf(const Column& column, const GlRecord& record) {
-  const std::string_view stored = clipTrailingBlanks(column.value(record));
+std::string cellOf(const CsvColumn& column, const GlRecord& record) {
+  const std::string_view stored = clipTrailingBlanks(fieldText(record, column.field));
   if (stored.empty()) return "";
-  switch (column.kind) {
-    case Kind::Date: return dateCell(withoutLeadingBlanks(stored));
-    case Kind::Amount: return amountCell(withoutLeadingBlanks(stored));
-    case Kind::Text: break;
+  switch (csvKind(column)) {
+    case CsvKind::Date: return dateCell(withoutLeadingBlanks(stored));
+    case CsvKind::Amount: return amountCell(withoutLeadingBlanks(stored));
+    case CsvKind::Text: break;
   }
   return cp1252ToUtf8(stored);
 }
 
 }  // namespace
+
+std::span<const CsvColumn> csvColumns() { return COLUMNS; }
+
+CsvKind csvKind(const CsvColumn& column) {
+  switch (Picture::parse(glimraDeclaration().fields.at(column.field).picture).kind()) {
+    case 'd': return CsvKind::Date;
+    case 'n': return CsvKind::Amount;
+    default: return CsvKind::Text;
+  }
+}
 
 std::string csvCell(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -109,7 +106,7 @@ std::string csvCell(std::string_view text) {
 
 std::string csvHeaderRow() {
   std::string row;
-  for (const Column& column : COLUMNS) {
+  for (const CsvColumn& column : COLUMNS) {
     if (!row.empty()) row += ',';
     row += csvCell(column.title);
   }
@@ -119,7 +116,7 @@ std::string csvHeaderRow() {
 std::string csvRow(const GlRecord& record) {
   std::string row;
   bool first = true;
-  for (const Column& column : COLUMNS) {
+  for (const CsvColumn& column : COLUMNS) {
     if (!first) row += ',';
     first = false;
     row += csvCell(cellOf(column, record));

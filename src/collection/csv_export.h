@@ -12,12 +12,28 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "collection/gl_record.h"
 
 namespace glimra::collection {
+
+// A column of the spreadsheet form: its title (the label the form shows, without
+// the colon) and the record field it holds (its GlField position). Export
+// writes them in this order; import maps columns onto them.
+struct CsvColumn {
+  const char* title;
+  int field;
+};
+std::span<const CsvColumn> csvColumns();
+
+// How a column's cells are written and read: dates as YYYY-MM-DD, amounts as
+// plain numbers, anything else as text. Taken from the field's display
+// picture, so a cell reads as the form's field does.
+enum class CsvKind { Text, Date, Amount };
+CsvKind csvKind(const CsvColumn& column);
 
 // One cell of a row, quoted when it must be.
 std::string csvCell(std::string_view text);

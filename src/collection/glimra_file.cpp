@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collection/glimra_file.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -129,6 +131,19 @@ TableDeclaration buildDeclaration() {
 const datafile::TableDeclaration& glimraDeclaration() {
   static const TableDeclaration declaration = buildDeclaration();
   return declaration;
+}
+
+std::string_view fieldText(const GlRecord& record, int field) {
+  const auto& f = glimraDeclaration().fields.at(static_cast<std::size_t>(field));
+  return std::string_view(reinterpret_cast<const char*>(&record) + f.offset, f.size);
+}
+
+void setFieldText(GlRecord& record, int field, std::string_view value) {
+  const auto& f = glimraDeclaration().fields.at(static_cast<std::size_t>(field));
+  char* bytes = reinterpret_cast<char*>(&record) + f.offset;
+  const std::size_t n = std::min<std::size_t>(value.size(), f.size);
+  std::memcpy(bytes, value.data(), n);
+  std::memset(bytes + n, ' ', f.size - n);
 }
 
 }  // namespace glimra::collection

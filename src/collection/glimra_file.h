@@ -9,6 +9,9 @@
 // keys but CREATEDKEY leave out records whose key value is blank.
 #pragma once
 
+#include <string_view>
+
+#include "collection/gl_record.h"
 #include "datafile/declaration.h"
 
 namespace glimra::collection {
@@ -42,5 +45,11 @@ inline constexpr const char* GLIMRA_LABEL = "GLIMRA";
 // The declaration of the collection table, built once. The external name of
 // the file is not part of it: the caller gives that when it opens the file.
 const datafile::TableDeclaration& glimraDeclaration();
+
+// All bytes of the text field at position `field` (GlField) of a record, and
+// the same set from a value (cut after the field's size, blank-padded). The
+// field must be a text field.
+std::string_view fieldText(const GlRecord& record, int field);
+void setFieldText(GlRecord& record, int field, std::string_view value);
 
 }  // namespace glimra::collection

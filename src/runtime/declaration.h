@@ -29,6 +29,8 @@ enum class ControlKind {
   Prompt,         // a label; '&' marks the mnemonic that focuses the next control
   Entry,          // a one-line field with a display picture
   Combo,          // an entry field with a drop list fed by a ListSource
+  DropList,       // a drop list to choose one of a ListSource's rows, nothing typed; bound
+                  // variable: the chosen row, 1-based (0: none)
   TextBox,        // a multi-line text field
   Check,          // a check box; bound variable: 1 when checked, 0 when not
   OptionGroup,    // a group of radio buttons; bound variable: the chosen button, 1-based

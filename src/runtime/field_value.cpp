@@ -24,17 +24,6 @@ bool isWholeNumber(std::string_view text) {
 
 }  // namespace
 
-std::string withStoredLineBreaks(std::string_view utf8) {
-  std::string stored;
-  stored.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    if (utf8[i] == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') continue;  // the \n adds it back
-    if (utf8[i] == '\n') stored += '\r';
-    stored += utf8[i];
-  }
-  return stored;
-}
-
 FieldValue::FieldValue(Binding use, std::string_view picture) : use_(use) {
   if (!collection::clipTrailingBlanks(picture).empty()) {
     picture_ = collection::Picture::parse(picture);

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "collection/cp1252.h"
 #include "collection/picture.h"
 #include "runtime/binding.h"
 
@@ -22,9 +23,8 @@ struct StoreResult {
   std::string reason;    // why the text was refused, for the user (UTF-8)
 };
 
-// Text typed into a multi-line box with its line breaks as stored: CR LF, as
-// the stored records keep them.
-std::string withStoredLineBreaks(std::string_view utf8);
+// Text typed into a multi-line box gets its line breaks as stored (CR LF).
+using collection::withStoredLineBreaks;
 
 class FieldValue {
  public:

@@ -16,7 +16,7 @@ bool isField(ControlKind kind) {
 
 bool isChoice(ControlKind kind) {
   return kind == ControlKind::Check || kind == ControlKind::OptionGroup || kind == ControlKind::SpinBox ||
-         kind == ControlKind::Progress || kind == ControlKind::MenuItem;
+         kind == ControlKind::Progress || kind == ControlKind::MenuItem || kind == ControlKind::DropList;
 }
 
 }  // namespace
@@ -336,6 +336,7 @@ void ScriptedWindow::chooseRow(int list, int row) {
   Control* c = find(list);
   if (!c || !controls_.usable(list) || !c->source || row < 1 || row > c->source->count() || row == c->choice) return;
   c->choice = row;
+  if (c->declaration.kind == ControlKind::DropList) c->declaration.use.setNumber(row);
   post(list, EventKind::NewSelection);
 }
 

@@ -97,7 +97,7 @@ class ScriptedWindow final : public Window {
   // Returns the reason when the text is refused (the variable keeps its value).
   std::optional<std::string> type(int control, std::string_view utf8);
   void chooseTab(int tab);               // the user clicks a tab
-  void chooseRow(int list, int row);     // the user clicks a row
+  void chooseRow(int list, int row);     // the user clicks a row (of a list or a drop list)
   void focus(int control);               // the user enters a control
   void pressKey(int control, Key key);   // raises AlertKey when registered
   void fireTimer();                      // the timer runs out

@@ -34,6 +34,7 @@ int packCommand(const Arguments& args);   // build_commands.cpp
 int findCommand(const Arguments& args);   // commands_find.cpp
 int exportCommand(const Arguments& args); // commands_export.cpp
 int statsCommand(const Arguments& args);  // commands_stats.cpp
+int importCommand(const Arguments& args); // commands_import.cpp
 
 // A JSON string literal of UTF-8 text (commands_dump.cpp).
 std::string jsonString(const std::string& utf8);

@@ -73,6 +73,12 @@ const char* USAGE =
     "                               row with the form's labels, one row per ornament,\n"
     "                               UTF-8, dates as YYYY-MM-DD, amounts as plain\n"
     "                               numbers; OUT is replaced only when all is written\n"
+    "  import FILE --csv IN [--map COLUMN=FIELD ...] [--encoding E] [--delimiter C]\n"
+    "         [--titles yes|no] [--skip-refused] [--no-backup]\n"
+    "                               the rows of a spreadsheet file as new ornaments,\n"
+    "                               all or none, after a backup of FILE; refused cells\n"
+    "                               are listed and nothing is imported unless\n"
+    "                               --skip-refused\n"
     "  stats FILE [--by category|manufacturer|year|location|series] [--json]\n"
     "                               the live ornaments grouped (by category unless\n"
     "                               --by says otherwise): count, sum of values, sum\n"
@@ -129,6 +135,7 @@ int main(int argc, char** argv) {
   if (command == "find") return findCommand(args);
   if (command == "export") return exportCommand(args);
   if (command == "stats") return statsCommand(args);
+  if (command == "import") return importCommand(args);
 #ifdef GLIMRA_FILE_REPORTS
   if (command == "report") return reportCommand(args);
 #endif

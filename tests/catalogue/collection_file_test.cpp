@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "catalogue_fixture.h"
+#include "catalogue/csv_import_window.h"
+#include "collection/backups.h"
 #include "collection/csv_export.h"
 
 namespace catalogue_test {
@@ -335,6 +337,150 @@ TEST_F(CatalogueTest, ExportToCsvWritesTheSavedOrnamentsAndReportsTheOutcome) {
   std::string text((std::istreambuf_iterator<char>(in)), {});
   EXPECT_EQ(text, "\xEF\xBB\xBF" + glimra::collection::csvHeaderRow() +
                       "Star,Glass,Winter,,,,,,,,,,,,,,,,,,\r\nAngel,Wood,,,,,,,,,,,,,,,,,,,\r\n");
+}
+
+// The mapping window as a user works it: the detected delimiter and columns,
+// a column mapped by hand, Import; the progress window runs to its end.
+void mapAndImport(ScriptedRuntime& runtime, std::vector<std::pair<int, std::string>> choices,
+                  std::vector<std::string>* seen = nullptr) {
+  runtime.whenOpened[glimra::catalogue::IMPORT_WINDOW_TITLE] = [=](ScriptedWindow& window) {
+    window.onIdle = [=, done = false](ScriptedWindow& w) mutable {
+      if (done) return;
+      done = true;
+      if (seen) {
+        seen->push_back(w.text(glimra::catalogue::IMPORT_NOTE));
+        for (int s = 0; s < 3; ++s)
+          seen->push_back(w.text(glimra::catalogue::slotTitle(s)) + " > " +
+                          w.rows(glimra::catalogue::slotField(s))
+                              .at(static_cast<std::size_t>(w.choice(glimra::catalogue::slotField(s)) - 1)));
+      }
+      for (const auto& [slot, field] : choices) {
+        const auto rows = w.rows(glimra::catalogue::slotField(slot));
+        const auto at = std::find(rows.begin(), rows.end(), field);
+        ASSERT_NE(at, rows.end()) << field;
+        w.chooseRow(glimra::catalogue::slotField(slot), static_cast<int>(at - rows.begin()) + 1);
+      }
+      w.click(glimra::catalogue::IMPORT_OK);
+    };
+  };
+  runtime.whenOpened["Importing"] = [](ScriptedWindow& window) {
+    window.onIdle = [](ScriptedWindow& w) { w.fireTimer(); };
+  };
+}
+
+TEST_F(CatalogueTest, ImportFromCsvAddsTheRowsAsOrnamentsAndRemembersTheMapping) {
+  const fs::path file = path("Tree.GLM");
+  writeCollection(file, {{"Star", "Winter", "Glass"}});
+  remember(file);
+  const fs::path csv = path("list.csv");
+  // Semicolons and Windows-1252, one title the program does not know, one bad date.
+  std::ofstream(csv, std::ios::binary) << "Bezeichnung;Category;Purchase Date\r\n"
+                                          "\xC9toile;Metal;2015-12-01\r\n"
+                                          "Angel;Wood;31/31/15\r\n"
+                                          "Bell;Metal;\r\n";
+  Session session;
+  auto& runtime = session.runtime;
+  std::vector<std::string> seen;
+  mapAndImport(runtime, {{0, "Name"}}, &seen);
+  runtime.fileAnswers.push_back(csv.string());
+  runtime.messageAnswers.push_back(glimra::runtime::No);  // none of the rows
+  std::vector<std::string> rowsAfterNo, rowsAfter, tabsAfter;
+  bool undoAfter = true;
+  session.check([](ScriptedWindow& w) { w.click(control::GLMDELETE); })  // something to undo
+      .act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .check([&](ScriptedWindow& w) {
+        rowsAfterNo = w.rows(control::GLMLIST);
+        mapAndImport(runtime, {});  // the mapping is remembered
+        runtime.fileAnswers.push_back(csv.string());
+        runtime.messageAnswers.push_back(glimra::runtime::Yes);  // the good rows
+      })
+      .act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .check([&](ScriptedWindow& w) {
+        rowsAfter = w.rows(control::GLMLIST);
+        tabsAfter = tabTitles(w);
+        undoAfter = w.isEnabled(control::UNDO);
+      });
+  session.run();
+
+  EXPECT_EQ(runtime.fileDialogs.at(0).title, "Import from CSV");
+  EXPECT_EQ(runtime.fileDialogs.at(0).kind, FileDialogKind::Open);
+  EXPECT_EQ(seen, (std::vector<std::string>{"3 rows, 3 columns.", "1. Bezeichnung > (ignore)",
+                                            "2. Category > Category", "3. Purchase Date > Purchase Date"}));
+  auto& messages = runtime.messages;
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_NE(messages[0].text.find("Row 3, column 3 (Purchase Date: \"31/31/15\" is not a date"), std::string::npos)
+      << messages[0].text;
+  EXPECT_NE(messages[0].text.find("Import the 2 good rows"), std::string::npos) << messages[0].text;
+  EXPECT_EQ(rowsAfterNo, std::vector<std::string>{});  // the delete stands, nothing came in
+  EXPECT_EQ(messages[2].text, "2 ornaments imported from\n" + csv.string());
+  EXPECT_EQ(rowsAfter, (std::vector<std::string>{"Bell", "\xC3\x89toile"}));
+  EXPECT_EQ(tabsAfter, (std::vector<std::string>{"ALL", "Metal"}));
+  EXPECT_FALSE(undoAfter);  // the reload emptied the history
+  const GlRecord etoile = storedRecord(file, "\xC9toile");
+  EXPECT_EQ(etoile.PURDATE.str(), "78500");
+  EXPECT_EQ(etoile.NAMEKEY.str(), "\xC9toile");
+  EXPECT_NE(etoile.CREATEDDATE, 0);
+  EXPECT_EQ(glimra::collection::readSetting("CsvImport", "Mapping", ""),
+            "Bezeichnung=Name|Category=Category|Purchase Date=Purchase Date");
+  // The day's first open took a backup, and the import one of the file just
+  // before it (the delete stood); the refused import took none.
+  const auto backups = glimra::collection::listBackups(file.string());
+  ASSERT_EQ(backups.size(), 2u);
+  EXPECT_EQ(backups[0].ornaments, 0);
+  EXPECT_EQ(backups[1].ornaments, 1);
+}
+
+TEST_F(CatalogueTest, ACancelledImportLeavesTheCollectionAsItWas) {
+  const fs::path file = path("Tree.GLM");
+  writeCollection(file, {{"Star", "Winter", "Glass"}});
+  remember(file);
+  const fs::path csv = path("list.csv");
+  std::ofstream out(csv, std::ios::binary);
+  out << "Name\n";
+  for (int i = 0; i < 1000; ++i) out << "Ornament " << i << "\n";
+  out.close();
+  Session session;
+  auto& runtime = session.runtime;
+  mapAndImport(runtime, {});
+  runtime.whenOpened["Importing"] = [](ScriptedWindow& window) {
+    // Two batches in, the user presses Cancel.
+    window.onIdle = [step = 0](ScriptedWindow& w) mutable {
+      if (step++ < 2) return w.fireTimer();
+      w.click(4);
+    };
+  };
+  runtime.fileAnswers.push_back(csv.string());
+  std::vector<std::string> rows;
+  session.act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .check([&](ScriptedWindow& w) { rows = w.rows(control::GLMLIST); });
+  session.run();
+  ASSERT_GE(runtime.messages.size(), 1u);
+  EXPECT_EQ(runtime.messages[0].text, "The import was cancelled: nothing was imported.");
+  EXPECT_EQ(rows, std::vector<std::string>{"Star (Winter)"});
+  EXPECT_EQ(recordsIn(file), (std::vector<std::string>{"", "Star"}));
+}
+
+TEST_F(CatalogueTest, AFileThatCannotBeReadIsNamedBeforeTheMappingWindow) {
+  const fs::path file = path("Tree.GLM");
+  writeCollection(file, {{"Star", "Winter", "Glass"}});
+  remember(file);
+  std::ofstream(path("empty.csv"));
+  std::ofstream(path("picture.csv"), std::ios::binary) << std::string("\x89PNG\r\n\x1a\n\0\0", 10);
+  Session session;
+  auto& runtime = session.runtime;
+  runtime.fileAnswers.push_back(path("empty.csv").string());
+  runtime.fileAnswers.push_back(path("picture.csv").string());
+  runtime.fileAnswers.push_back(path("missing.csv").string());
+  session.act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); })
+      .act([](ScriptedWindow& w) { w.click(control::FILEIMPORTCSV); });
+  session.run();
+  ASSERT_EQ(runtime.messages.size(), 3u);
+  EXPECT_EQ(runtime.messages[0].text, "Nothing was imported.\nThe file is empty: there is nothing to import.");
+  EXPECT_EQ(runtime.messages[1].text.rfind("Nothing was imported.\nThe file does not hold text", 0), 0u);
+  EXPECT_EQ(runtime.messages[2].text, "Nothing was imported.\nCannot open " + path("missing.csv").string() + ".");
+  EXPECT_EQ(std::count(runtime.openedTitles.begin(), runtime.openedTitles.end(), "Import from CSV"), 0);
+  EXPECT_EQ(recordsIn(file), (std::vector<std::string>{"", "Star"}));
 }
 
 }  // namespace

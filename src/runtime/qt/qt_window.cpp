@@ -390,6 +390,21 @@ void QtWindow::build(const ControlDeclaration& d) {
       widget = combo;
       break;
     }
+    case ControlKind::DropList: {
+      auto* combo = new QComboBox(client_);
+      auto* model = new ListSourceModel(combo);
+      combo->setModel(model);
+      connect(combo, &QComboBox::activated, this, [this, number](int index) {
+        Control* c = find(number);
+        if (!c || quiet_) return;
+        if (refusalStands()) return refresh(*c);
+        if (c->declaration.use.bound()) c->declaration.use.setNumber(index + 1);
+        userEvent(Event{number, EventKind::NewSelection});
+      });
+      control.model = model;
+      widget = combo;
+      break;
+    }
     case ControlKind::TextBox: {
       auto* box = new QPlainTextEdit(client_);
       box->setReadOnly(d.flags & ReadOnly);
@@ -753,6 +768,12 @@ void QtWindow::refresh(Control& c) {
       c.model->refresh();
       const int count = c.model->rowCount();
       if (row >= 0 && count > 0) list->setCurrentIndex(c.model->index(std::min(row, count - 1)));
+    } else if (d.kind == ControlKind::DropList) {
+      auto* combo = static_cast<QComboBox*>(c.widget);
+      const int index = combo->currentIndex();
+      Quiet quiet(quiet_);
+      c.model->refresh();
+      if (index < c.model->rowCount()) combo->setCurrentIndex(index);
     } else {
       const QString text = fieldText(c);
       Quiet quiet(quiet_);
@@ -784,6 +805,7 @@ void QtWindow::refresh(Control& c) {
       break;
     case ControlKind::Progress: static_cast<QProgressBar*>(c.widget)->setValue(static_cast<int>(number)); break;
     case ControlKind::SpinBox: static_cast<QSpinBox*>(c.widget)->setValue(static_cast<int>(number)); break;
+    case ControlKind::DropList: static_cast<QComboBox*>(c.widget)->setCurrentIndex(static_cast<int>(number) - 1); break;
     case ControlKind::OptionGroup: {
       QAbstractButton* chosen = c.group->button(static_cast<int>(number));
       if (chosen) {
@@ -1057,7 +1079,8 @@ int QtWindow::choice(int control) const {
       const QModelIndex index = static_cast<QListView*>(c->widget)->currentIndex();
       return index.isValid() ? index.row() + 1 : 0;
     }
-    case ControlKind::Combo: return static_cast<QComboBox*>(c->widget)->currentIndex() + 1;
+    case ControlKind::Combo:
+    case ControlKind::DropList: return static_cast<QComboBox*>(c->widget)->currentIndex() + 1;
     case ControlKind::OptionGroup: return std::max(0, c->group->checkedId());
     case ControlKind::Check: return static_cast<QCheckBox*>(c->widget)->isChecked() ? 1 : 0;
     case ControlKind::SpinBox: return static_cast<QSpinBox*>(c->widget)->value();
