@@ -105,6 +105,25 @@ struct Container::Impl {
   const TreeRecord* stepFromHint(ByteView probe, int direction);
   std::int32_t nextTemporary = kFirstTemporary;
 
+  // Records rewritten by rewriteAll() since the last commit, newest version,
+  // kept here rather than in their pages: a transaction that changes the same
+  // few records in every operation (the counters) writes each into its page
+  // once, when it commits. Every lookup sees them (an exact key here, any
+  // other lookup after flushHeld()), and so does every change of their keys.
+  struct KeyLess {
+    using is_transparent = void;
+    bool operator()(ByteView a, ByteView b) const { return compareKeys(a, b) < 0; }
+  };
+  std::map<Bytes, TreeRecord, KeyLess> held;
+  // Writes the held records into their pages (before a commit, a walk or a
+  // change that may meet them).
+  void flushHeld();
+  // Flushes when key may be one of the held records.
+  void flushHeldFor(ByteView key) {
+    if (!held.empty() && compareKeys(key, held.begin()->first) >= 0 && compareKeys(key, held.rbegin()->first) <= 0)
+      flushHeld();
+  }
+
   // An unfinished write found at refresh: home offset -> offset of its pending copy.
   bool pendingFound = false;
   bool pendingReadable = false;
@@ -127,7 +146,7 @@ struct Container::Impl {
   void writeHeaderAt0(const FileHeader& h);
   FileHeader readHeaderAt0(bool* shortFile);
   static std::uint64_t endOfData(const FileHeader& h);
-  void refuseUnaddressable(std::uint64_t committedEnd);
+  void refuseUnaddressable(const std::vector<CachedPage*>& dirty, std::uint64_t committedEnd);
   static bool regionsValid(const FileHeader& h);
   static bool fitsInFile(const FileHeader& h, std::uint64_t fileSize);
   void scanPendingArea();
@@ -163,7 +182,7 @@ struct Container::Impl {
 
   // --- tree (container.cpp)
   static bool exceedsLimits(CachedPage& p);
-  void insertInto(CachedPage* p, TreeRecord&& record);
+  bool insertInto(CachedPage* p, TreeRecord&& record);  // false: the key is there already
   void splitChildren(CachedPage* parent, std::size_t index);
   void growRoot();
   bool eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied);
@@ -183,7 +202,8 @@ struct Container::Impl {
   void roomAbove(int region, std::uint32_t units);
   std::int32_t allocate(int sizeClass);
   void relocate(CachedPage* p, int sizeClass);
-  void placeDirtyPages();
+  // Returns the dirty pages, placed, in the order dirtyPages() gives.
+  std::vector<CachedPage*> placeDirtyPages();
 };
 
 }  // namespace glimra::datafile

@@ -842,7 +842,6 @@ int DataFile::writeRecord(bool appendOnly) {
   const std::uint32_t recordNumber = container_->newRecordNumber();
   const ByteView image(buffer_, layout_.recordLength);
   const KeyEncoder encoder(layout_, tables_);
-  KeyJournal journal(*container_);
   std::vector<int> deltas(layout_.keys.size(), 0);
   for (std::size_t k = 0; k < layout_.keys.size(); ++k) {
     if (layout_.keys[k].flags & KeyFlag::DYNAMIC) continue;
@@ -850,17 +849,20 @@ int DataFile::writeRecord(bool appendOnly) {
       lowerRebuildMark(static_cast<std::uint8_t>(k), recordNumber);
       continue;
     }
-    const auto entry = encoder.entry(table_, k, image.data(), recordNumber);
+    auto entry = encoder.entry(table_, k, image.data(), recordNumber);
     if (!entry) continue;
     // An entry of a key with duplicates carries the new record number in its
-    // key, so only a unique key can already hold it.
-    TreeRecord existing;
-    if (!(layout_.keys[k].flags & KeyFlag::DUP) && container_->find(entry->key(), &existing)) {
-      journal.undo();
+    // key, so only a unique key can already hold it; its check and its
+    // insert share one descent.
+    if (layout_.keys[k].flags & KeyFlag::DUP) {
+      container_->insert(std::move(*entry));
+    } else if (!container_->insertIfAbsent(std::move(*entry))) {
+      // The entries inserted so far go again; each is made anew from the
+      // image, as it was made the first time.
+      for (std::size_t done = 0; done < k; ++done)
+        if (deltas[done] != 0) container_->erase(encoder.entry(table_, done, image.data(), recordNumber)->key());
       return FileError::DUPLICATE_KEY;
     }
-    container_->insert(*entry);
-    journal.inserted(*entry);
     deltas[k] = 1;
   }
   container_->insert(dataRecord(recordNumber, image));

@@ -118,6 +118,9 @@ std::size_t sizeBoundOf(const std::vector<TreeRecord>& records, bool nonLeaf) {
 
 Bytes prefixEncode(const std::vector<TreeRecord>& records) {
   Bytes out;
+  std::size_t most = 0;  // no record shares a prefix: each with its flags and both lengths
+  for (const auto& r : records) most += r.bytes.size() + 5;
+  out.reserve(most);
   const TreeRecord* previous = nullptr;
   for (const auto& r : records) {
     const std::size_t length = r.bytes.size();
