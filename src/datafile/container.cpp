@@ -89,6 +89,7 @@ CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
   else
     listClean(page);
   cache[page->ref] = std::move(p);
+  recent[recentSlot(page->ref)] = {page->ref, page};
   return page;
 }
 
@@ -102,6 +103,7 @@ void Container::Impl::touch(CachedPage* p) {
 void Container::Impl::dropPage(std::int32_t ref) {
   auto it = cache.find(ref);
   if (it == cache.end()) return;
+  forgetRecent(ref);
   ++leafVersion;
   CachedPage* p = it->second.get();
   lastUseSum -= p->lastUse;
@@ -122,6 +124,7 @@ void Container::Impl::dropDirtyPages() {
 void Container::Impl::clearCache() {
   ++leafVersion;
   cache.clear();
+  recent.fill(RecentPage{});
   cleanLeaves.clear();
   cleanInner.clear();
   cleanLeafBytes = cleanInnerBytes = 0;
@@ -169,8 +172,14 @@ CachedPage* Container::Impl::nextToDrop() const {
 }
 
 CachedPage* Container::Impl::getPage(std::int32_t ref) {
+  RecentPage& slot = recent[recentSlot(ref)];
+  if (slot.page && slot.ref == ref) {
+    touch(slot.page);
+    return slot.page;
+  }
   auto it = cache.find(ref);
   if (it != cache.end()) {
+    slot = {ref, it->second.get()};
     touch(it->second.get());
     return it->second.get();
   }

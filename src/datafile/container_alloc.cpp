@@ -22,6 +22,7 @@ void Container::Impl::movePage(std::int32_t from, std::int32_t to, int newClass)
     }
   }
   auto node = cache.extract(from);
+  forgetRecent(from);
   dropPage(to);  // a slot being filled never holds a live page
   node.key() = to;
   cache.insert(std::move(node));

@@ -10,6 +10,7 @@
 //    (or, while an unfinished write is found, the header announcing it).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -76,6 +77,19 @@ struct Container::Impl {
   // data records in no order, and every one of them would otherwise push out
   // the inner pages that lead to the next.
   std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
+  // In front of the map: the page last found under each of 256 slots of
+  // references (a descent looks up the same inner pages again and again).
+  // A slot is cleared whenever its page leaves the map or changes reference.
+  struct RecentPage {
+    std::int32_t ref = 0;
+    CachedPage* page = nullptr;
+  };
+  std::array<RecentPage, 256> recent{};
+  static std::size_t recentSlot(std::int32_t ref) { return (std::uint32_t(ref) * 2654435761u) >> 24; }
+  void forgetRecent(std::int32_t ref) {
+    RecentPage& slot = recent[recentSlot(ref)];
+    if (slot.ref == ref) slot = RecentPage{};
+  }
   std::list<CachedPage*> cleanLeaves;
   std::list<CachedPage*> cleanInner;
   std::size_t cleanLeafBytes = 0;
