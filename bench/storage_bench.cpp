@@ -29,6 +29,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -57,6 +58,12 @@ using Clock = std::chrono::steady_clock;
 [[noreturn]] void fail(const std::string& what) { throw std::runtime_error(what); }
 
 double seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+
+double threadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
 
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -242,6 +249,7 @@ std::uint64_t readRow(sqlite3_stmt* s) {
 
 struct Sample {
   std::vector<double> times;
+  std::vector<double> cpuTimes;    // the same runs in CPU time (this thread's)
   std::vector<double> flushTimes;  // ours: the part of each time spent in flushes
   std::vector<double> commitTimes;  // ours' bulk add: the part spent in its commits
   IoCounts io;          // of the last run
@@ -306,6 +314,14 @@ class Bench {
     f();
     return seconds(a, Clock::now());
   }
+  // Times f into s, in wall time and in this thread's CPU time: on a shared
+  // machine the CPU time of the CPU-bound workloads is the steadier figure.
+  template <class F>
+  void record(Sample& s, F&& f) {
+    const double cpu = threadCpuSeconds();
+    s.times.push_back(timed(f));
+    s.cpuTimes.push_back(threadCpuSeconds() - cpu);
+  }
 
   // --- durable add
   void oursDurable() {
@@ -313,12 +329,12 @@ class Bench {
     Ours o(path, true);
     const IoCounts before = o.fs.counts();
     Sample& s = at("durable_add", "ours");
-    s.times.push_back(timed([&] {
+    record(s, [&] {
       for (std::size_t i = 0; i < sizes_.durable; ++i) {
         o.buffer = fresh_[i];
         o.check(o.file.add(), "add");
       }
-    }));
+    });
     s.io = o.fs.counts() - before;
     s.flushTimes.push_back(s.io.flushSeconds);
     s.size = fileBytes(path);
@@ -329,9 +345,9 @@ class Bench {
       Sql q(path, f, true);
       const IoCounts before = glimra::bench::sqliteCounts();
       Sample& s = at("durable_add", f.name());
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         for (std::size_t i = 0; i < sizes_.durable; ++i) q.add(fresh_[i]);
-      }));
+      });
       s.io = glimra::bench::sqliteCounts() - before;
     }
     at("durable_add", f.name()).size = fileBytes(path) + fileBytes(path.string() + "-wal");
@@ -346,7 +362,7 @@ class Bench {
       const IoCounts before = o.fs.counts();
       Sample& s = at("bulk_add", "ours");
       double inCommits = 0;
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         // One transaction, or (--bulk-batch N) one per N records.
         const std::size_t batch = opt_.bulkBatch ? opt_.bulkBatch : ornaments_.size();
         for (std::size_t i = 0; i < ornaments_.size(); ++i) {
@@ -356,7 +372,7 @@ class Bench {
           if ((i + 1) % batch == 0 || i + 1 == ornaments_.size())
             inCommits += timed([&] { o.check(o.file.commit(), "commit"); });
         }
-      }));
+      });
       s.commitTimes.push_back(inCommits);
       s.io = o.fs.counts() - before;
       s.flushTimes.push_back(s.io.flushSeconds);
@@ -372,25 +388,25 @@ class Bench {
     if (wanted("scan")) {
       Sample& s = at("scan", "ours");
       std::uint64_t n = 0, sum = 0;
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         o.check(o.file.setFile(), "set");
         while (o.file.next() == 0) {
           ++n;
           sum += static_cast<unsigned char>(o.buffer.NAME.bytes[0]);
         }
-      }));
+      });
       s.result = n + (sum & 0);
     }
     if (wanted("key_walk")) {
       Sample& s = at("key_walk", "ours");
       std::uint64_t n = 0, sum = 0;
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         o.check(o.file.setKey(GlKey::NAMEKEYKEY), "set key");
         while (o.file.next() == 0) {
           ++n;
           sum += static_cast<unsigned char>(o.buffer.NAME.bytes[0]);
         }
-      }));
+      });
       s.result = n + (sum & 0);
     }
     if (wanted("find")) {
@@ -401,13 +417,13 @@ class Bench {
       search.ignoreCase = true;
       search.skipWhenSetAt = offsetof(GlRecord, DELETED);
       std::vector<std::uint32_t> matches;
-      s.times.push_back(timed([&] { o.check(glimra::datafile::findText(o.file, search, &matches), "find"); }));
+      record(s, [&] { o.check(glimra::datafile::findText(o.file, search, &matches), "find"); });
       s.result = matches.size();
     }
     if (wanted("save")) {
       Sample& s = at("save", "ours");
       const IoCounts before = o.fs.counts();
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         for (std::size_t i = 0; i < sizes_.save; ++i) {
           o.check(o.file.logout(), "logout");
           o.check(o.file.get(pointers_[savePointer(i) - 1]), "get");
@@ -417,7 +433,7 @@ class Bench {
           o.check(o.file.add(), "add");
           o.check(o.file.commit(), "commit");
         }
-      }));
+      });
       s.io = o.fs.counts() - before;
       s.flushTimes.push_back(s.io.flushSeconds);
     }
@@ -429,11 +445,11 @@ class Bench {
       Sql q(path, f, true);
       const IoCounts before = glimra::bench::sqliteCounts();
       Sample& s = at("bulk_add", f.name());
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         q.exec("BEGIN");
         for (const GlRecord& r : ornaments_) q.add(r);
         q.exec("COMMIT");
-      }));
+      });
       s.io = glimra::bench::sqliteCounts() - before;
     }
     at("bulk_add", f.name()).size = fileBytes(path) + fileBytes(path.string() + "-wal");
@@ -452,12 +468,12 @@ class Bench {
   void timeRows(Sql& q, const std::string& sql, Sample& s) {
     sqlite3_stmt* st = q.prepare(sql);
     std::uint64_t n = 0, sum = 0;
-    s.times.push_back(timed([&] {
+    record(s, [&] {
       while (sqlite3_step(st) == SQLITE_ROW) {
         ++n;
         sum += readRow(st);
       }
-    }));
+    });
     s.result = n + (sum & 0);
     sqlite3_finalize(st);
   }
@@ -486,9 +502,9 @@ class Bench {
       sqlite3_bind_text(st, 1, pattern.c_str(), -1, SQLITE_TRANSIENT);
       std::uint64_t n = 0;
       Sample& s = at("find", f.name());
-      s.times.push_back(timed([&] {
+      record(s, [&] {
         while (sqlite3_step(st) == SQLITE_ROW) ++n;
-      }));
+      });
       s.result = n;
       sqlite3_finalize(st);
     }
@@ -498,7 +514,7 @@ class Bench {
     sqlite3_stmt* retire = q.prepare("UPDATE t SET DELETED = 1 WHERE rowid = ?");
     Sample& s = at("save", f.name());
     const IoCounts before = glimra::bench::sqliteCounts();
-    s.times.push_back(timed([&] {
+    record(s, [&] {
       for (std::size_t i = 0; i < sizes_.save; ++i) {
         q.exec("BEGIN");
         sqlite3_bind_int64(retire, 1, savePointer(i));
@@ -506,7 +522,7 @@ class Bench {
         q.add(newVersion(i));
         q.exec("COMMIT");
       }
-    }));
+    });
     s.io = glimra::bench::sqliteCounts() - before;
     sqlite3_finalize(retire);
   }
@@ -602,6 +618,22 @@ void Bench::report() const {
         std::printf("%s\"%s\":null", first ? "" : ",", g.workload);  // not measured in this run
       first = false;
     }
+    std::printf("},\"cpu_ratios\":{");
+    first = true;
+    for (const Goal& g : kGoals) {
+      auto wi = samples_.find(g.workload);
+      double r = 0;
+      if (std::string(g.unit) != "bytes" && wi != samples_.end() && wi->second.count("ours") &&
+          wi->second.count(g.reference)) {
+        const double ref = median(wi->second.at(g.reference).cpuTimes);
+        if (ref > 0) r = median(wi->second.at("ours").cpuTimes) / ref;
+      }
+      if (r > 0)
+        std::printf("%s\"%s\":%.3f", first ? "" : ",", g.workload, r);
+      else
+        std::printf("%s\"%s\":null", first ? "" : ",", g.workload);
+      first = false;
+    }
     std::printf("},\"goals\":{");
     first = true;
     for (const Goal& g : kGoals) {
@@ -677,6 +709,15 @@ void Bench::report() const {
     }
     const double r = o / ref;
     std::printf("%s %.2f (<= %.1f %s)  ", g.workload, r, g.limit, r <= g.limit ? "met" : "MISSED");
+  }
+  std::printf("\ngoals in CPU time (ours / %s, this thread's CPU, medians): ", "trim_delete");
+  for (const Goal& g : kGoals) {
+    auto wi = samples_.find(g.workload);
+    if (std::string(g.unit) == "bytes" || wi == samples_.end() || !wi->second.count("ours") ||
+        !wi->second.count(g.reference))
+      continue;
+    const double o = median(wi->second.at("ours").cpuTimes), ref = median(wi->second.at(g.reference).cpuTimes);
+    if (o > 0 && ref > 0) std::printf("%s %.2f (%.1f / %.1f ms)  ", g.workload, o / ref, o * 1e3, ref * 1e3);
   }
   std::printf("\n\nper durable commit (durable_add):\n");
   for (const char* e : engines) {
