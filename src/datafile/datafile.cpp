@@ -707,9 +707,11 @@ void DataFile::changeCounters(const std::vector<std::uint8_t>& counted,
   std::vector<std::size_t> order(counted.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return counted[a] < counted[b]; });
-  std::vector<Bytes> keys;
-  keys.reserve(order.size());
-  for (std::size_t i : order) keys.push_back(counterKey(table_, counted[i]));
+  // The keys are written into blocks kept from the last call: every ADD
+  // changes a dozen counters or more.
+  std::vector<Bytes>& keys = counterKeys_;
+  keys.resize(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) writeCounterKey(keys[k], table_, counted[order[k]]);
   auto store = [](TreeRecord& record, const Bytes& key, const Counter& counter) {
     record.bytes.resize(key.size() + 8);
     std::copy(key.begin(), key.end(), record.bytes.begin());
