@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstring>
 
 namespace glimra::bench {
@@ -22,7 +23,10 @@ class CountingFile final : public datafile::OsFile {
   }
   int flush() override {
     ++counts_.flushes;
-    return inner_->flush();
+    const auto start = std::chrono::steady_clock::now();
+    const int rc = inner_->flush();
+    counts_.flushSeconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return rc;
   }
   int size(std::uint64_t* bytes) override { return inner_->size(bytes); }
   int truncate(std::uint64_t bytes) override { return inner_->truncate(bytes); }

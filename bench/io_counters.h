@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Counting what each engine writes: a FileSystem wrapper for the storage
 // engine and a VFS shim for SQLite, both counting write calls, bytes written
-// and flushes (fsync/fdatasync requests).
+// and flushes (fsync/fdatasync requests). The storage engine's file system
+// also times its flushes, so that a commit's own work (encoding, placement,
+// counters, the write calls) shows beside the time the disk takes.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +18,9 @@ struct IoCounts {
   std::uint64_t writes = 0;
   std::uint64_t bytes = 0;
   std::uint64_t flushes = 0;
+  double flushSeconds = 0;  // wall time spent inside flushes (the engine's side only)
   IoCounts operator-(const IoCounts& o) const {
-    return {writes - o.writes, bytes - o.bytes, flushes - o.flushes};
+    return {writes - o.writes, bytes - o.bytes, flushes - o.flushes, flushSeconds - o.flushSeconds};
   }
 };
 

@@ -19,6 +19,33 @@ int letterNumber(const FixedText<80>& sortKey) {
   return collection::upperCp1252(static_cast<unsigned char>(sortKey.bytes[0])) - 64;
 }
 
+namespace {
+// The order of ALLQUEUE: the file's sort key (by series or by name), letter
+// case folded, then the name.
+auto listOrder(bool bySeries) {
+  const auto key = bySeries ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY;
+  return [key](const AllEntry& a, const AllEntry& b) {
+    const auto order = collection::compareSortKeys((a.*key).raw(), (b.*key).raw());
+    return order != 0 ? order : collection::compareSortKeys(a.NAME.raw(), b.NAME.raw());
+  };
+}
+
+// The same order as bytes: both fields whole (blank-padded to their fixed
+// widths, as compareSortKeys compares them), upper-cased.
+constexpr std::size_t kListOrderBytes = sizeof(AllEntry::NAMEKEY) + sizeof(AllEntry::NAME);
+static_assert(sizeof(AllEntry::NAMEKEY) == sizeof(AllEntry::SERIESKEY) && sizeof(AllEntry::NAME) == 45,
+              "fixed texts hold their bytes and nothing else");
+
+auto writeListOrderBytes(bool bySeries) {
+  const auto key = bySeries ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY;
+  return [key](const AllEntry& entry, unsigned char* out) {
+    const auto& upper = collection::upperCp1252Table();
+    for (char c : (entry.*key).raw()) *out++ = upper[static_cast<unsigned char>(c)];
+    for (char c : entry.NAME.raw()) *out++ = upper[static_cast<unsigned char>(c)];
+  };
+}
+}  // namespace
+
 void DisplayGlimra::loadLists(bool onOpen) {
   // The load purges flagged records for good: no undo entry may outlive it.
   clearUndoHistory();
@@ -39,15 +66,25 @@ void DisplayGlimra::loadLists(bool onOpen) {
         continue;
       }
       if (onOpen) collectCategory();
-      R_INSERTQUEUE();
+      // Appended here and put in order once at the end: the same order as
+      // inserting each in its place (equals stay in file order), without
+      // moving the list's entries for every ornament.
+      fillQueueEntry(GL, static_cast<std::int32_t>(GLIMRA.pointer()));
+      ALLQUEUE.append();
     }
   }
+  ALLQUEUE.sortByKey(kListOrderBytes, writeListOrderBytes(LISTBYSERIES));
   GLIMRA.commit();
 }
 
 void DisplayGlimra::R_INSERTQUEUE() { insertQueueEntry(GL, static_cast<std::int32_t>(GLIMRA.pointer())); }
 
 void DisplayGlimra::insertQueueEntry(const GlRecord& record, std::int32_t pointer) {
+  fillQueueEntry(record, pointer);
+  ALLQUEUE.insertOrderedBy(listOrder(LISTBYSERIES));
+}
+
+void DisplayGlimra::fillQueueEntry(const GlRecord& record, std::int32_t pointer) {
   AllEntry& entry = ALLQUEUE.buffer;
   entry.clear();
   entry.CATEGORY = record.CATEGORY;
@@ -55,12 +92,6 @@ void DisplayGlimra::insertQueueEntry(const GlRecord& record, std::int32_t pointe
   entry.NAMEKEY = record.NAMEKEY;
   entry.SERIESKEY = record.SERIESKEY;
   entry.NAME = record.NAME;
-  // In the order of the file's keys, letter case folded.
-  const auto key = LISTBYSERIES ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY;
-  ALLQUEUE.insertOrderedBy([key](const AllEntry& a, const AllEntry& b) {
-    const auto order = collection::compareSortKeys((a.*key).raw(), (b.*key).raw());
-    return order != 0 ? order : collection::compareSortKeys(a.NAME.raw(), b.NAME.raw());
-  });
 }
 
 void DisplayGlimra::R_DELETEQUEUE() { removeQueueEntries(static_cast<std::int32_t>(GLIMRA.pointer())); }

@@ -259,6 +259,7 @@ class DisplayGlimra {
   int selectedRow();
   // Puts an entry for `record`, stored at `pointer`, into ALLQUEUE in order.
   void insertQueueEntry(const GlRecord& record, std::int32_t pointer);
+  void fillQueueEntry(const GlRecord& record, std::int32_t pointer);  // ALLQUEUE's buffer
   // Removes every ALLQUEUE entry of `pointer`; refreshes TABQUEUE.
   void removeQueueEntries(std::int32_t pointer);
   // After ALLQUEUE changed on a category tab: rebuilds TABQUEUE and keeps the

@@ -8,20 +8,16 @@
 #include "datafile/character_tables.h"
 
 namespace glimra::collection {
-namespace {
-
-const std::array<std::uint8_t, 256>& upperTable() {
+const std::array<std::uint8_t, 256>& upperCp1252Table() {
   static const std::array<std::uint8_t, 256> table = datafile::CharacterTables::defaults().upperCase;
   return table;
 }
 
-}  // namespace
-
-unsigned char upperCp1252(unsigned char c) { return upperTable()[c]; }
+unsigned char upperCp1252(unsigned char c) { return upperCp1252Table()[c]; }
 
 std::string upperCp1252(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = static_cast<char>(upperTable()[static_cast<unsigned char>(c)]);
+  for (char& c : out) c = static_cast<char>(upperCp1252Table()[static_cast<unsigned char>(c)]);
   return out;
 }
 
@@ -33,7 +29,7 @@ bool textContains(std::string_view bytes, std::string_view find, bool ignoreCase
   // Candidates for the first character: every byte whose upper case is it
   // (usually two: the letter in either case). Each is found with memchr, which
   // skips the long blank stretches of a record quickly.
-  const auto& upper = upperTable();
+  const auto& upper = upperCp1252Table();
   const auto first = static_cast<unsigned char>(find[0]);
   unsigned char variants[8];
   std::size_t variantCount = 0;

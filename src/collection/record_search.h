@@ -13,7 +13,9 @@
 // blanks matches nothing.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,8 @@ namespace glimra::collection {
 
 // Windows-1252 upper case of one byte / of a text (for preparing the find text).
 unsigned char upperCp1252(unsigned char c);
+// The same as a table (byte -> its upper case), for loops over many bytes.
+const std::array<std::uint8_t, 256>& upperCp1252Table();
 std::string upperCp1252(std::string_view text);
 
 // True when find (without its trailing blanks) occurs in the bytes.

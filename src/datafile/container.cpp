@@ -90,6 +90,7 @@ CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
   else
     listClean(page);
   cache[page->ref] = std::move(p);
+  recent[recentSlot(page->ref)] = {page->ref, page};
   return page;
 }
 
@@ -103,6 +104,7 @@ void Container::Impl::touch(CachedPage* p) {
 void Container::Impl::dropPage(std::int32_t ref) {
   auto it = cache.find(ref);
   if (it == cache.end()) return;
+  forgetRecent(ref);
   ++leafVersion;
   CachedPage* p = it->second.get();
   lastUseSum -= p->lastUse;
@@ -123,6 +125,7 @@ void Container::Impl::dropDirtyPages() {
 void Container::Impl::clearCache() {
   ++leafVersion;
   cache.clear();
+  recent.fill(RecentPage{});
   cleanLeaves.clear();
   cleanInner.clear();
   cleanLeafBytes = cleanInnerBytes = 0;
@@ -170,8 +173,14 @@ CachedPage* Container::Impl::nextToDrop() const {
 }
 
 CachedPage* Container::Impl::getPage(std::int32_t ref) {
+  RecentPage& slot = recent[recentSlot(ref)];
+  if (slot.page && slot.ref == ref) {
+    touch(slot.page);
+    return slot.page;
+  }
   auto it = cache.find(ref);
   if (it != cache.end()) {
+    slot = {ref, it->second.get()};
     touch(it->second.get());
     return it->second.get();
   }
@@ -270,10 +279,10 @@ bool Container::Impl::exceedsLimits(CachedPage& p) {
   return bound > page::kSplitBound || (bound > page::kSplitBoundCrowded && p.records.size() > page::kCrowdedRecordCount);
 }
 
-void Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
+bool Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
   if (!p->nonLeaf()) {
     const std::size_t at = lowerIndex(p->records, record.key());
-    if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) throw InternalError{ContainerDamage::DUPLICATE_KEY};
+    if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) return false;
     const bool boundKnown = p->boundKnown;
     const std::size_t cost = page::recordCost(record, false);
     p->records.insert(p->records.begin() + std::ptrdiff_t(at), std::move(record));
@@ -283,18 +292,19 @@ void Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
       p->bound += cost;
       p->boundKnown = true;
     }
-    return;
+    return true;
   }
   if (p->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
   const std::size_t index = childIndexFor(*p, record.key());
   CachedPage* child = childOf(*p, index);
-  insertInto(child, std::move(record));
+  if (!insertInto(child, std::move(record))) return false;
   // A new smallest key of the subtree becomes its separator.
   if (compareKeys(child->firstKey(), p->records[index].key()) != 0) {
     p->records[index] = separatorOf(*child);
     markChanged(p);
   }
   if (exceedsLimits(*child)) splitChildren(p, index);
+  return true;
 }
 
 // Splits the child at index, and every piece split off it, until all of them
@@ -472,18 +482,24 @@ bool copyOut(const TreeRecord* found, TreeRecord* out) {
 }  // namespace
 
 const TreeRecord* Container::peek(ByteView key) {
+  if (!impl_->held.empty()) {
+    auto it = impl_->held.find(key);
+    if (it != impl_->held.end()) return &it->second;
+  }
   impl_->trimCache();
   auto [p, at] = impl_->leafHolding(key);
   return p ? &p->records[at] : nullptr;
 }
 
 const TreeRecord* Container::peekFirstGreater(ByteView probe) {
+  impl_->flushHeld();
   impl_->trimCache();
   if (const TreeRecord* next = impl_->stepFromHint(probe, +1)) return next;
   return impl_->treeEmpty() ? nullptr : impl_->firstGreater(impl_->getPage(impl_->header.rootPage), probe);
 }
 
 const TreeRecord* Container::peekLastLess(ByteView probe) {
+  impl_->flushHeld();
   impl_->trimCache();
   if (const TreeRecord* previous = impl_->stepFromHint(probe, -1)) return previous;
   return impl_->treeEmpty() ? nullptr : impl_->lastLess(impl_->getPage(impl_->header.rootPage), probe);
@@ -494,12 +510,14 @@ bool Container::findFirstGreater(ByteView probe, TreeRecord* out) { return copyO
 bool Container::findLastLess(ByteView probe, TreeRecord* out) { return copyOut(peekLastLess(probe), out); }
 
 bool Container::findLastLessOrEqual(ByteView probe, TreeRecord* out) {
+  impl_->flushHeld();
   impl_->trimCache();
   return !impl_->treeEmpty() &&
          copyOut(impl_->lastLessOrEqual(impl_->getPage(impl_->header.rootPage), probe), out);
 }
 
 bool Container::findFirst(TreeRecord* out) {
+  impl_->flushHeld();
   impl_->trimCache();
   if (impl_->treeEmpty()) return false;
   CachedPage* p = impl_->getPage(impl_->header.rootPage);
@@ -510,6 +528,7 @@ bool Container::findFirst(TreeRecord* out) {
 }
 
 bool Container::findLast(TreeRecord* out) {
+  impl_->flushHeld();
   impl_->trimCache();
   if (impl_->treeEmpty()) return false;
   CachedPage* p = impl_->getPage(impl_->header.rootPage);
@@ -522,9 +541,14 @@ bool Container::findLast(TreeRecord* out) {
 void Container::insert(const TreeRecord& record) { insert(TreeRecord(record)); }
 
 void Container::insert(TreeRecord&& record) {
+  if (!insertIfAbsent(std::move(record))) throw InternalError{ContainerDamage::DUPLICATE_KEY};
+}
+
+bool Container::insertIfAbsent(TreeRecord&& record) {
   if (record.bytes.size() > page::kMaxRecordBytes) throw InternalError{ContainerDamage::RECORD_TOO_LONG};
   if (record.keyLength > record.bytes.size()) throw InternalError{ContainerDamage::RECORD_TOO_LONG};
   Impl& d = *impl_;
+  d.flushHeldFor(record.key());
   d.trimCache();
   d.beginChange();
   if (d.treeEmpty()) {
@@ -533,18 +557,20 @@ void Container::insert(TreeRecord&& record) {
     root->records.push_back(std::move(record));
     d.header.rootPage = root->ref;
     d.headerDirty = true;
-  } else {
-    d.insertInto(d.getPage(d.header.rootPage), std::move(record));
+  } else if (!d.insertInto(d.getPage(d.header.rootPage), std::move(record))) {
+    return false;
   }
   while (Impl::exceedsLimits(*d.getPage(d.header.rootPage))) {
     if (d.getPage(d.header.rootPage)->records.size() < 2) throw InternalError{ContainerDamage::SPLIT_TOO_SMALL};
     d.growRoot();
     d.splitChildren(d.getPage(d.header.rootPage), 0);
   }
+  return true;
 }
 
 bool Container::erase(ByteView key) {
   Impl& d = *impl_;
+  d.flushHeldFor(key);
   d.trimCache();
   d.beginChange();
   if (d.treeEmpty()) return false;
@@ -568,6 +594,7 @@ void Container::replace(const TreeRecord& record) { replace(TreeRecord(record));
 
 void Container::replace(TreeRecord&& record) {
   Impl& d = *impl_;
+  d.flushHeldFor(record.key());
   d.trimCache();
   d.beginChange();
   auto [p, at] = d.leafHolding(record.key());
@@ -576,17 +603,40 @@ void Container::replace(TreeRecord&& record) {
   insert(std::move(record));
 }
 
+namespace {
+bool sameKeyAndLength(const TreeRecord& a, const TreeRecord& b) {
+  return a.keyLength == b.keyLength && a.bytes.size() == b.bytes.size() && compareKeys(a.key(), b.key()) == 0;
+}
+}  // namespace
+
+// A record that keeps its key and length is held (Impl::held) until the
+// commit; one that does not is replaced in the tree at once.
 std::vector<bool> Container::rewriteAll(const std::vector<Bytes>& keys,
                                          const std::function<void(std::size_t, TreeRecord&)>& edit) {
   Impl& d = *impl_;
   d.trimCache();
   d.beginChange();
   std::vector<bool> found(keys.size(), false);
-  CachedPage* leaf = nullptr;  // the leaf of the previous key, while no page was dropped
-  std::size_t from = 0;        // where the previous key stood in it
+  CachedPage* leaf = nullptr;  // the leaf of the previous key looked up in the tree
+  std::size_t from = 0;        // where that key stood in it
   TreeRecord updated;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const ByteView key = keys[i];
+    auto heldAt = d.held.find(key);
+    if (heldAt != d.held.end()) {
+      found[i] = true;
+      updated = heldAt->second;
+      edit(i, updated);
+      if (sameKeyAndLength(updated, heldAt->second)) {
+        heldAt->second = std::move(updated);
+        continue;
+      }
+      // The held version is the newest: the tree's goes, the edited one takes its place.
+      d.held.erase(heldAt);
+      replace(std::move(updated));
+      leaf = nullptr;
+      continue;
+    }
     CachedPage* p = nullptr;
     std::size_t at = 0;
     // Keys ascend: one at most the leaf's last record lies in the same leaf
@@ -605,12 +655,26 @@ std::vector<bool> Container::rewriteAll(const std::vector<Bytes>& keys,
     found[i] = true;
     updated = p->records[at];
     edit(i, updated);
-    if (d.overwriteInPlace(p, at, std::move(updated))) continue;
+    if (sameKeyAndLength(updated, p->records[at])) {
+      if (!(updated.bytes == p->records[at].bytes)) d.held.emplace(Bytes(key.begin(), key.end()), std::move(updated));
+      continue;
+    }
     erase(key);
     insert(std::move(updated));
     leaf = nullptr;  // the tree changed shape, and a clean page may have been dropped
   }
   return found;
+}
+
+void Container::Impl::flushHeld() {
+  if (held.empty()) return;
+  auto records = std::move(held);
+  held.clear();
+  for (auto& [key, record] : records) {
+    auto [p, at] = leafHolding(key);
+    if (p && overwriteInPlace(p, at, std::move(record))) continue;
+    owner.replace(std::move(record));
+  }
 }
 
 std::uint32_t Container::newRecordNumber() {
@@ -630,7 +694,7 @@ void Container::setLastRecordNumber(std::uint32_t number) {
   impl_->headerDirty = true;
 }
 
-bool Container::dirty() const { return impl_->headerDirty || impl_->dirtyCount > 0; }
+bool Container::dirty() const { return impl_->headerDirty || impl_->dirtyCount > 0 || !impl_->held.empty(); }
 
 std::size_t Container::dirtyPageCount() const { return impl_->dirtyCount; }
 
@@ -654,6 +718,7 @@ std::uint64_t Container::fileBytes() const {
 
 void Container::walkPages(const std::function<void(const PageInfo&)>& visit) {
   Impl& d = *impl_;
+  d.flushHeld();
   d.trimCache();
   if (d.treeEmpty()) return;
   // (reference, level it must have; -1 for the root)

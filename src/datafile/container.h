@@ -143,6 +143,9 @@ class Container {
   // DUPLICATE_KEY; erase() returns false when the key is absent.
   void insert(const TreeRecord& record);
   void insert(TreeRecord&& record);
+  // The same in one descent for a key that may be present: false, changing
+  // nothing, when it is.
+  bool insertIfAbsent(TreeRecord&& record);
   bool erase(ByteView key);
   // Erases a record a walk has just found. When its key does not lead back
   // to it the tree is out of order: FOUND_RECORD_LOST (a loop that erases

@@ -23,6 +23,7 @@ void Container::Impl::movePage(std::int32_t from, std::int32_t to, int newClass)
     }
   }
   auto node = cache.extract(from);
+  forgetRecent(from);
   dropPage(to);  // a slot being filled never holds a live page
   node.key() = to;
   cache.insert(std::move(node));
@@ -131,10 +132,11 @@ void Container::Impl::relocate(CachedPage* p, int sizeClass) {
 // Within a pass the smaller classes are placed first: a region that grows
 // while the regions above it are still empty slides nothing, so a commit of
 // many new pages does not push every larger region up once per page.
-void Container::Impl::placeDirtyPages() {
+std::vector<CachedPage*> Container::Impl::placeDirtyPages() {
   for (;;) {
     std::vector<std::pair<int, CachedPage*>> toPlace;
-    for (CachedPage* p : dirtyPages()) {
+    std::vector<CachedPage*> pages = dirtyPages();
+    for (CachedPage* p : pages) {
       if (p->bodyStale) {
         p->encoded = page::encodeBody(p->records, p->nonLeaf());
         p->bodyStale = false;
@@ -142,7 +144,7 @@ void Container::Impl::placeDirtyPages() {
       const int wanted = page::classOf(p->encoded.storedSize);
       if (p->ref < 0 || wanted != p->sizeClass) toPlace.emplace_back(wanted, p);
     }
-    if (toPlace.empty()) return;
+    if (toPlace.empty()) return pages;
     std::stable_sort(toPlace.begin(), toPlace.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     for (auto& [wanted, p] : toPlace) relocate(p, wanted);

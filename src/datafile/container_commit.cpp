@@ -96,9 +96,9 @@ std::uint64_t Container::Impl::endOfData(const FileHeader& h) {
 // pending copies of the pages it overwrites, then the header) must end where
 // the header's 32-bit offsets can still name them. Past that, the commit
 // fails as a full disk would, and the file keeps its last committed state.
-void Container::Impl::refuseUnaddressable(std::uint64_t committedEnd) {
+void Container::Impl::refuseUnaddressable(const std::vector<CachedPage*>& dirty, std::uint64_t committedEnd) {
   std::uint64_t redo = page::kHeaderBytes;
-  for (CachedPage* p : dirtyPages())
+  for (CachedPage* p : dirty)
     if (page::offsetOf(p->ref) < committedEnd) redo += std::uint64_t(p->sizeClass) * page::kUnit;
   const std::uint64_t end = std::max(endOfData(header), committedEnd) + redo;
   if (end > kAddressableFileEnd)
@@ -127,6 +127,7 @@ void Container::Impl::dropCleanPages() {
 // Forgets all in-memory state; the next refresh reads the file afresh.
 void Container::Impl::forgetEverything() {
   clearCache();
+  held.clear();
   cutShort = false;
   headerLoaded = false;
   headerDirty = false;
@@ -333,6 +334,7 @@ void Container::commit() {
 void Container::commitFirstHalf() {
   Impl& d = *impl_;
   if (d.firstHalfDone || !dirty()) return;
+  d.flushHeld();
   d.hook().lockReadersForCommit();
   d.readersLocked = true;
   const FileHeader committed = d.diskHeader;
@@ -346,8 +348,8 @@ void Container::commitFirstHalf() {
       d.fileIsNew = false;
     }
     const std::uint32_t committedEnd = std::max(committed.dataEnd, std::uint32_t(Impl::endOfData(committed)));
-    d.placeDirtyPages();
-    d.refuseUnaddressable(committedEnd);
+    const std::vector<CachedPage*> dirtyPages = d.placeDirtyPages();
+    d.refuseUnaddressable(dirtyPages, committedEnd);
     const std::uint32_t newEnd = std::uint32_t(Impl::endOfData(d.header));
     const std::uint32_t pendingStart = std::max(newEnd, committedEnd);
     d.header.headerOffset = 0;
@@ -358,7 +360,7 @@ void Container::commitFirstHalf() {
     std::uint64_t pendingAt = pendingStart;
     d.homeWrites.clear();
     Impl::WriteRun pendingRun(d), newRun(d);
-    for (CachedPage* p : d.dirtyPages()) {
+    for (CachedPage* p : dirtyPages) {
       const std::uint64_t home = page::offsetOf(p->ref);
       Bytes image = page::assemblePage(p->encoded, std::uint32_t(home), p->level, p->children, p->records.size());
       if (home < committedEnd) {
@@ -422,9 +424,10 @@ void Container::commitSecondHalf() {
   d.homeWrites.clear();
   d.firstHalfDone = false;
   d.headerDirty = false;
-  for (CachedPage* p : d.dirtyPages()) {
+  for (auto& [ref, p] : d.cache) {
+    if (!p->dirty) continue;
     p->onDisk = p->encoded;
-    d.setClean(p);
+    d.setClean(p.get());
   }
   d.nextTemporary = kFirstTemporary;
   d.unlockReaders();
@@ -459,6 +462,7 @@ void Container::discardChanges() {
     discardPendingArea();
     return;
   }
+  d.held.clear();
   d.dropDirtyPages();
   d.header = (d.pendingFound && d.pendingReadable) ? d.newestHeader : d.diskHeader;
   d.headerDirty = false;

@@ -11,6 +11,7 @@
 //    (or, while an unfinished write is found, the header announcing it).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -77,6 +78,19 @@ struct Container::Impl {
   // data records in no order, and every one of them would otherwise push out
   // the inner pages that lead to the next.
   std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
+  // In front of the map: the page last found under each of 256 slots of
+  // references (a descent looks up the same inner pages again and again).
+  // A slot is cleared whenever its page leaves the map or changes reference.
+  struct RecentPage {
+    std::int32_t ref = 0;
+    CachedPage* page = nullptr;
+  };
+  std::array<RecentPage, 256> recent{};
+  static std::size_t recentSlot(std::int32_t ref) { return (std::uint32_t(ref) * 2654435761u) >> 24; }
+  void forgetRecent(std::int32_t ref) {
+    RecentPage& slot = recent[recentSlot(ref)];
+    if (slot.ref == ref) slot = RecentPage{};
+  }
   std::list<CachedPage*> cleanLeaves;
   std::list<CachedPage*> cleanInner;
   std::size_t cleanLeafBytes = 0;
@@ -106,6 +120,25 @@ struct Container::Impl {
   const TreeRecord* stepFromHint(ByteView probe, int direction);
   std::int32_t nextTemporary = kFirstTemporary;
 
+  // Records rewritten by rewriteAll() since the last commit, newest version,
+  // kept here rather than in their pages: a transaction that changes the same
+  // few records in every operation (the counters) writes each into its page
+  // once, when it commits. Every lookup sees them (an exact key here, any
+  // other lookup after flushHeld()), and so does every change of their keys.
+  struct KeyLess {
+    using is_transparent = void;
+    bool operator()(ByteView a, ByteView b) const { return compareKeys(a, b) < 0; }
+  };
+  std::map<Bytes, TreeRecord, KeyLess> held;
+  // Writes the held records into their pages (before a commit, a walk or a
+  // change that may meet them).
+  void flushHeld();
+  // Flushes when key may be one of the held records.
+  void flushHeldFor(ByteView key) {
+    if (!held.empty() && compareKeys(key, held.begin()->first) >= 0 && compareKeys(key, held.rbegin()->first) <= 0)
+      flushHeld();
+  }
+
   // An unfinished write found at refresh: home offset -> offset of its pending copy.
   bool pendingFound = false;
   bool pendingReadable = false;
@@ -128,7 +161,7 @@ struct Container::Impl {
   void writeHeaderAt0(const FileHeader& h);
   FileHeader readHeaderAt0(bool* shortFile);
   static std::uint64_t endOfData(const FileHeader& h);
-  void refuseUnaddressable(std::uint64_t committedEnd);
+  void refuseUnaddressable(const std::vector<CachedPage*>& dirty, std::uint64_t committedEnd);
   static bool regionsValid(const FileHeader& h);
   static bool fitsInFile(const FileHeader& h, std::uint64_t fileSize);
   void scanPendingArea();
@@ -164,7 +197,7 @@ struct Container::Impl {
 
   // --- tree (container.cpp)
   static bool exceedsLimits(CachedPage& p);
-  void insertInto(CachedPage* p, TreeRecord&& record);
+  bool insertInto(CachedPage* p, TreeRecord&& record);  // false: the key is there already
   void splitChildren(CachedPage* parent, std::size_t index);
   void growRoot();
   bool eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied);
@@ -184,7 +217,8 @@ struct Container::Impl {
   void roomAbove(int region, std::uint32_t units);
   std::int32_t allocate(int sizeClass);
   void relocate(CachedPage* p, int sizeClass);
-  void placeDirtyPages();
+  // Returns the dirty pages, placed, in the order dirtyPages() gives.
+  std::vector<CachedPage*> placeDirtyPages();
 };
 
 }  // namespace glimra::datafile

@@ -720,9 +720,11 @@ void DataFile::changeCounters(const std::vector<std::uint8_t>& counted,
   std::vector<std::size_t> order(counted.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return counted[a] < counted[b]; });
-  std::vector<Bytes> keys;
-  keys.reserve(order.size());
-  for (std::size_t i : order) keys.push_back(counterKey(table_, counted[i]));
+  // The keys are written into blocks kept from the last call: every ADD
+  // changes a dozen counters or more.
+  std::vector<Bytes>& keys = counterKeys_;
+  keys.resize(order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) writeCounterKey(keys[k], table_, counted[order[k]]);
   auto store = [](TreeRecord& record, const Bytes& key, const Counter& counter) {
     record.bytes.resize(key.size() + 8);
     std::copy(key.begin(), key.end(), record.bytes.begin());
@@ -855,7 +857,6 @@ int DataFile::writeRecord(bool appendOnly) {
   const std::uint32_t recordNumber = container_->newRecordNumber();
   const ByteView image(buffer_, layout_.recordLength);
   const KeyEncoder encoder(layout_, tables_);
-  KeyJournal journal(*container_);
   std::vector<int> deltas(layout_.keys.size(), 0);
   for (std::size_t k = 0; k < layout_.keys.size(); ++k) {
     if (layout_.keys[k].flags & KeyFlag::DYNAMIC) continue;
@@ -863,17 +864,20 @@ int DataFile::writeRecord(bool appendOnly) {
       lowerRebuildMark(static_cast<std::uint8_t>(k), recordNumber);
       continue;
     }
-    const auto entry = encoder.entry(table_, k, image.data(), recordNumber);
+    auto entry = encoder.entry(table_, k, image.data(), recordNumber);
     if (!entry) continue;
     // An entry of a key with duplicates carries the new record number in its
-    // key, so only a unique key can already hold it.
-    TreeRecord existing;
-    if (!(layout_.keys[k].flags & KeyFlag::DUP) && container_->find(entry->key(), &existing)) {
-      journal.undo();
+    // key, so only a unique key can already hold it; its check and its
+    // insert share one descent.
+    if (layout_.keys[k].flags & KeyFlag::DUP) {
+      container_->insert(std::move(*entry));
+    } else if (!container_->insertIfAbsent(std::move(*entry))) {
+      // The entries inserted so far go again; each is made anew from the
+      // image, as it was made the first time.
+      for (std::size_t done = 0; done < k; ++done)
+        if (deltas[done] != 0) container_->erase(encoder.entry(table_, done, image.data(), recordNumber)->key());
       return FileError::DUPLICATE_KEY;
     }
-    container_->insert(*entry);
-    journal.inserted(*entry);
     deltas[k] = 1;
   }
   container_->insert(dataRecord(recordNumber, image));

@@ -249,6 +249,7 @@ class DataFile {
   std::uint8_t* buffer_ = nullptr;
   Bytes ownBuffer_;
   std::vector<Bytes> memos_;
+  std::vector<Bytes> counterKeys_;  // changeCounters' keys, kept for the next call
   CharacterTables tables_ = CharacterTables::defaults();
   std::uint32_t table_ = 0;
   bool writable_ = false;

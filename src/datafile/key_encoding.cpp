@@ -100,16 +100,29 @@ bool isEmptyValue(FieldType type, const std::uint8_t* value, std::size_t size) {
   }
 }
 
-Bytes KeyEncoder::keyValue(std::uint32_t table, std::size_t keyNumber, const std::uint8_t* image) const {
+std::size_t KeyEncoder::keyValueLength(std::size_t keyNumber) const {
+  std::size_t length = KIND_PREFIX_BYTES;
+  for (const KeyComponent& c : declaration_.keys[keyNumber].components) length += declaration_.fields[c.field].size;
+  return length;
+}
+
+void KeyEncoder::writeKeyValue(std::uint32_t table, std::size_t keyNumber, const std::uint8_t* image,
+                               std::uint8_t* out) const {
   const KeyDeclaration& key = declaration_.keys[keyNumber];
-  Bytes out = kindPrefix(table, static_cast<std::uint8_t>(keyNumber));
+  putBigEndian32(out, table);
+  out[KIND_PREFIX_BYTES - 1] = static_cast<std::uint8_t>(keyNumber);
+  std::size_t at = KIND_PREFIX_BYTES;
   const bool noCase = (key.flags & KeyFlag::NOCASE) != 0;
   for (const KeyComponent& c : key.components) {
     const FieldDeclaration& f = declaration_.fields[c.field];
-    const std::size_t at = out.size();
-    out.resize(at + f.size);
-    encodeComponent(f.type, image + f.offset, f.size, c.descending, noCase, tables_, out.data() + at);
+    encodeComponent(f.type, image + f.offset, f.size, c.descending, noCase, tables_, out + at);
+    at += f.size;
   }
+}
+
+Bytes KeyEncoder::keyValue(std::uint32_t table, std::size_t keyNumber, const std::uint8_t* image) const {
+  Bytes out(keyValueLength(keyNumber));
+  writeKeyValue(table, keyNumber, image, out.data());
   return out;
 }
 
@@ -125,10 +138,12 @@ std::optional<TreeRecord> KeyEncoder::entry(std::uint32_t table, std::size_t key
                                             std::uint32_t recordNumber) const {
   const KeyDeclaration& key = declaration_.keys[keyNumber];
   if ((key.flags & KeyFlag::OPT) && allComponentsEmpty(keyNumber, image)) return std::nullopt;
+  // Built in place: one block for the whole entry, which a bulk add makes
+  // for every key of every record.
+  const std::size_t valueLength = keyValueLength(keyNumber);
   TreeRecord record;
-  record.bytes = keyValue(table, keyNumber, image);
-  const std::size_t valueLength = record.bytes.size();
-  record.bytes.resize(valueLength + 4);
+  record.bytes.resizeForOverwrite(valueLength + 4);
+  writeKeyValue(table, keyNumber, image, record.bytes.data());
   putBigEndian32(record.bytes.data() + valueLength, recordNumber);
   record.keyLength = static_cast<std::uint16_t>((key.flags & KeyFlag::DUP) ? valueLength + 4 : valueLength);
   return record;

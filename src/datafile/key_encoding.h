@@ -46,6 +46,9 @@ class KeyEncoder {
   bool allComponentsEmpty(std::size_t keyNumber, const std::uint8_t* image) const;
 
  private:
+  std::size_t keyValueLength(std::size_t keyNumber) const;
+  void writeKeyValue(std::uint32_t table, std::size_t keyNumber, const std::uint8_t* image, std::uint8_t* out) const;
+
   const TableDeclaration& declaration_;
   const CharacterTables& tables_;
 };

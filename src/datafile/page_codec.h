@@ -146,6 +146,8 @@ std::size_t sizeBoundOf(const std::vector<TreeRecord>& records, bool nonLeaf);
 // Prefix coding of a record sequence and its inverse. decodeRecords throws
 // 1602 unless the records end exactly at the end of the stream.
 Bytes prefixEncode(const std::vector<TreeRecord>& records);
+// The same into out (its block reused).
+void prefixEncodeInto(const std::vector<TreeRecord>& records, Bytes& out);
 std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t length, std::size_t count);
 
 // Run-length compression. compress() returns false when no run of 4 or more

@@ -48,9 +48,16 @@ Bytes dataRecordKey(std::uint32_t table, std::uint32_t recordNumber) {
 }
 
 Bytes counterKey(std::uint32_t table, std::uint8_t counted) {
-  Bytes key = kindPrefix(table, RecordKind::COUNTER);
-  key.push_back(counted);
+  Bytes key;
+  writeCounterKey(key, table, counted);
   return key;
+}
+
+void writeCounterKey(Bytes& key, std::uint32_t table, std::uint8_t counted) {
+  key.resize(KIND_PREFIX_BYTES + 1);
+  putBigEndian32(key.data(), table);
+  key[KIND_PREFIX_BYTES - 1] = RecordKind::COUNTER;
+  key[KIND_PREFIX_BYTES] = counted;
 }
 
 Bytes definitionPieceKey(std::uint32_t table, std::uint16_t piece) {

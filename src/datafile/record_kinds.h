@@ -57,6 +57,7 @@ bool hasKindPrefix(ByteView key, std::uint32_t table, std::uint8_t kind);
 
 Bytes dataRecordKey(std::uint32_t table, std::uint32_t recordNumber);
 Bytes counterKey(std::uint32_t table, std::uint8_t counted);  // counted: DATA or a key number
+void writeCounterKey(Bytes& key, std::uint32_t table, std::uint8_t counted);  // the same into key
 Bytes definitionPieceKey(std::uint32_t table, std::uint16_t piece);
 Bytes characterTablesKey(std::uint32_t table);
 Bytes memoPieceKey(std::uint32_t table, std::uint32_t recordNumber, std::uint8_t memo, std::uint16_t piece);
