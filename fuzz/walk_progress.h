@@ -5,10 +5,14 @@
 // turns back would run for ever. Such a walk aborts, so that it becomes a
 // finding, instead of being cut off in silence after a number of steps.
 //
-// The record layer's walks are held to the same rule through their length: a
-// walk of one key takes exactly as many steps as the tree holds entries of
-// that key, counted with every step checked. A key kept in memory (a dynamic
-// index), or one whose count was cut short by damage, keeps a plain limit.
+// The record layer's walks are held to the same rule through their length:
+// each of their steps lands on a key beyond the last, so a walk can take no
+// more steps than there are distinct entries of its key on the pages the tree
+// reaches. On a damaged tree that bound is not the length of a walk through
+// the tree: a step that starts from the page of the last one and a step that
+// descends from the root may meet different entries, and the record layer
+// reads each record between its steps. Where damage keeps the pages from
+// being counted, the bound is what the file could hold at all.
 #pragma once
 
 #include <cstddef>
@@ -16,10 +20,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "datafile/container.h"
 #include "datafile/datafile.h"
+#include "datafile/page_codec.h"
 #include "datafile/record_kinds.h"
 
 namespace glimra::datafile::fuzzing {
@@ -59,23 +65,53 @@ inline std::optional<EntryCount> countEntries(Container& container, std::uint32_
   return count;
 }
 
+// The distinct entries of one kind of a table on every page the tree reaches;
+// nullopt when damage keeps a page from being read.
+inline std::optional<std::size_t> reachableEntries(Container& container, std::uint32_t table, std::uint8_t kind) {
+  std::set<Bytes> keys;
+  try {
+    container.walkPages([&](const Container::PageInfo& page) {
+      if (page.level != 0) return;
+      for (const TreeRecord& r : page.records)
+        if (hasKindPrefix(r.key(), table, kind)) keys.emplace(r.key().begin(), r.key().end());
+    });
+  } catch (const InternalError&) {
+    return std::nullopt;
+  } catch (const OsFailure&) {
+    return std::nullopt;
+  }
+  return keys.size();
+}
+
+// More entries than a file of this length could hold, with room for the
+// pages a transaction holds in memory: a page takes at least one unit of the
+// file and holds at most 65,535 records.
+inline std::size_t entriesBeyondTheFile(Container& container) {
+  std::uint64_t bytes = 0;
+  try {
+    bytes = container.fileBytes();
+  } catch (const OsFailure&) {
+  }
+  return std::size_t(bytes / page::kUnit + 1024) * 65535;
+}
+
 // Walks a table through key `key` (or in record order when key is the number
 // of keys) in one direction until the walk ends; the records met go to
-// `pointers` when given. Aborts when the walk takes more steps than the tree
-// holds entries; stops after uncountedLimit steps when they cannot be counted.
-inline void walkOnwards(DataFile& file, std::size_t key, bool forward, std::size_t uncountedLimit,
-                        std::vector<std::uint32_t>* pointers = nullptr) {
+// `pointers` when given. The tree's own walks of that key are checked first
+// (countEntries). Aborts when the walk takes more steps than it could take
+// moving onwards.
+inline void walkOnwards(DataFile& file, std::size_t key, bool forward, std::vector<std::uint32_t>* pointers = nullptr) {
   const std::size_t keys = file.declaration().keys.size();
   if ((key == keys ? file.setFile() : file.setKey(key)) != 0 || !file.container()) return;
+  Container& container = *file.container();
+  // A key kept in memory (a dynamic index) holds at most one entry per record.
   const bool inMemory = key < keys && (file.declaration().keys[key].flags & KeyFlag::DYNAMIC);
-  const std::uint8_t kind = key == keys ? RecordKind::DATA : static_cast<std::uint8_t>(key);
-  const auto count = inMemory ? std::nullopt : countEntries(*file.container(), file.tableNumber(), kind);
-  const std::size_t limit = count ? (forward ? count->forward : count->backward) : uncountedLimit;
+  const std::uint8_t kind = key == keys || inMemory ? RecordKind::DATA : static_cast<std::uint8_t>(key);
+  countEntries(container, file.tableNumber(), kind);
+  const auto reachable = reachableEntries(container, file.tableNumber(), kind);
+  const std::size_t limit = reachable ? *reachable : entriesBeyondTheFile(container);
   for (std::size_t steps = 0; (forward ? file.next() : file.previous()) == 0; ++steps) {
-    if (steps == limit) {
-      if (count) walkStalled("the record layer");
-      return;
-    }
+    if (steps == limit) walkStalled("the record layer");
     if (pointers) pointers->push_back(file.pointer());
   }
 }
