@@ -3,6 +3,8 @@
 #include "datafile/container.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <tuple>
 
 #include "datafile/container_impl.h"
@@ -19,7 +21,8 @@ constexpr std::uint64_t kAgeMargin = 100;
 // apart from them) and its child references.
 std::size_t memoryOf(const CachedPage& p) {
   std::size_t bytes = sizeof(CachedPage) + p.records.capacity() * sizeof(TreeRecord) +
-                      p.children.capacity() * sizeof(std::int32_t) + p.encoded.body.capacity();
+                      p.children.capacity() * sizeof(std::int32_t) + p.encoded.body.capacity() +
+                      p.heads.capacity() * sizeof(std::uint64_t);
   for (const TreeRecord& r : p.records)
     if (r.bytes.capacity() > RecordBytes::kInline) bytes += r.bytes.capacity();
   return bytes;
@@ -33,23 +36,125 @@ TreeRecord separatorOf(const CachedPage& child) {
   return s;
 }
 
-// Index of the first record whose key is greater than probe.
-std::size_t upperIndex(const std::vector<TreeRecord>& records, ByteView probe) {
-  auto it = std::upper_bound(records.begin(), records.end(), probe,
-                             [](ByteView k, const TreeRecord& r) { return compareKeys(k, r.key()) < 0; });
-  return std::size_t(it - records.begin());
+// The eight bytes of key after its first `from`, zero-padded, as a word
+// whose unsigned order is theirs. For two keys that share their first `from`
+// bytes, a smaller word means a smaller key and a greater word a greater one
+// (a key that ends early is padded with zeros, below every byte it lacks);
+// equal words decide nothing.
+std::uint64_t headOf(ByteView key, std::size_t from) {
+  std::uint64_t word = 0;
+  if (key.size() >= from + 8) {
+    std::memcpy(&word, key.data() + from, 8);
+  } else if (key.size() > from) {
+    std::memcpy(&word, key.data() + from, key.size() - from);
+  }
+  if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+  return word;
 }
 
+bool sharesHeadPrefix(const CachedPage& p, ByteView key) {
+  const std::size_t n = p.headPrefix.size();
+  return key.size() >= n && std::memcmp(key.data(), p.headPrefix.data(), n) == 0;
+}
+
+// Makes p's search heads when it has none. The prefix is the one its first
+// and last keys share, which every key between them shares when the page is in
+// order; a key without it (a damaged page) leaves the page without heads.
+void searchHeads(const CachedPage& p) {
+  if (p.headsValid) return;
+  p.headsValid = true;
+  p.headsUsable = false;
+  p.heads.clear();
+  if (p.records.empty()) return;
+  const ByteView first = p.records.front().key();
+  const ByteView last = p.records.back().key();
+  const std::size_t shorter = std::min(first.size(), last.size());
+  const std::size_t shared = std::size_t(std::mismatch(first.begin(), first.begin() + shorter, last.begin()).first - first.begin());
+  p.headPrefix.assign(first.begin(), first.begin() + shared);
+  p.heads.resize(p.records.size());
+  for (std::size_t i = 0; i < p.records.size(); ++i) {
+    const ByteView key = p.records[i].key();
+    if (!sharesHeadPrefix(p, key)) {
+      p.heads.clear();
+      return;
+    }
+    p.heads[i] = headOf(key, shared);
+  }
+  p.headsUsable = true;
+}
+
+// The first record of p whose key is not below probe (orEqual false: lower
+// bound) or is above it (orEqual true: upper bound), by binary search. Each
+// record that decides a step was compared with probe, so on a damaged page
+// out of order the record found still lies on the right side of probe.
+template <bool orEqual>
+std::size_t boundIndex(const CachedPage& p, ByteView probe) {
+  const std::vector<TreeRecord>& records = p.records;
+  auto before = [](int order) { return orEqual ? order <= 0 : order < 0; };
+  searchHeads(p);
+  std::size_t low = 0, count = records.size();
+  if (p.headsUsable && sharesHeadPrefix(p, probe)) {
+    const std::size_t from = p.headPrefix.size();
+    const std::uint64_t head = headOf(probe, from);
+    while (count > 0) {
+      const std::size_t half = count / 2, middle = low + half;
+      const std::uint64_t h = p.heads[middle];
+      const int order = h < head ? -1 : h > head ? 1 : compareKeys(records[middle].key(), probe);
+      if (before(order)) {
+        low = middle + 1;
+        count -= half + 1;
+      } else {
+        count = half;
+      }
+    }
+    return low;
+  }
+  while (count > 0) {
+    const std::size_t half = count / 2, middle = low + half;
+    if (before(compareKeys(records[middle].key(), probe))) {
+      low = middle + 1;
+      count -= half + 1;
+    } else {
+      count = half;
+    }
+  }
+  return low;
+}
+
+// Index of the first record whose key is greater than probe.
+std::size_t upperIndex(const CachedPage& p, ByteView probe) { return boundIndex<true>(p, probe); }
+
 // Index of the first record whose key is greater than or equal to probe.
-std::size_t lowerIndex(const std::vector<TreeRecord>& records, ByteView probe) {
-  auto it = std::lower_bound(records.begin(), records.end(), probe,
-                             [](const TreeRecord& r, ByteView k) { return compareKeys(r.key(), k) < 0; });
-  return std::size_t(it - records.begin());
+std::size_t lowerIndex(const CachedPage& p, ByteView probe) { return boundIndex<false>(p, probe); }
+
+// Whether the key of record `at` is key: words that differ say no without
+// reading the record's bytes.
+bool sameKeyAt(const CachedPage& p, std::size_t at, ByteView key) {
+  if (p.headsValid && p.headsUsable && sharesHeadPrefix(p, key) && p.heads[at] != headOf(key, p.headPrefix.size()))
+    return false;
+  return compareKeys(p.records[at].key(), key) == 0;
+}
+
+// Keeps p's search heads across a change that put the record at `at` (a
+// new one, inserted: inserted true) when its key has the page's prefix; drops
+// them otherwise. Called after markChanged, with whether they were valid
+// before it.
+void keepHeads(CachedPage& p, bool wereValid, std::size_t at, bool inserted) {
+  if (!wereValid || !p.headsUsable) return;
+  const ByteView key = p.records[at].key();
+  if (!sharesHeadPrefix(p, key)) return;
+  const std::uint64_t head = headOf(key, p.headPrefix.size());
+  if (inserted) {
+    p.heads.insert(p.heads.begin() + std::ptrdiff_t(at), head);
+  } else {
+    p.heads[at] = head;
+  }
+  p.headsValid = true;
 }
 
 // The child to descend into: under the last separator <= probe, else the first.
 std::size_t childIndexFor(const CachedPage& p, ByteView probe) {
-  const std::size_t upper = upperIndex(p.records, probe);
+  const std::size_t upper = upperIndex(p, probe);
   return upper == 0 ? 0 : upper - 1;
 }
 }  // namespace
@@ -229,6 +334,7 @@ void Container::Impl::markChanged(CachedPage* p) {
   setDirty(p);
   p->bodyStale = true;
   p->boundKnown = false;
+  p->headsValid = false;
 }
 
 void Container::Impl::markMoved(CachedPage* p) { setDirty(p); }
@@ -279,32 +385,38 @@ bool Container::Impl::exceedsLimits(CachedPage& p) {
   return bound > page::kSplitBound || (bound > page::kSplitBoundCrowded && p.records.size() > page::kCrowdedRecordCount);
 }
 
-bool Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
+Container::Impl::Inserted Container::Impl::insertInto(CachedPage* p, TreeRecord&& record) {
   if (!p->nonLeaf()) {
-    const std::size_t at = lowerIndex(p->records, record.key());
-    if (at < p->records.size() && compareKeys(p->records[at].key(), record.key()) == 0) return false;
-    const bool boundKnown = p->boundKnown;
+    const std::size_t at = lowerIndex(*p, record.key());
+    if (at < p->records.size() && sameKeyAt(*p, at, record.key())) return Inserted::NOT_INSERTED;
+    const bool boundKnown = p->boundKnown, headsValid = p->headsValid;
     const std::size_t cost = page::recordCost(record, false);
     p->records.insert(p->records.begin() + std::ptrdiff_t(at), std::move(record));
     markChanged(p);
+    keepHeads(*p, headsValid, at, true);
     // One more record: the page's size bound grows by its cost alone.
     if (boundKnown) {
       p->bound += cost;
       p->boundKnown = true;
     }
-    return true;
+    return at == 0 ? Inserted::FIRST : Inserted::INSIDE;
   }
   if (p->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
   const std::size_t index = childIndexFor(*p, record.key());
   CachedPage* child = childOf(*p, index);
-  if (!insertInto(child, std::move(record))) return false;
-  // A new smallest key of the subtree becomes its separator.
-  if (compareKeys(child->firstKey(), p->records[index].key()) != 0) {
+  const Inserted inserted = insertInto(child, std::move(record));
+  if (inserted == Inserted::NOT_INSERTED) return inserted;
+  // A new smallest key of the subtree becomes its separator. Only an insert
+  // before every key of the child can have changed its smallest key (a split
+  // keeps the lower half in the child).
+  if (inserted == Inserted::FIRST && compareKeys(child->firstKey(), p->records[index].key()) != 0) {
+    const bool headsValid = p->headsValid;
     p->records[index] = separatorOf(*child);
     markChanged(p);
+    keepHeads(*p, headsValid, index, false);
   }
   if (exceedsLimits(*child)) splitChildren(p, index);
-  return true;
+  return inserted == Inserted::FIRST && index == 0 ? Inserted::FIRST : Inserted::INSIDE;
 }
 
 // Splits the child at index, and every piece split off it, until all of them
@@ -332,9 +444,11 @@ void Container::Impl::splitChildren(CachedPage* parent, std::size_t index) {
     }
     markChanged(child);
     markChanged(sibling);
+    const bool headsValid = parent->headsValid;
     parent->records.insert(parent->records.begin() + std::ptrdiff_t(index + 1), separatorOf(*sibling));
     parent->children.insert(parent->children.begin() + std::ptrdiff_t(index + 1), sibling->ref);
     markChanged(parent);
+    keepHeads(*parent, headsValid, index + 1, true);
     ++end;
   }
 }
@@ -357,10 +471,16 @@ void Container::Impl::growRoot() {
 
 bool Container::Impl::eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied) {
   if (!p->nonLeaf()) {
-    const std::size_t at = lowerIndex(p->records, key);
+    const std::size_t at = lowerIndex(*p, key);
     if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return false;
+    const bool headsValid = p->headsValid && p->headsUsable;
     p->records.erase(p->records.begin() + std::ptrdiff_t(at));
     markChanged(p);
+    // What is left still shares the prefix: the heads stay, less one.
+    if (headsValid) {
+      p->heads.erase(p->heads.begin() + std::ptrdiff_t(at));
+      p->headsValid = true;
+    }
     return true;
   }
   if (p->records.empty()) throw InternalError{ContainerDamage::EMPTY_PARENT};
@@ -373,8 +493,10 @@ bool Container::Impl::eraseFrom(CachedPage* p, ByteView key, std::vector<CachedP
     markChanged(p);
     emptied.push_back(child);
   } else if (compareKeys(child->firstKey(), p->records[index].key()) != 0) {
+    const bool headsValid = p->headsValid;
     p->records[index] = separatorOf(*child);
     markChanged(p);
+    keepHeads(*p, headsValid, index, false);
   }
   return true;
 }
@@ -400,7 +522,7 @@ std::pair<CachedPage*, std::size_t> Container::Impl::leafHolding(ByteView key) {
     if (p->records.empty()) return {nullptr, 0};
     p = childOf(*p, childIndexFor(*p, key));
   }
-  const std::size_t at = lowerIndex(p->records, key);
+  const std::size_t at = lowerIndex(*p, key);
   if (at >= p->records.size() || compareKeys(p->records[at].key(), key) != 0) return {nullptr, 0};
   return {p, at};
 }
@@ -413,10 +535,11 @@ bool Container::Impl::overwriteInPlace(CachedPage* p, std::size_t at, TreeRecord
       compareKeys(record.key(), old.key()) != 0)
     return false;
   if (record.bytes == old.bytes) return true;  // unchanged: nothing to write
-  const bool boundKnown = p->boundKnown;
+  const bool boundKnown = p->boundKnown, headsValid = p->headsValid;
   old = std::move(record);
   markChanged(p);
   p->boundKnown = boundKnown;  // same length: same bound
+  p->headsValid = headsValid;  // same key: same heads
   return true;
 }
 
@@ -436,7 +559,7 @@ const TreeRecord* Container::Impl::stepFromHint(ByteView probe, int direction) {
 
 const TreeRecord* Container::Impl::firstGreater(CachedPage* p, ByteView probe) {
   if (!p->nonLeaf()) {
-    const std::size_t at = upperIndex(p->records, probe);
+    const std::size_t at = upperIndex(*p, probe);
     if (at >= p->records.size()) return nullptr;
     rememberStep(p, at);
     return &p->records[at];
@@ -448,7 +571,7 @@ const TreeRecord* Container::Impl::firstGreater(CachedPage* p, ByteView probe) {
 }
 
 const TreeRecord* Container::Impl::lastLessOrEqual(CachedPage* p, ByteView probe) {
-  const std::size_t upper = upperIndex(p->records, probe);
+  const std::size_t upper = upperIndex(*p, probe);
   if (!p->nonLeaf()) return upper == 0 ? nullptr : &p->records[upper - 1];
   if (p->children.empty()) return nullptr;
   for (std::size_t i = upper == 0 ? 1 : upper; i-- > 0;)
@@ -457,7 +580,7 @@ const TreeRecord* Container::Impl::lastLessOrEqual(CachedPage* p, ByteView probe
 }
 
 const TreeRecord* Container::Impl::lastLess(CachedPage* p, ByteView probe) {
-  const std::size_t lower = lowerIndex(p->records, probe);
+  const std::size_t lower = lowerIndex(*p, probe);
   if (!p->nonLeaf()) {
     if (lower == 0) return nullptr;
     rememberStep(p, lower - 1);
@@ -557,7 +680,7 @@ bool Container::insertIfAbsent(TreeRecord&& record) {
     root->records.push_back(std::move(record));
     d.header.rootPage = root->ref;
     d.headerDirty = true;
-  } else if (!d.insertInto(d.getPage(d.header.rootPage), std::move(record))) {
+  } else if (d.insertInto(d.getPage(d.header.rootPage), std::move(record)) == Impl::Inserted::NOT_INSERTED) {
     return false;
   }
   while (Impl::exceedsLimits(*d.getPage(d.header.rootPage))) {

@@ -43,6 +43,16 @@ struct CachedPage {
   page::EncodedBody onDisk;            // sizes as read from the file (clean pages)
   std::uint64_t lastUse = 0;
   std::size_t memory = 0;              // bytes it holds, while it is clean
+  // Search heads: every key of the page begins with headPrefix, and heads[i]
+  // holds the eight bytes of records[i]'s key that follow it (zero-padded),
+  // as a big-endian word. A search compares words held side by side and reads
+  // a key's own bytes only where two words are equal. Made when a search
+  // first needs them (searchHeads); any change of the records drops them
+  // (markChanged) unless the change keeps them itself.
+  mutable std::vector<std::uint64_t> heads;
+  mutable Bytes headPrefix;
+  mutable bool headsValid = false;
+  mutable bool headsUsable = false;    // false: the keys share no prefix as they should (damage)
   std::list<CachedPage*>* cleanList = nullptr;  // clean pages: the order it is kept in
   std::list<CachedPage*>::iterator cleanSlot;    // and its place there
 
@@ -85,8 +95,8 @@ struct Container::Impl {
     std::int32_t ref = 0;
     CachedPage* page = nullptr;
   };
-  std::array<RecentPage, 256> recent{};
-  static std::size_t recentSlot(std::int32_t ref) { return (std::uint32_t(ref) * 2654435761u) >> 24; }
+  std::array<RecentPage, 4096> recent{};
+  static std::size_t recentSlot(std::int32_t ref) { return (std::uint32_t(ref) * 2654435761u) >> 20; }
   void forgetRecent(std::int32_t ref) {
     RecentPage& slot = recent[recentSlot(ref)];
     if (slot.ref == ref) slot = RecentPage{};
@@ -197,7 +207,9 @@ struct Container::Impl {
 
   // --- tree (container.cpp)
   static bool exceedsLimits(CachedPage& p);
-  bool insertInto(CachedPage* p, TreeRecord&& record);  // false: the key is there already
+  // Puts record into p's subtree; NOT_INSERTED when the key is there already.
+  enum class Inserted { NOT_INSERTED, INSIDE, FIRST };  // FIRST: before every key of the subtree
+  Inserted insertInto(CachedPage* p, TreeRecord&& record);
   void splitChildren(CachedPage* parent, std::size_t index);
   void growRoot();
   bool eraseFrom(CachedPage* p, ByteView key, std::vector<CachedPage*>& emptied);
