@@ -405,8 +405,10 @@ void Container::commitSecondHalf() {
     for (const auto& [home, image] : d.homeWrites) homeRun.add(home, image.data(), image.size());
     homeRun.flush();
     // The pages must be on disk before a header says no write is pending.
+    // The new header goes to offset 0 once, already final: a header that
+    // still announced the redo log would be replaced before any flush, and
+    // either one leads a reader that finds it to the same pages.
     d.flushFile();
-    d.writeHeaderAt0(d.header);
     d.header.dataEnd = d.header.pendingEnd = d.finalDataEnd;
     d.header.changeCount += 1;
     d.writeHeaderAt0(d.header);

@@ -123,14 +123,35 @@ Bytes prefixEncode(const std::vector<TreeRecord>& records) {
   return out;
 }
 
+namespace {
+// How many of the first `limit` bytes of a and b are equal, eight at a time.
+std::size_t sharedLength(const std::uint8_t* a, const std::uint8_t* b, std::size_t limit) {
+  std::size_t i = 0;
+  for (; i + 8 <= limit; i += 8) {
+    std::uint64_t u, v;
+    std::memcpy(&u, a + i, 8);
+    std::memcpy(&v, b + i, 8);
+    if (u != v) {
+      if constexpr (std::endian::native == std::endian::little) return i + std::size_t(std::countr_zero(u ^ v) / 8);
+      return i + std::size_t(std::countl_zero(u ^ v) / 8);
+    }
+  }
+  while (i < limit && a[i] == b[i]) ++i;
+  return i;
+}
+}  // namespace
+
+// Writes into a block sized for the worst case, through a pointer: a commit
+// encodes every page it changed, and a leaf holds a hundred records or more.
 void prefixEncodeInto(const std::vector<TreeRecord>& records, Bytes& out) {
-  out.clear();
   std::size_t most = 0;  // no record shares a prefix: each with its flags and both lengths
   for (const auto& r : records) most += r.bytes.size() + 5;
-  out.reserve(most);
+  out.resize(most);
+  std::uint8_t* to = out.data();
   const TreeRecord* previous = nullptr;
   for (const auto& r : records) {
     const std::size_t length = r.bytes.size();
+    const std::uint8_t* bytes = r.bytes.data();
     std::uint8_t flags = 0;
     std::size_t shared = 0;
     if (previous == nullptr) {
@@ -139,22 +160,23 @@ void prefixEncodeInto(const std::vector<TreeRecord>& records, Bytes& out) {
       if (previous->bytes.size() != length) flags |= kNewLength;
       if (previous->keyLength != r.keyLength) flags |= kNewKeyLength;
       const std::size_t limit = std::min<std::size_t>({kSharedMask, length, previous->bytes.size()});
-      while (shared < limit && previous->bytes[shared] == r.bytes[shared]) ++shared;
+      shared = sharedLength(previous->bytes.data(), bytes, limit);
       flags |= std::uint8_t(shared);
     }
-    out.push_back(flags);
-    std::uint8_t field[2];
+    *to++ = flags;
     if (flags & kNewLength) {
-      putU16(field, std::uint16_t(length));
-      out.insert(out.end(), field, field + 2);
+      putU16(to, std::uint16_t(length));
+      to += 2;
     }
     if (flags & kNewKeyLength) {
-      putU16(field, r.keyLength);
-      out.insert(out.end(), field, field + 2);
+      putU16(to, r.keyLength);
+      to += 2;
     }
-    out.insert(out.end(), r.bytes.begin() + std::ptrdiff_t(shared), r.bytes.end());
+    copyShort(to, bytes + shared, length - shared);
+    to += length - shared;
     previous = &r;
   }
+  out.resize(std::size_t(to - out.data()));
 }
 
 std::vector<TreeRecord> prefixDecode(const std::uint8_t* data, std::size_t length, std::size_t count) {
@@ -231,7 +253,25 @@ bool compress(const Bytes& plain, Bytes* packed) {
   bool anyRun = false;
   std::size_t i = 0;
   while (i < n) {
-    // A run needs at least 4 equal bytes: test the 4th first, the cheap miss.
+    // A run needs at least 4 equal bytes. Eight bytes at a time: the byte k
+    // of e is zero where byte k equals byte k + 1, and a run starts where
+    // three such zeros follow each other (starts 0 to 4 of the eight).
+    if (i + 8 <= n) {
+      std::uint64_t x;
+      std::memcpy(&x, data + i, 8);
+      if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t e = x ^ (x >> 8);
+        constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
+        const std::uint64_t zero = ~(((e & low7) + low7) | e | low7);  // 0x80 in every zero byte
+        const std::uint64_t starts = zero & (zero >> 8) & (zero >> 16) & 0x0000008080808080ULL;
+        if (starts == 0) {
+          i += 5;
+          continue;
+        }
+        i += std::size_t(std::countr_zero(starts) / 8);
+      }
+    }
+    // Test the 4th byte first, the cheap miss.
     if (i + 3 >= n || data[i + 3] != data[i] || data[i + 1] != data[i] || data[i + 2] != data[i]) {
       ++i;
       continue;
