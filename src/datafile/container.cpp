@@ -191,7 +191,7 @@ CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
   page->lastUse = ++useClock;
   lastUseSum += page->lastUse;
   if (page->dirty)
-    ++dirtyCount;
+    listDirty(page);
   else
     listClean(page);
   cache[page->ref] = std::move(p);
@@ -214,7 +214,7 @@ void Container::Impl::dropPage(std::int32_t ref) {
   CachedPage* p = it->second.get();
   lastUseSum -= p->lastUse;
   if (p->dirty)
-    --dirtyCount;
+    unlistDirty(p);
   else
     unlistClean(p);
   cache.erase(it);
@@ -222,8 +222,7 @@ void Container::Impl::dropPage(std::int32_t ref) {
 
 void Container::Impl::dropDirtyPages() {
   std::vector<std::int32_t> refs;
-  for (auto& [ref, p] : cache)
-    if (p->dirty) refs.push_back(ref);
+  for (CachedPage* p : dirtyList) refs.push_back(p->ref);
   for (std::int32_t ref : refs) dropPage(ref);
 }
 
@@ -234,23 +233,35 @@ void Container::Impl::clearCache() {
   cleanLeaves.clear();
   cleanInner.clear();
   cleanLeafBytes = cleanInnerBytes = 0;
-  dirtyCount = 0;
+  dirtyList.clear();
   lastUseSum = 0;
 }
 
 void Container::Impl::setDirty(CachedPage* p) {
   if (p->dirty) return;
   p->dirty = true;
-  ++dirtyCount;
   unlistClean(p);
+  listDirty(p);
 }
 
 void Container::Impl::setClean(CachedPage* p) {
   if (!p->dirty) return;
   p->dirty = false;
-  --dirtyCount;
+  unlistDirty(p);
   listClean(p);
   touch(p);
+}
+
+void Container::Impl::listDirty(CachedPage* p) {
+  p->dirtySlot = dirtyList.size();
+  dirtyList.push_back(p);
+}
+
+void Container::Impl::unlistDirty(CachedPage* p) {
+  CachedPage* last = dirtyList.back();
+  dirtyList[p->dirtySlot] = last;
+  last->dirtySlot = p->dirtySlot;
+  dirtyList.pop_back();
 }
 
 void Container::Impl::listClean(CachedPage* p) {
@@ -340,10 +351,7 @@ void Container::Impl::markChanged(CachedPage* p) {
 void Container::Impl::markMoved(CachedPage* p) { setDirty(p); }
 
 std::vector<CachedPage*> Container::Impl::dirtyPages() {
-  std::vector<CachedPage*> pages;
-  pages.reserve(dirtyCount);
-  for (auto& [ref, p] : cache)
-    if (p->dirty) pages.push_back(p.get());
+  std::vector<CachedPage*> pages = dirtyList;
   // Placed pages by position, then new pages in the order they were made.
   std::sort(pages.begin(), pages.end(), [](const CachedPage* a, const CachedPage* b) {
     if ((a->ref < 0) != (b->ref < 0)) return a->ref >= 0;
@@ -817,9 +825,9 @@ void Container::setLastRecordNumber(std::uint32_t number) {
   impl_->headerDirty = true;
 }
 
-bool Container::dirty() const { return impl_->headerDirty || impl_->dirtyCount > 0 || !impl_->held.empty(); }
+bool Container::dirty() const { return impl_->headerDirty || !impl_->dirtyList.empty() || !impl_->held.empty(); }
 
-std::size_t Container::dirtyPageCount() const { return impl_->dirtyCount; }
+std::size_t Container::dirtyPageCount() const { return impl_->dirtyList.size(); }
 
 std::size_t Container::cachedPageCount() const { return impl_->cache.size(); }
 

@@ -426,10 +426,10 @@ void Container::commitSecondHalf() {
   d.homeWrites.clear();
   d.firstHalfDone = false;
   d.headerDirty = false;
-  for (auto& [ref, p] : d.cache) {
-    if (!p->dirty) continue;
+  const std::vector<CachedPage*> written = d.dirtyList;
+  for (CachedPage* p : written) {
     p->onDisk = p->encoded;
-    d.setClean(p.get());
+    d.setClean(p);
   }
   d.nextTemporary = kFirstTemporary;
   d.unlockReaders();

@@ -55,6 +55,7 @@ struct CachedPage {
   mutable bool headsUsable = false;    // false: the keys share no prefix as they should (damage)
   std::list<CachedPage*>* cleanList = nullptr;  // clean pages: the order it is kept in
   std::list<CachedPage*>::iterator cleanSlot;    // and its place there
+  std::size_t dirtySlot = 0;           // dirty pages: its place in the dirty list
 
   bool nonLeaf() const { return level > 0; }
   ByteView firstKey() const { return records.front().key(); }
@@ -106,7 +107,12 @@ struct Container::Impl {
   std::size_t cleanLeafBytes = 0;
   std::size_t cleanInnerBytes = 0;
   std::size_t cacheBudget;
-  std::size_t dirtyCount = 0;
+  // The dirty pages, in no order; each knows its place (dirtySlot), so
+  // that one leaves the list at once and a commit finds its pages without
+  // looking through the whole cache.
+  std::vector<CachedPage*> dirtyList;
+  void listDirty(CachedPage* p);
+  void unlistDirty(CachedPage* p);
   std::uint64_t lastUseSum = 0;
   std::uint64_t useClock = 0;
   // Reused by every page read: the slot's bytes and its expanded body, so
