@@ -188,6 +188,9 @@ bool writeSetting(std::string_view section, std::string_view key, std::string_vi
   const std::string entry = std::string(key) + "=" + std::string(value);
   const Location where = locate(profile, section, key);
   if (where.key != std::string::npos) {
+    // The same line already: nothing to write (the program writes some
+    // settings on every start, and a write is a flush of the file and its folder).
+    if (profile.lines[where.key] == entry) return true;
     profile.lines[where.key] = entry;
   } else if (where.section != std::string::npos) {
     // After the section's last non-blank line, so a blank line before the

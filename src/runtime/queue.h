@@ -36,6 +36,13 @@
 
 namespace glimra::runtime {
 
+// Eight bytes as a word whose unsigned order is the bytes' order.
+inline std::uint64_t bigEndianWord(const unsigned char* bytes) {
+  std::uint64_t word = 0;
+  for (int i = 0; i < 8; ++i) word = (word << 8) | bytes[i];
+  return word;
+}
+
 template <class Entry>
 class Queue {
   static_assert(std::is_trivially_copyable_v<Entry>, "queue entries are plain records");
@@ -60,7 +67,9 @@ class Queue {
 
   // Appends the buffer at the end.
   void append() {
-    if (blocks_.empty() || blocks_.back().size() >= 2 * kBlock) blocks_.emplace_back();
+    // A new block is made whole at once: a load appends thousands of
+    // entries, and a block grown step by step would copy them again and again.
+    if (blocks_.empty() || blocks_.back().size() >= 2 * kBlock) blocks_.emplace_back().reserve(2 * kBlock);
     blocks_.back().push_back(buffer);
     ++count_;
     lastPosition_ = count_;
@@ -126,17 +135,48 @@ class Queue {
       for (const Entry& entry : block) entries.push_back(&entry);
     std::vector<unsigned char> keys(entries.size() * keyLength);
     for (std::size_t i = 0; i < entries.size(); ++i) writeKey(*entries[i], keys.data() + i * keyLength);
-    std::vector<std::uint32_t> order(entries.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<std::uint32_t>(i);
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return std::memcmp(keys.data() + a * keyLength, keys.data() + b * keyLength, keyLength) < 0;
+    // The sort moves small items held side by side: the first 32 bytes of
+    // each key as four words, and its index. The rest of a key is read only
+    // where two agree in those 32 bytes, and the index keeps equals in the
+    // order they stood in.
+    constexpr std::size_t kWords = 4;
+    struct Item {
+      std::uint64_t head[kWords];
+      std::uint32_t index;
+    };
+    const std::size_t headBytes = std::min<std::size_t>(keyLength, 8 * kWords);
+    std::vector<Item> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      unsigned char head[8 * kWords] = {};
+      std::memcpy(head, keys.data() + i * keyLength, headBytes);
+      for (std::size_t w = 0; w < kWords; ++w) order[i].head[w] = bigEndianWord(head + 8 * w);
+      order[i].index = static_cast<std::uint32_t>(i);
+    }
+    std::sort(order.begin(), order.end(), [&](const Item& a, const Item& b) {
+      for (std::size_t w = 0; w < kWords; ++w)
+        if (a.head[w] != b.head[w]) return a.head[w] < b.head[w];
+      if (keyLength > headBytes) {
+        const int rest = std::memcmp(keys.data() + a.index * keyLength + headBytes,
+                                     keys.data() + b.index * keyLength + headBytes, keyLength - headBytes);
+        if (rest != 0) return rest < 0;
+      }
+      return a.index < b.index;
     });
+    // The entries are gathered in the new order from all over the old blocks:
+    // each is asked for from memory a few entries before it is copied.
+    constexpr std::size_t kAhead = 24;
     std::vector<std::vector<Entry>> sorted;
     sorted.reserve(order.size() / kBlock + 1);
     for (std::size_t i = 0; i < order.size(); i += kBlock) {
       auto& block = sorted.emplace_back();
       block.reserve(std::min(order.size() - i, kBlock));
-      for (std::size_t j = i; j < std::min(order.size(), i + kBlock); ++j) block.push_back(*entries[order[j]]);
+      for (std::size_t j = i; j < std::min(order.size(), i + kBlock); ++j) {
+        if (j + kAhead < order.size()) {
+          const auto* ahead = reinterpret_cast<const char*>(entries[order[j + kAhead].index]);
+          for (std::size_t line = 0; line < sizeof(Entry); line += 64) __builtin_prefetch(ahead + line);
+        }
+        block.push_back(*entries[order[j].index]);
+      }
     }
     blocks_ = std::move(sorted);
     lastPosition_ = 0;

@@ -48,6 +48,12 @@ TEST_F(Settings, WriteThenReadCreatesFileAndFolder) {
   EXPECT_EQ(readSetting("CurrentFile", "GlimraFile", "", file), "/home/ann/Tree.GLM");
   ASSERT_TRUE(writeSetting("CurrentFile", "GlimraFile", "/home/ann/Other.GLM", file));
   EXPECT_EQ(readSetting("CurrentFile", "GlimraFile", "", file), "/home/ann/Other.GLM");
+  // The same value again leaves the file as it is (a rewrite replaces it).
+  struct stat before {}, after {};
+  ASSERT_EQ(::stat(file.c_str(), &before), 0);
+  ASSERT_TRUE(writeSetting("CurrentFile", "GlimraFile", "/home/ann/Other.GLM", file));
+  ASSERT_EQ(::stat(file.c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
   // No temporary file is left behind.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "sub/dir"), fs::directory_iterator{}), 1);
 }

@@ -172,29 +172,35 @@ TEST(Queue, LoadsAHundredThousandEntriesInOrderAndWalksThemByPosition) {
 TEST(Queue, AppendedThenSortedStandsAsInsertedOneByOne) {
   // Many equal keys (duplicates keep their arrival order) and enough entries
   // for several blocks; afterwards ordered inserts and deletes still work.
-  Queue<Item> inserted, sorted;
-  std::mt19937 random(7);
-  for (int i = 0; i < 1000; ++i) {
-    const std::string key(1 + random() % 3, static_cast<char>('A' + random() % 4));
-    const std::string name = random() % 2 ? "x" : "y";
-    insert(inserted, key, name, i);
-    sorted.buffer.KEY = key;
-    sorted.buffer.NAME = name;
-    sorted.buffer.POINTER = i;
-    sorted.append();
+  // Both fields whole (blank-padded): their bytes sort as the ordered insert
+  // compares. The second layout puts blanks between them, so that the name
+  // lies beyond the first 32 bytes of the sort key.
+  for (const std::size_t gap : {std::size_t(0), std::size_t(14)}) {
+    SCOPED_TRACE(gap);
+    Queue<Item> inserted, sorted;
+    std::mt19937 random(7);
+    for (int i = 0; i < 1000; ++i) {
+      const std::string key(1 + random() % 3, static_cast<char>('A' + random() % 4));
+      const std::string name = random() % 2 ? "x" : "y";
+      insert(inserted, key, name, i);
+      sorted.buffer.KEY = key;
+      sorted.buffer.NAME = name;
+      sorted.buffer.POINTER = i;
+      sorted.append();
+    }
+    sorted.sortByKey(30 + gap, [gap](const Item& e, unsigned char* out) {
+      std::memcpy(out, e.KEY.raw().data(), 20);
+      std::memset(out + 20, ' ', gap);
+      std::memcpy(out + 20 + gap, e.NAME.raw().data(), 10);
+    });
+    EXPECT_EQ(dump(sorted), dump(inserted));
+    insert(inserted, "B", "x", 5000);
+    insert(sorted, "B", "x", 5000);
+    EXPECT_EQ(sorted.position(), inserted.position());
+    ASSERT_TRUE(inserted.get(10) && sorted.get(10));
+    ASSERT_TRUE(inserted.deleteLastRead() && sorted.deleteLastRead());
+    EXPECT_EQ(dump(sorted), dump(inserted));
   }
-  // Both fields whole (blank-padded): their bytes sort as the ordered insert compares.
-  sorted.sortByKey(30, [](const Item& e, unsigned char* out) {
-    std::memcpy(out, e.KEY.raw().data(), 20);
-    std::memcpy(out + 20, e.NAME.raw().data(), 10);
-  });
-  EXPECT_EQ(dump(sorted), dump(inserted));
-  insert(inserted, "B", "x", 5000);
-  insert(sorted, "B", "x", 5000);
-  EXPECT_EQ(sorted.position(), inserted.position());
-  ASSERT_TRUE(inserted.get(10) && sorted.get(10));
-  ASSERT_TRUE(inserted.deleteLastRead() && sorted.deleteLastRead());
-  EXPECT_EQ(dump(sorted), dump(inserted));
 }
 
 TEST(Queue, ListSourceShowsOneFieldWithoutDisturbingTheBuffer) {
