@@ -54,7 +54,7 @@ std::uint64_t headOf(ByteView key, std::size_t from) {
 
 bool sharesHeadPrefix(const CachedPage& p, ByteView key) {
   const std::size_t n = p.headPrefix.size();
-  return key.size() >= n && std::memcmp(key.data(), p.headPrefix.data(), n) == 0;
+  return n == 0 || (key.size() >= n && std::memcmp(key.data(), p.headPrefix.data(), n) == 0);
 }
 
 // Makes p's search heads when it has none. The prefix is the one its first
