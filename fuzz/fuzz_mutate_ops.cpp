@@ -97,7 +97,8 @@ const std::vector<std::uint8_t>& baseFile() {
 }
 
 void walk(DataFile& file, std::size_t keys) {
-  for (std::size_t k = 0; k <= keys; k += 3) fuzzing::walkOnwards(file, k, true);
+  const fuzzing::WalkBounds bounds(file);
+  for (std::size_t k = 0; k <= keys; k += 3) fuzzing::walkOnwards(file, k, true, bounds);
 }
 
 }  // namespace

@@ -46,9 +46,10 @@ void walkTable(FaultFileSystem& fs, const std::string& name) {
   if (file.open(OpenMode{0x22}) != 0) return;
   const std::size_t keys = file.declaration().keys.size();
   std::vector<std::uint32_t> pointers;
+  const fuzzing::WalkBounds bounds(file);
   for (std::size_t k = 0; k <= keys; ++k) {
     for (bool forward : {true, false})
-      fuzzing::walkOnwards(file, k, forward, k == keys && forward ? &pointers : nullptr);
+      fuzzing::walkOnwards(file, k, forward, bounds, k == keys && forward ? &pointers : nullptr);
     if (k < keys) file.records(k);
   }
   file.records();

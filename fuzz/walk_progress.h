@@ -7,8 +7,8 @@
 //
 // The record layer's walks are held to the same rule through their length:
 // each of their steps lands on a key beyond the last, so a walk can take no
-// more steps than there are distinct entries of its key on the pages the tree
-// reaches. On a damaged tree that bound is not the length of a walk through
+// more steps than there are entries of its key on the pages the tree reaches
+// (WalkBounds). On a damaged tree that bound is not the length of a walk through
 // the tree: a step that starts from the page of the last one and a step that
 // descends from the root may meet different entries, and the record layer
 // reads each record between its steps. Where damage keeps the pages from
@@ -19,8 +19,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
+#include <array>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "datafile/container.h"
@@ -65,51 +66,63 @@ inline std::optional<EntryCount> countEntries(Container& container, std::uint32_
   return count;
 }
 
-// The distinct entries of one kind of a table on every page the tree reaches;
-// nullopt when damage keeps a page from being read.
-inline std::optional<std::size_t> reachableEntries(Container& container, std::uint32_t table, std::uint8_t kind) {
-  std::set<Bytes> keys;
-  try {
-    container.walkPages([&](const Container::PageInfo& page) {
-      if (page.level != 0) return;
-      for (const TreeRecord& r : page.records)
-        if (hasKindPrefix(r.key(), table, kind)) keys.emplace(r.key().begin(), r.key().end());
-    });
-  } catch (const InternalError&) {
-    return std::nullopt;
-  } catch (const OsFailure&) {
-    return std::nullopt;
+// How far a record-layer walk of a table may go: the entries of each kind of
+// the table on every page the tree reaches, counted in one pass over the
+// pages. An entry on a page reached twice (damage) counts twice: the counts
+// bound walks, they need not be exact. Where damage keeps a page from being
+// read, every kind gets more than the file could hold at all: a page takes
+// at least one unit of the file and holds at most 65,535 records, with room
+// for the pages a transaction holds in memory. Made anew whenever the table
+// has changed.
+class WalkBounds {
+ public:
+  explicit WalkBounds(DataFile& file) {
+    Container* container = file.container();
+    if (!container) return;
+    const Bytes table = kindPrefix(file.tableNumber(), 0);
+    try {
+      std::array<std::size_t, 256> counts{};
+      container->walkPages([&](const Container::PageInfo& page) {
+        if (page.level != 0) return;
+        for (const TreeRecord& r : page.records) {
+          const ByteView key = r.key();
+          if (key.size() > 4 && std::equal(table.begin(), table.begin() + 4, key.begin())) ++counts[key[4]];
+        }
+      });
+      counts_ = counts;
+    } catch (const InternalError&) {
+    } catch (const OsFailure&) {
+    }
+    if (!counts_) {
+      std::uint64_t bytes = 0;
+      try {
+        bytes = container->fileBytes();
+      } catch (const OsFailure&) {
+      }
+      beyondTheFile_ = std::size_t(bytes / page::kUnit + 1024) * 65535;
+    }
   }
-  return keys.size();
-}
+  std::size_t forKind(std::uint8_t kind) const { return counts_ ? (*counts_)[kind] : beyondTheFile_; }
 
-// More entries than a file of this length could hold, with room for the
-// pages a transaction holds in memory: a page takes at least one unit of the
-// file and holds at most 65,535 records.
-inline std::size_t entriesBeyondTheFile(Container& container) {
-  std::uint64_t bytes = 0;
-  try {
-    bytes = container.fileBytes();
-  } catch (const OsFailure&) {
-  }
-  return std::size_t(bytes / page::kUnit + 1024) * 65535;
-}
+ private:
+  std::optional<std::array<std::size_t, 256>> counts_;
+  std::size_t beyondTheFile_ = 0;
+};
 
 // Walks a table through key `key` (or in record order when key is the number
 // of keys) in one direction until the walk ends; the records met go to
 // `pointers` when given. The tree's own walks of that key are checked first
-// (countEntries). Aborts when the walk takes more steps than it could take
-// moving onwards.
-inline void walkOnwards(DataFile& file, std::size_t key, bool forward, std::vector<std::uint32_t>* pointers = nullptr) {
+// (countEntries). Aborts when the walk takes more steps than `bounds` (made
+// for the table as it is now) allow a walk that moves onwards.
+inline void walkOnwards(DataFile& file, std::size_t key, bool forward, const WalkBounds& bounds,
+                        std::vector<std::uint32_t>* pointers = nullptr) {
   const std::size_t keys = file.declaration().keys.size();
   if ((key == keys ? file.setFile() : file.setKey(key)) != 0 || !file.container()) return;
-  Container& container = *file.container();
   // A key kept in memory (a dynamic index) holds at most one entry per record.
   const bool inMemory = key < keys && (file.declaration().keys[key].flags & KeyFlag::DYNAMIC);
   const std::uint8_t kind = key == keys || inMemory ? RecordKind::DATA : static_cast<std::uint8_t>(key);
-  countEntries(container, file.tableNumber(), kind);
-  const auto reachable = reachableEntries(container, file.tableNumber(), kind);
-  const std::size_t limit = reachable ? *reachable : entriesBeyondTheFile(container);
+  countEntries(*file.container(), file.tableNumber(), kind);
+  const std::size_t limit = bounds.forKind(kind);
   for (std::size_t steps = 0; (forward ? file.next() : file.previous()) == 0; ++steps) {
     if (steps == limit) walkStalled("the record layer");
     if (pointers) pointers->push_back(file.pointer());

@@ -405,9 +405,11 @@ void Container::commitSecondHalf() {
     for (const auto& [home, image] : d.homeWrites) homeRun.add(home, image.data(), image.size());
     homeRun.flush();
     // The pages must be on disk before a header says no write is pending.
-    // The new header goes to offset 0 once, already final: a header that
-    // still announced the redo log would be replaced before any flush, and
-    // either one leads a reader that finds it to the same pages.
+    // The new header goes to offset 0 once, in its final form (the data
+    // ending where the pages end, the change count moved on). A first copy
+    // ending at the redo log's start would be replaced before any flush, and
+    // while the readers are held out nobody reads it: a cut before the final
+    // write leaves the announcing header, and the next writer rolls forward.
     d.flushFile();
     d.header.dataEnd = d.header.pendingEnd = d.finalDataEnd;
     d.header.changeCount += 1;
