@@ -129,10 +129,10 @@ class Queue {
   // one sort cost less than a search and a move inside a block per entry.
   template <class WriteKey>
   void sortByKey(std::size_t keyLength, WriteKey writeKey) {
-    std::vector<const Entry*> entries;
+    std::vector<Entry*> entries;
     entries.reserve(count_);
-    for (const auto& block : blocks_)
-      for (const Entry& entry : block) entries.push_back(&entry);
+    for (auto& block : blocks_)
+      for (Entry& entry : block) entries.push_back(&entry);
     std::vector<unsigned char> keys(entries.size() * keyLength);
     for (std::size_t i = 0; i < entries.size(); ++i) writeKey(*entries[i], keys.data() + i * keyLength);
     // The sort moves small items held side by side: the first 32 bytes of
@@ -162,23 +162,32 @@ class Queue {
       }
       return a.index < b.index;
     });
-    // The entries are gathered in the new order from all over the old blocks:
-    // each is asked for from memory a few entries before it is copied.
-    constexpr std::size_t kAhead = 24;
-    std::vector<std::vector<Entry>> sorted;
-    sorted.reserve(order.size() / kBlock + 1);
-    for (std::size_t i = 0; i < order.size(); i += kBlock) {
-      auto& block = sorted.emplace_back();
-      block.reserve(std::min(order.size() - i, kBlock));
-      for (std::size_t j = i; j < std::min(order.size(), i + kBlock); ++j) {
-        if (j + kAhead < order.size()) {
-          const auto* ahead = reinterpret_cast<const char*>(entries[order[j + kAhead].index]);
-          for (std::size_t line = 0; line < sizeof(Entry); line += 64) __builtin_prefetch(ahead + line);
+    // The entries take their new places where they stand, one cycle of the
+    // permutation at a time: no second copy of the list is made (a large
+    // list would be written to fresh memory), and each entry is read once
+    // where it was and written once where it goes. The entry two steps
+    // along the cycle is asked for from memory ahead of its turn.
+    auto prefetch = [&](std::size_t at) {
+      const auto* bytes = reinterpret_cast<const char*>(entries[at]);
+      for (std::size_t line = 0; line < sizeof(Entry); line += 64) __builtin_prefetch(bytes + line);
+    };
+    for (std::size_t start = 0; start < order.size(); ++start) {
+      if (order[start].index == start) continue;  // in place, or placed already
+      const Entry held = *entries[start];
+      std::size_t to = start;
+      for (;;) {
+        const std::size_t from = order[to].index;
+        order[to].index = static_cast<std::uint32_t>(to);
+        if (from == start) {
+          *entries[to] = held;
+          break;
         }
-        block.push_back(*entries[order[j].index]);
+        const std::size_t next = order[from].index;
+        if (next != start) prefetch(order[next].index);
+        *entries[to] = *entries[from];
+        to = from;
       }
     }
-    blocks_ = std::move(sorted);
     lastPosition_ = 0;
     forgetCache();
     clearLastError();
