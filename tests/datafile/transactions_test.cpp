@@ -5,6 +5,7 @@
 // two-file commit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 
 #include "container_support.h"
@@ -213,7 +214,11 @@ TEST_F(Transactions, AnIdStillInAControlFileIsNotChosenAgain) {
   const auto marker = findMarker(*a.container);
   ASSERT_TRUE(marker);
   EXPECT_GE(marker->id, now + 4);
-  EXPECT_EQ(idsIn(fs, "shop/datafile.tcf"), (std::vector<std::uint32_t>{now, now + 1, now + 2, now + 3}));
+  // The control file keeps its ids in the order of their stored bytes, which
+  // is not their numeric order when the four straddle a multiple of 256.
+  auto kept = idsIn(fs, "shop/datafile.tcf");
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(kept, (std::vector<std::uint32_t>{now, now + 1, now + 2, now + 3}));
 }
 
 TEST_F(Transactions, MoreThan99ControlFilesIsAnInternalErrorAndChangesNothing) {
