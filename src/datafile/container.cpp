@@ -89,29 +89,19 @@ void searchHeads(const CachedPage& p) {
 // out of order the record found still lies on the right side of probe.
 template <bool orEqual>
 std::size_t boundIndex(const CachedPage& p, ByteView probe) {
-  const std::vector<TreeRecord>& records = p.records;
-  auto before = [](int order) { return orEqual ? order <= 0 : order < 0; };
   searchHeads(p);
-  std::size_t low = 0, count = records.size();
-  if (p.headsUsable && sharesHeadPrefix(p, probe)) {
-    const std::size_t from = p.headPrefix.size();
-    const std::uint64_t head = headOf(probe, from);
-    while (count > 0) {
-      const std::size_t half = count / 2, middle = low + half;
-      const std::uint64_t h = p.heads[middle];
-      const int order = h < head ? -1 : h > head ? 1 : compareKeys(records[middle].key(), probe);
-      if (before(order)) {
-        low = middle + 1;
-        count -= half + 1;
-      } else {
-        count = half;
-      }
-    }
-    return low;
-  }
+  const bool byWords = p.headsUsable && sharesHeadPrefix(p, probe);
+  const std::uint64_t head = byWords ? headOf(probe, p.headPrefix.size()) : 0;
+  // The order of record i against probe: by the words where they differ.
+  auto orderAt = [&](std::size_t i) {
+    if (byWords && p.heads[i] != head) return p.heads[i] < head ? -1 : 1;
+    return compareKeys(p.records[i].key(), probe);
+  };
+  std::size_t low = 0, count = p.records.size();
   while (count > 0) {
     const std::size_t half = count / 2, middle = low + half;
-    if (before(compareKeys(records[middle].key(), probe))) {
+    const int order = orderAt(middle);
+    if (orEqual ? order <= 0 : order < 0) {
       low = middle + 1;
       count -= half + 1;
     } else {
