@@ -15,12 +15,12 @@
 // being counted, the bound is what the file could hold at all.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -36,34 +36,24 @@ namespace glimra::datafile::fuzzing {
   std::abort();
 }
 
-struct EntryCount {
-  std::size_t forward = 0, backward = 0;
-};
-
-// The entries of one kind of a table, walked both ways through the tree with
-// every step checked; nullopt when damage ended a walk.
-inline std::optional<EntryCount> countEntries(Container& container, std::uint32_t table, std::uint8_t kind) {
-  EntryCount count;
+// Walks the entries of one kind of a table both ways through the tree with
+// every step checked; a walk that damage ends early is left there.
+inline void checkTreeWalks(Container& container, std::uint32_t table, std::uint8_t kind) {
   try {
     TreeRecord r;
     Bytes probe = kindPrefix(table, kind);
     while (container.findFirstGreater(probe, &r) && hasKindPrefix(r.key(), table, kind)) {
       if (compareKeys(r.key(), probe) <= 0) walkStalled("the tree, forwards");
       probe.assign(r.key().begin(), r.key().end());
-      ++count.forward;
     }
     probe = kindUpperBound(table, kind);
     while (container.findLastLess(probe, &r) && hasKindPrefix(r.key(), table, kind)) {
       if (compareKeys(r.key(), probe) >= 0) walkStalled("the tree, backwards");
       probe.assign(r.key().begin(), r.key().end());
-      ++count.backward;
     }
   } catch (const InternalError&) {
-    return std::nullopt;
   } catch (const OsFailure&) {
-    return std::nullopt;
   }
-  return count;
 }
 
 // How far a record-layer walk of a table may go: the entries of each kind of
@@ -112,7 +102,7 @@ class WalkBounds {
 // Walks a table through key `key` (or in record order when key is the number
 // of keys) in one direction until the walk ends; the records met go to
 // `pointers` when given. The tree's own walks of that key are checked first
-// (countEntries). Aborts when the walk takes more steps than `bounds` (made
+// (checkTreeWalks). Aborts when the walk takes more steps than `bounds` (made
 // for the table as it is now) allow a walk that moves onwards.
 inline void walkOnwards(DataFile& file, std::size_t key, bool forward, const WalkBounds& bounds,
                         std::vector<std::uint32_t>* pointers = nullptr) {
@@ -121,7 +111,7 @@ inline void walkOnwards(DataFile& file, std::size_t key, bool forward, const Wal
   // A key kept in memory (a dynamic index) holds at most one entry per record.
   const bool inMemory = key < keys && (file.declaration().keys[key].flags & KeyFlag::DYNAMIC);
   const std::uint8_t kind = key == keys || inMemory ? RecordKind::DATA : static_cast<std::uint8_t>(key);
-  countEntries(*file.container(), file.tableNumber(), kind);
+  checkTreeWalks(*file.container(), file.tableNumber(), kind);
   const std::size_t limit = bounds.forKind(kind);
   for (std::size_t steps = 0; (forward ? file.next() : file.previous()) == 0; ++steps) {
     if (steps == limit) walkStalled("the record layer");
