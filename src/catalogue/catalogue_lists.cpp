@@ -123,7 +123,7 @@ void DisplayGlimra::R_BUILDTABQUEUE() {
     if (entry.CATEGORY != CURRENTTEXT) continue;
     TabEntry& copy = TABQUEUE.buffer;
     copy.POINTER = entry.POINTER;
-    copy.SORTKEY = entry.SORTKEY;
+    copy.SORTKEY.clear();  // blank on a category tab, as the entry's own would be
     copy.SERIESKEY = entry.SERIESKEY;
     copy.NAMEKEY = entry.NAMEKEY;
     copy.NAME = entry.NAME;
