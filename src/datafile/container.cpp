@@ -184,7 +184,7 @@ CachedPage* Container::Impl::adopt(std::unique_ptr<CachedPage> p) {
     listDirty(page);
   else
     listClean(page);
-  cache[page->ref] = std::move(p);
+  cache.insert(std::move(p));
   recent[recentSlot(page->ref)] = {page->ref, page};
   return page;
 }
@@ -197,17 +197,15 @@ void Container::Impl::touch(CachedPage* p) {
 }
 
 void Container::Impl::dropPage(std::int32_t ref) {
-  auto it = cache.find(ref);
-  if (it == cache.end()) return;
+  std::unique_ptr<CachedPage> p = cache.extract(ref);
+  if (!p) return;
   forgetRecent(ref);
   ++leafVersion;
-  CachedPage* p = it->second.get();
   lastUseSum -= p->lastUse;
   if (p->dirty)
-    unlistDirty(p);
+    unlistDirty(p.get());
   else
-    unlistClean(p);
-  cache.erase(it);
+    unlistClean(p.get());
 }
 
 void Container::Impl::dropDirtyPages() {
@@ -284,11 +282,10 @@ CachedPage* Container::Impl::getPage(std::int32_t ref) {
     touch(slot.page);
     return slot.page;
   }
-  auto it = cache.find(ref);
-  if (it != cache.end()) {
-    slot = {ref, it->second.get()};
-    touch(it->second.get());
-    return it->second.get();
+  if (CachedPage* cached = cache.find(ref)) {
+    slot = {ref, cached};
+    touch(cached);
+    return cached;
   }
   if (ref < 0) throw InternalError{ContainerDamage::OUTSIDE_REGIONS};
   const int sizeClass = classOfReference(ref);

@@ -22,12 +22,11 @@ void Container::Impl::movePage(std::int32_t from, std::int32_t to, int newClass)
       markMoved(parent);
     }
   }
-  auto node = cache.extract(from);
+  std::unique_ptr<CachedPage> moved = cache.extract(from);
   forgetRecent(from);
   dropPage(to);  // a slot being filled never holds a live page
-  node.key() = to;
-  cache.insert(std::move(node));
-  p->ref = to;
+  moved->ref = to;
+  cache.insert(std::move(moved));
   p->sizeClass = newClass;
   markMoved(p);
   headerDirty = true;

@@ -16,12 +16,12 @@
 #include <list>
 #include <map>
 #include <memory>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "datafile/container.h"
 #include "datafile/page_codec.h"
+#include "datafile/page_table.h"
 
 namespace glimra::datafile {
 
@@ -88,10 +88,10 @@ struct Container::Impl {
   // Trimming drops leaves before inner pages: a walk in key order visits the
   // data records in no order, and every one of them would otherwise push out
   // the inner pages that lead to the next.
-  std::unordered_map<std::int32_t, std::unique_ptr<CachedPage>> cache;
-  // In front of the map: the page last found under each of 256 slots of
+  PageTable<CachedPage> cache;
+  // In front of the table: the page last found under each of 4,096 slots of
   // references (a descent looks up the same inner pages again and again).
-  // A slot is cleared whenever its page leaves the map or changes reference.
+  // A slot is cleared whenever its page leaves the table or changes reference.
   struct RecentPage {
     std::int32_t ref = 0;
     CachedPage* page = nullptr;

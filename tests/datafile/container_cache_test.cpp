@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
+
+#include "datafile/page_table.h"
 
 #include "container_support.h"
 #include "datafile_fixture.h"
@@ -19,6 +22,57 @@ Model fill(Container& c, int count, const std::string& tag) {
     c.replace(makeRecord(key, model[key]));
   }
   return model;
+}
+
+// The table of cached pages against a map, through growth, removals that
+// shift a stretch of pages back (also across the table's end), pages put in
+// place of others, and references a size class apart, negative ones (pages
+// not yet placed) among them.
+TEST(ContainerCache, PageTableFindsWhatAMapFinds) {
+  struct Page {
+    std::int32_t ref;
+    int value;
+  };
+  // A wide range of references makes the table grow; a narrow one of 960
+  // scattered references keeps it at its first size and nearly half full,
+  // where stretches of pages often run across its end.
+  for (const int range : {3000, 960}) {
+    SCOPED_TRACE(range);
+    PageTable<Page> table;
+    std::map<std::int32_t, int> model;
+    std::mt19937 random(11);
+    std::vector<std::int32_t> scattered(range);
+    for (std::int32_t& ref : scattered) ref = std::int32_t(random() % 1000000);
+    for (int step = 0; step < 200000; ++step) {
+      const bool wide = range == 3000;
+      const int stride = 1 + int(random() % 4) * 16;
+      const std::int32_t ref = wide ? std::int32_t(random() % range) * stride - (random() % 8 == 0 ? 40000 : 0)
+                                    : scattered[random() % range];
+      switch (random() % 3) {
+        case 0:
+          table.insert(std::make_unique<Page>(Page{ref, step}));
+          model[ref] = step;
+          break;
+        case 1: {
+          const std::unique_ptr<Page> page = table.extract(ref);
+          ASSERT_EQ(page != nullptr, model.erase(ref) == 1) << ref;
+          break;
+        }
+        default: {
+          const Page* page = table.find(ref);
+          const auto it = model.find(ref);
+          ASSERT_EQ(page != nullptr, it != model.end()) << ref;
+          if (page) ASSERT_EQ(page->value, it->second);
+        }
+      }
+      ASSERT_EQ(table.size(), model.size());
+      if (step == 150000) {
+        table.clear();
+        model.clear();
+      }
+    }
+    for (const auto& [ref, value] : model) ASSERT_TRUE(table.find(ref) && table.find(ref)->value == value);
+  }
 }
 
 TEST(ContainerCache, DirtyPagesStayAndCleanPagesAreBounded) {
