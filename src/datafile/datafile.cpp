@@ -1084,8 +1084,11 @@ int DataFile::previous() { return stepRepeatingHeld(false); }
 // repeated, each time as an operation of its own (so a committing writer is
 // not kept out meanwhile), until the hold's time limit has passed.
 int DataFile::stepRepeatingHeld(bool forward) {
-  const auto start = std::chrono::steady_clock::now();
   int rc = guarded(true, false, [&] { return step(forward); });
+  if (rc != FileError::RECORD_ALREADY_HELD) return rc;
+  // The clock is read only once a step is refused: a walk over a whole file
+  // takes millions of steps that never are.
+  const auto start = std::chrono::steady_clock::now();
   while (rc == FileError::RECORD_ALREADY_HELD) {
     FileLocks* locks = locksOf(hooks_);
     if (!locks || !locks->mayRepeatHeldStep(start)) break;
