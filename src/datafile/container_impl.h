@@ -78,7 +78,7 @@ struct Container::Impl {
   bool cutShort = false;       // the header names pages past the end of the file
 
   // The page cache. Only the helpers under "page cache" in container.cpp add,
-  // drop, dirty or clean pages, so that the bookkeeping beside the map stays
+  // drop, dirty or clean pages, so that the bookkeeping beside the table stays
   // exact: the clean leaves and the clean inner pages, each in order of last
   // use (least recent first) and with the bytes they hold, the number of
   // dirty pages and the sum of every page's lastUse (for the cache's average
