@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PageTable<Page>: the page cache's pages by reference, owning them (a Page
-// carries its own `ref`). An open
-// table of (reference, page) pairs side by side, probed in a line from the
-// reference's hashed slot: a lookup usually reads one line of memory, where
-// a map of linked nodes reads a bucket and then a node somewhere else (a
-// large load meets the table after its walk has pushed it out of the
-// processor's cache, once for every page it reads and once for every page
-// it drops).
+// carries its own `ref`). An open table of (reference, page) pairs side by
+// side, probed in a line from the reference's hashed slot: a lookup usually
+// reads one line of memory, where a map of linked nodes reads a bucket and
+// then a node somewhere else (a large load meets the table after its walk
+// has pushed it out of the processor's cache, once for every page it reads
+// and once for every page it drops).
 //
 // Invariants: the slot count is a power of two, at least twice the pages
-// held; every page sits in the first free-less stretch after its home slot
-// (removal shifts the stretch back, so no slot is ever marked deleted).
+// held; every page sits in the unbroken stretch of filled slots that starts
+// at its home slot (a removal shifts the stretch back, so no slot is ever
+// marked deleted).
 #pragma once
 
 #include <cstddef>
@@ -76,7 +76,9 @@ class PageTable {
 
   // The top bits of the reference times a large odd number: references a
   // size class apart (multiples of it) still spread over every slot.
-  std::size_t home(std::int32_t ref) const { return static_cast<std::size_t>((std::uint32_t(ref) * 2654435761u) >> (32 - bits_)); }
+  std::size_t home(std::int32_t ref) const {
+    return static_cast<std::size_t>((std::uint32_t(ref) * 2654435761u) >> (32 - bits_));
+  }
   std::size_t next(std::size_t at) const { return (at + 1) & (slots_.size() - 1); }
 
   void place(std::unique_ptr<Page> page) {
