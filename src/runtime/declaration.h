@@ -56,6 +56,7 @@ enum ControlFlag : unsigned {
   HelpContents = 1u << 8,    // a menu item that shows the help contents by itself
   HelpSearch = 1u << 9,      // a menu item that opens the help search by itself
   Bold = 1u << 10,
+  Wrapped = 1u << 11,        // a text wraps at its width, from the top
 };
 
 struct Rect {
@@ -84,6 +85,9 @@ struct ControlDeclaration {
   // The two are one command: enabling or disabling the item does the same to
   // the button, and pressing the button raises the item's Accepted event.
   int command = 0;
+  // A text box: the number of a Text control that shows how many of the
+  // field's characters are used ("1,234 of 3,000 characters used").
+  int counter = 0;
 };
 
 struct FontDeclaration {

@@ -22,6 +22,33 @@ bool isWholeNumber(std::string_view text) {
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// Walks a typed text character by character (a line break, whether CR LF,
+// LF or CR, as one), calling step(start, length, cost) with the stored
+// characters each takes; stops when step returns false.
+template <class Step>
+void forEachStoredCharacter(std::string_view text, Step&& step) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t length = 1;
+    std::size_t cost = 1;
+    if (text[i] == '\r' || text[i] == '\n') {
+      cost = 2;
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') length = 2;
+    } else {
+      // A UTF-8 character: its lead byte and the continuation bytes after it.
+      while (i + length < text.size() && (static_cast<unsigned char>(text[i + length]) & 0xC0) == 0x80) ++length;
+    }
+    if (!step(i, length, cost)) return;
+    i += length;
+  }
+}
+
+std::string withThousands(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
 }  // namespace
 
 FieldValue::FieldValue(Binding use, std::string_view picture) : use_(use) {
@@ -83,6 +110,33 @@ StoreResult FieldValue::store(std::string_view typedUtf8) const {
   result.ok = true;
   result.changed = use_.read() != before;
   return result;
+}
+
+std::size_t FieldValue::storedLength(std::string_view typedUtf8) const {
+  std::size_t total = 0;
+  forEachStoredCharacter(typedUtf8, [&](std::size_t, std::size_t, std::size_t cost) {
+    total += cost;
+    return true;
+  });
+  return total;
+}
+
+std::string FieldValue::fittingStart(std::string_view typedUtf8, std::size_t used) const {
+  const auto limit = static_cast<std::size_t>(maxLength());
+  std::size_t total = used;
+  std::size_t end = 0;
+  forEachStoredCharacter(typedUtf8, [&](std::size_t start, std::size_t length, std::size_t cost) {
+    if (total + cost > limit) return false;
+    total += cost;
+    end = start + length;
+    return true;
+  });
+  return std::string(typedUtf8.substr(0, end));
+}
+
+std::string FieldValue::usedCharacters(std::string_view typedUtf8) const {
+  return withThousands(storedLength(typedUtf8)) + " of " + withThousands(static_cast<std::size_t>(maxLength())) +
+         " characters used";
 }
 
 }  // namespace glimra::runtime

@@ -44,6 +44,15 @@ class FieldValue {
   // Stores a typed UTF-8 text into the variable, or refuses it.
   StoreResult store(std::string_view typedUtf8) const;
 
+  // A multi-line box keeps its text with CR LF line breaks: how many of the
+  // variable's characters a typed text takes (a line break takes two), the
+  // longest start of it that the variable holds beside `used` characters
+  // already there, and the line that tells the user how much is used
+  // ("1,234 of 3,000 characters used").
+  std::size_t storedLength(std::string_view typedUtf8) const;
+  std::string fittingStart(std::string_view typedUtf8, std::size_t used = 0) const;
+  std::string usedCharacters(std::string_view typedUtf8) const;
+
  private:
   Binding use_;
   collection::Picture picture_;

@@ -96,6 +96,9 @@ class Runtime {
   virtual int popupMenu(std::string_view items) = 0;
   virtual std::unique_ptr<WaitNotice> showWaitNotice(std::string_view text, std::string_view caption) = 0;
   virtual void beep(int sound) = 0;
+  // The user's documents folder (UTF-8), where file dialogs start when no
+  // collection names a folder of its own.
+  virtual std::string documentsFolder() const = 0;
 
   // Help: a set of pages; the name is kept for the help window's title.
   virtual void setHelpFile(std::string_view name) = 0;

@@ -78,6 +78,7 @@ void ScriptedWindow::refresh(Control& control) {
   if (!d.use.bound()) return;
   if (isField(d.kind)) {
     control.shown = control.value.shown();
+    if (d.kind == ControlKind::TextBox) showCount(control, collection::cp1252ToUtf8(control.shown));
   } else if (d.kind == ControlKind::Sheet) {
     const auto numbers = tabs(d.number);
     const long long position = d.use.number();
@@ -86,6 +87,10 @@ void ScriptedWindow::refresh(Control& control) {
   } else if (isChoice(d.kind)) {
     control.choice = static_cast<int>(d.use.number());
   }
+}
+
+void ScriptedWindow::showCount(const Control& box, std::string_view typedUtf8) {
+  if (Control* counter = find(box.declaration.counter)) counter->shown = box.value.usedCharacters(typedUtf8);
 }
 
 void ScriptedWindow::display() {
@@ -104,6 +109,12 @@ void ScriptedWindow::disable(int first, int last) {
 }
 void ScriptedWindow::hide(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.visible = false; }); }
 void ScriptedWindow::show(int first, int last) { controls_.forRange(first, last, [](Control& c) { c.visible = true; }); }
+
+void ScriptedWindow::setReadOnly(int first, int last, bool readOnly) {
+  controls_.forRange(first, last, [readOnly](Control& c) {
+    if (c.takesText()) c.setReadOnly(readOnly);
+  });
+}
 
 void ScriptedWindow::destroy(int first, int last) {
   for (int number : controls_.destructionOrder(first, last)) destroyControl(number);
@@ -302,6 +313,7 @@ std::optional<std::string> ScriptedWindow::type(int control, std::string_view ut
   // once the text changes, as on the real screen.
   const bool focusedBefore = focus_ == control;
   focus(control);
+  if (c.readOnly()) return std::string("The field is read-only.");
   if (focusedBefore && c.declaration.kind != ControlKind::SpinBox && collection::cp1252ToUtf8(c.shown) != utf8)
     post(control, EventKind::Selected);
   if (c.declaration.kind == ControlKind::SpinBox) {
@@ -315,10 +327,13 @@ std::optional<std::string> ScriptedWindow::type(int control, std::string_view ut
     if (changed) post(control, EventKind::NewSelection);
     return std::nullopt;
   }
+  // A text box stops taking text at its limit.
+  const std::string taken = c.declaration.kind == ControlKind::TextBox ? c.value.fittingStart(utf8) : std::string(utf8);
   const StoreResult stored = c.value.store(
-      c.declaration.kind == ControlKind::TextBox ? withStoredLineBreaks(utf8) : std::string(utf8));
+      c.declaration.kind == ControlKind::TextBox ? withStoredLineBreaks(taken) : taken);
   if (!stored.ok) return stored.reason;
   c.shown = c.value.shown();
+  if (c.declaration.kind == ControlKind::TextBox) showCount(c, taken);
   if (stored.changed) post(control, EventKind::Accepted);
   return std::nullopt;
 }

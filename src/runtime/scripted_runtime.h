@@ -62,6 +62,8 @@ class ScriptedWindow final : public Window {
   using Window::hide;
   using Window::show;
   using Window::destroy;
+  void setReadOnly(int first, int last, bool readOnly) override;
+  bool isReadOnly(int control) const override { return controls_.isReadOnly(control); }
   bool exists(int control) const override { return controls_.count(control) != 0; }
   bool isEnabled(int control) const override { return controls_.isEnabled(control); }
   bool isVisible(int control) const override { return controls_.isVisible(control); }
@@ -94,7 +96,8 @@ class ScriptedWindow final : public Window {
   // or hidden controls do nothing). Returns whether it had an effect.
   bool click(int control);
   // Types into an entry, combo, text box or spin box, then leaves the field.
-  // Returns the reason when the text is refused (the variable keeps its value).
+  // Returns the reason when the text is refused (the variable keeps its value)
+  // or the field is read-only. A text box takes what fits and no more.
   std::optional<std::string> type(int control, std::string_view utf8);
   void chooseTab(int tab);               // the user clicks a tab
   void chooseRow(int list, int row);     // the user clicks a row (of a list or a drop list)
@@ -141,6 +144,8 @@ class ScriptedWindow final : public Window {
   const Control* find(int control) const;
   void addControl(const ControlDeclaration& control);
   void refresh(Control& control);
+  // A text box's counter shows how much of the field `typedUtf8` uses.
+  void showCount(const Control& box, std::string_view typedUtf8);
   void destroyControl(int number);
 
   ScriptedRuntime& runtime_;
@@ -178,6 +183,7 @@ class ScriptedRuntime final : public Runtime {
   int popupMenu(std::string_view items) override;
   std::unique_ptr<WaitNotice> showWaitNotice(std::string_view text, std::string_view caption) override;
   void beep(int sound) override { sounds.push_back(sound); }
+  std::string documentsFolder() const override { return documents; }
   void setHelpFile(std::string_view name) override { helpName_ = name; }
   std::string helpFile() const override { return helpName_; }
   void showHelpContents() override { helpRequests.push_back("contents"); }
@@ -188,6 +194,8 @@ class ScriptedRuntime final : public Runtime {
   std::deque<Button> messageAnswers;
   std::deque<std::optional<std::string>> fileAnswers;
   std::deque<int> popupAnswers;
+  // The user's documents folder, as documentsFolder() names it.
+  std::string documents = "/home/collector/Documents";
   // The screens its windows see (ScriptedWindow::screens()); none by default.
   std::vector<Rect> screens;
   // Called each time the program looks whether a wait notice was cancelled;

@@ -70,6 +70,10 @@ class Window {
   void hide(int control) { hide(control, control); }
   void show(int control) { show(control, control); }
   void destroy(int control) { destroy(control, control); }
+  // Entry fields, combos and text boxes first..last become read-only (their
+  // text can still be selected and copied) or editable again.
+  virtual void setReadOnly(int first, int last, bool readOnly) = 0;
+  virtual bool isReadOnly(int control) const = 0;
   virtual bool exists(int control) const = 0;
   virtual bool isEnabled(int control) const = 0;
   virtual bool isVisible(int control) const = 0;

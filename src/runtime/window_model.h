@@ -41,6 +41,18 @@ struct ControlState {
     enabled = !(d.flags & Disabled);
     visible = !(d.flags & Hidden);
   }
+  // Only fields take text: for them the ReadOnly flag changes at run time.
+  bool takesText() const {
+    const ControlKind kind = declaration.kind;
+    return kind == ControlKind::Entry || kind == ControlKind::Combo || kind == ControlKind::TextBox;
+  }
+  bool readOnly() const { return (declaration.flags & ReadOnly) != 0; }
+  void setReadOnly(bool on) {
+    if (on)
+      declaration.flags |= ReadOnly;
+    else
+      declaration.flags &= ~static_cast<unsigned>(ReadOnly);
+  }
 };
 
 // Moves or resizes `to` as setGeometry() does: -1 in a field of `at` keeps
@@ -105,6 +117,10 @@ class ControlTable : public std::map<int, Control> {
   bool isVisible(int number) const {
     const Control* c = lookup(number);
     return c && c->visible;
+  }
+  bool isReadOnly(int number) const {
+    const Control* c = lookup(number);
+    return c && c->readOnly();
   }
   // Exists, and it and every parent are enabled and visible: the user can
   // reach it.

@@ -175,7 +175,11 @@ TEST(ScriptedRuntime, TextBoxStoresLineBreaksAsTheRecordsKeepThem) {
   auto& w = *runtime.window("Review");
   EXPECT_EQ(w.type(1, "a\nb\r\nc"), std::nullopt);
   EXPECT_EQ(DESCRIPTION.raw(), std::string("a\r\nb\r\nc", 7) + " ");
-  EXPECT_TRUE(w.type(1, "1234\n5678").has_value()) << "10 bytes stored do not fit in 8";
+  // The box stops taking text at its limit, and never takes half a line break.
+  EXPECT_EQ(w.type(1, "1234\n5678"), std::nullopt);
+  EXPECT_EQ(DESCRIPTION.raw(), "1234\r\n56") << "10 bytes stored do not fit in 8: the first 8 are taken";
+  EXPECT_EQ(w.type(1, "1234567\nx"), std::nullopt);
+  EXPECT_EQ(DESCRIPTION.raw(), "1234567 ");
 }
 
 TEST(ScriptedRuntime, RecordsDialogsSoundsAndHalt) {

@@ -13,7 +13,9 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QDir>
 #include <QProgressBar>
+#include <QStandardPaths>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -214,6 +216,13 @@ std::unique_ptr<WaitNotice> QtRuntime::showWaitNotice(std::string_view text, std
 }
 
 void QtRuntime::beep(int) { QApplication::beep(); }
+
+std::string QtRuntime::documentsFolder() const {
+  // The desktop's documents folder; the home folder where there is none.
+  const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString folder = !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
+  return QFile::encodeName(folder).toStdString();
+}
 
 void QtRuntime::setHelpFile(std::string_view name) { helpName_ = name; }
 

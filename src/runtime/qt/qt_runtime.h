@@ -25,6 +25,7 @@ class QtRuntime final : public Runtime {
   int popupMenu(std::string_view items) override;
   std::unique_ptr<WaitNotice> showWaitNotice(std::string_view text, std::string_view caption) override;
   void beep(int sound) override;
+  std::string documentsFolder() const override;
   void setHelpFile(std::string_view name) override;
   std::string helpFile() const override { return helpName_; }
   void showHelpContents() override;

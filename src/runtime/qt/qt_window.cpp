@@ -21,6 +21,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -29,6 +30,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -128,6 +130,48 @@ class ClampingSpinBox final : public QSpinBox {
     const long long value = text.trimmed().toLongLong(&number);
     text = QString::number(number ? std::clamp<long long>(value, minimum(), maximum()) : this->value());
   }
+};
+
+// A multi-line box that takes text up to the length of its field: a paste
+// that would pass it is cut to what fits, and a key typed at the limit (or
+// any other change that would pass it) is not taken.
+class LimitedTextEdit final : public QPlainTextEdit {
+ public:
+  LimitedTextEdit(const FieldValue& value, QWidget* parent) : QPlainTextEdit(parent), value_(value) {
+    connect(this, &QPlainTextEdit::textChanged, this, [this] { keepWithinLimit(); });
+  }
+
+ protected:
+  void insertFromMimeData(const QMimeData* source) override {
+    if (!source || !source->hasText()) return;
+    const QTextCursor cursor = textCursor();
+    QString kept = toPlainText();
+    kept.remove(cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart());
+    const std::string pasted = source->text().toStdString();
+    const std::string fits = value_.fittingStart(pasted, value_.storedLength(kept.toStdString()));
+    if (fits.size() < pasted.size()) QApplication::beep();
+    insertPlainText(QString::fromStdString(fits));
+  }
+
+ private:
+  void keepWithinLimit() {
+    const QString text = toPlainText();
+    if (value_.storedLength(text.toStdString()) <= static_cast<std::size_t>(value_.maxLength())) {
+      lastFitting_ = text;
+      lastCursor_ = textCursor().position();
+      return;
+    }
+    QApplication::beep();
+    const QSignalBlocker quiet(this);
+    setPlainText(lastFitting_);
+    QTextCursor cursor = textCursor();
+    cursor.setPosition(std::min(lastCursor_, static_cast<int>(lastFitting_.size())));
+    setTextCursor(cursor);
+  }
+
+  const FieldValue& value_;
+  QString lastFitting_;
+  int lastCursor_ = 0;
 };
 
 // ---------------------------------------------------------------- building
@@ -349,6 +393,10 @@ void QtWindow::build(const ControlDeclaration& d) {
       auto* label = new QLabel(text, client_);
       if (d.kind == ControlKind::Text) label->setTextFormat(Qt::PlainText);
       if (d.flags & Centred) label->setAlignment(Qt::AlignCenter);
+      if (d.flags & Wrapped) {
+        label->setWordWrap(true);
+        label->setAlignment(label->alignment() | Qt::AlignTop);
+      }
       if (d.flags & Bold) {
         QFont bold = label->font();
         bold.setBold(true);
@@ -381,6 +429,7 @@ void QtWindow::build(const ControlDeclaration& d) {
         if (Control* c = find(number); c && !quiet_) store(*c);
       });
       connect(combo, &QComboBox::activated, this, [this, number](int) {
+        if (Control* c = find(number); c && c->readOnly()) return refresh(*c);  // a read-only combo keeps its text
         textChangedByUser(number);
         if (Control* c = find(number); c && !quiet_) store(*c);
       });
@@ -406,19 +455,21 @@ void QtWindow::build(const ControlDeclaration& d) {
       break;
     }
     case ControlKind::TextBox: {
-      auto* box = new QPlainTextEdit(client_);
+      // The box reads its field's limit from the control's record, which
+      // stays at one place for the control's life.
+      auto* box = new LimitedTextEdit(controls_[number].value, client_);
       box->setReadOnly(d.flags & ReadOnly);
       box->setTabChangesFocus(true);
-      const int limit = control.value.maxLength();
-      // The box edits exactly the field: text beyond its length is refused
-      // as soon as it is typed or pasted, with the reason beside the box, and
-      // stays there, marked, for the user to shorten; nothing is cut.
-      connect(box, &QPlainTextEdit::textChanged, this, [this, box, limit, number] {
-        textChangedByUser(number);
+      // The box edits exactly the field: it stops taking text at the field's
+      // length, shows how much is used in its counter, and a character the
+      // field cannot hold is refused with the reason beside the box.
+      connect(box, &QPlainTextEdit::textChanged, this, [this, box, number] {
         Control* c = find(number);
-        if (!c || quiet_) return;
-        const bool tooLong = static_cast<int>(toStoredLines(box->toPlainText()).size()) > limit;
-        if (tooLong || !c->refusal.isEmpty()) store(*c);
+        if (!c) return;
+        if (Control* counter = find(c->declaration.counter); counter && counter->widget)
+          static_cast<QLabel*>(counter->widget)->setText(toQt(c->value.usedCharacters(box->toPlainText().toStdString())));
+        textChangedByUser(number);
+        if (!quiet_ && !c->refusal.isEmpty()) store(*c);
       });
       watch(box->viewport(), number);
       widget = box;
@@ -966,6 +1017,22 @@ void QtWindow::sheetChanged(int sheet) {
   c->declaration.use.setNumber(choice(sheet));
   userEvent(Event{sheet, EventKind::NewSelection});
 }
+
+void QtWindow::setReadOnly(int first, int last, bool readOnly) {
+  controls_.forRange(first, last, [readOnly](Control& c) {
+    if (!c.takesText() || !c.widget) return;
+    c.setReadOnly(readOnly);
+    if (auto* edit = qobject_cast<QLineEdit*>(c.widget)) edit->setReadOnly(readOnly);
+    if (auto* combo = qobject_cast<QComboBox*>(c.widget); combo && combo->lineEdit()) combo->lineEdit()->setReadOnly(readOnly);
+    if (auto* box = qobject_cast<QPlainTextEdit*>(c.widget)) box->setReadOnly(readOnly);
+    // A read-only field shows the window's colour where it would take typing.
+    QPalette palette = c.widget->palette();
+    palette.setColor(QPalette::Base, QApplication::palette().color(readOnly ? QPalette::Window : QPalette::Base));
+    c.widget->setPalette(palette);
+  });
+}
+
+bool QtWindow::isReadOnly(int control) const { return controls_.isReadOnly(control); }
 
 void QtWindow::enable(int first, int last) {
   controls_.forRangeWithButtons(first, last, [this](Control& c) { c.enabled = true; applyEnabled(c); });

@@ -70,6 +70,8 @@ class QtWindow final : public QObject, public Window {
   using Window::hide;
   using Window::show;
   using Window::destroy;
+  void setReadOnly(int first, int last, bool readOnly) override;
+  bool isReadOnly(int control) const override;
   bool exists(int control) const override;
   bool isEnabled(int control) const override;
   bool isVisible(int control) const override;

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -296,20 +297,34 @@ TEST(QtRuntimeTest, TextBoxEditsExactlyItsFieldWithStoredLineBreaks) {
   WindowDeclaration d;
   d.title = "Review";
   d.at = {-1, -1, 120, 60};
-  d.controls = {{1, ControlKind::TextBox, "", {2, 2, 100, 40}, Binding::to(DESCRIPTION)}};
+  ControlDeclaration box{1, ControlKind::TextBox, "", {2, 2, 100, 40}, Binding::to(DESCRIPTION)};
+  box.counter = 2;
+  d.controls = {box, {2, ControlKind::Text, "", {2, 44, 100, 10}}};
   auto window = runtime.open(d);
-  auto* box = qobject_cast<QPlainTextEdit*>(static_cast<QtWindow&>(*window).widgetOf(1));
-  EXPECT_EQ(box->toPlainText(), "one\ntwo");
-  // 19 bytes stored: refused at once with the reason, nothing cut, the field
-  // keeping its value.
-  box->setPlainText(QStringLiteral("first\nsecond line"));
-  EXPECT_EQ(box->toPlainText(), "first\nsecond line");
-  EXPECT_EQ(static_cast<QtWindow&>(*window).lastRefusal(), "This field holds at most 12 characters.");
-  EXPECT_EQ(DESCRIPTION.clipped(), "one\r\ntwo");
-  box->setPlainText(QStringLiteral("a\nb"));
+  auto& qt = static_cast<QtWindow&>(*window);
+  auto* edit = qobject_cast<QPlainTextEdit*>(qt.widgetOf(1));
+  auto* counter = qobject_cast<QLabel*>(qt.widgetOf(2));
+  EXPECT_EQ(edit->toPlainText(), "one\ntwo");
+  EXPECT_EQ(counter->text(), "8 of 12 characters used") << "a line break takes two";
+  // The box stops taking text at the field's length: a paste that would pass
+  // it is cut to what fits (19 stored characters, 12 taken) ...
+  QApplication::clipboard()->setText(QStringLiteral("first\nsecond line"));
+  edit->selectAll();
+  edit->paste();
+  EXPECT_EQ(edit->toPlainText(), "first\nsecon");
+  EXPECT_EQ(counter->text(), "12 of 12 characters used");
+  // ... and a character typed at the limit is not taken.
+  edit->moveCursor(QTextCursor::End);
+  edit->insertPlainText(QStringLiteral("d"));
+  EXPECT_EQ(edit->toPlainText(), "first\nsecon");
+  EXPECT_TRUE(qt.lastRefusal().isEmpty()) << "nothing to refuse: the text fits";
   QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-  QCoreApplication::sendEvent(box->viewport(), &out);
+  QCoreApplication::sendEvent(edit->viewport(), &out);
+  EXPECT_EQ(DESCRIPTION.raw(), std::string("first\r\nsecon"));
+  edit->setPlainText(QStringLiteral("a\nb"));
+  QCoreApplication::sendEvent(edit->viewport(), &out);
   EXPECT_EQ(DESCRIPTION.raw(), std::string("a\r\nb        "));
+  EXPECT_EQ(counter->text(), "4 of 12 characters used");
 }
 
 TEST(QtRuntimeTest, ControlsMadeAtRunTimeSpinBoxesStatusZonesAndPopUps) {
