@@ -104,6 +104,20 @@ Cp1252Conversion utf8ToCp1252(std::string_view utf8) {
   return result;
 }
 
+std::string utf8ToCp1252ForDisplay(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    char32_t c = 0;
+    const std::size_t len = decodeUtf8(utf8, pos, c);
+    const int byte = len == 0 ? -1 : cp1252Byte(c);
+    out += byte < 0 ? '?' : static_cast<char>(byte);
+    pos += len == 0 ? 1 : len;
+  }
+  return out;
+}
+
 std::string iso8859_15ToUtf8(std::string_view latin9) {
   std::string out;
   out.reserve(latin9.size());

@@ -29,6 +29,11 @@ struct Cp1252Conversion {
 // Refuses a character that Windows-1252 cannot hold, and malformed UTF-8.
 Cp1252Conversion utf8ToCp1252(std::string_view utf8);
 
+// For showing a file's name in a window (whose texts are Windows-1252): the
+// text with every character Windows-1252 cannot hold, or malformed UTF-8,
+// shown as "?". Never fails.
+std::string utf8ToCp1252ForDisplay(std::string_view utf8);
+
 // ISO 8859-15 text (Latin-1 with the euro sign and the eight letters it
 // replaced) as UTF-8; never fails.
 std::string iso8859_15ToUtf8(std::string_view latin9);
