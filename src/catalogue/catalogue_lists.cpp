@@ -146,14 +146,23 @@ void DisplayGlimra::refreshCategoryView() {
 }
 
 void DisplayGlimra::R_SELECTCURRENTENTRY() {
-  if (!NEWSORTKEY.isBlank()) CURRENTSORTKEY = NEWSORTKEY;
+  // The entry is found by its record first: several ornaments may share a
+  // sort key (three named "Bright Acorn"), and the one saved, or the one
+  // clicked, is the one to show. Its sort key finds it when its record is
+  // not listed.
+  const bool clicked = !NEWSORTKEY.isBlank();
+  if (clicked) CURRENTSORTKEY = NEWSORTKEY;
+  const std::int32_t wanted = clicked ? clickedPointer : CURRENTPOINTER;
+  int bySortKey = 0;
   for (int position = 1; position <= ACTQUEUE.count(); ++position) {
     if (!ACTQUEUE.get(position)) continue;
-    if (ACTQUEUE.SORTKEY() == CURRENTSORTKEY) {
+    if (wanted != 0 && ACTQUEUE.POINTER() == wanted) {
       window_->selectRow(GLMLIST, position);
       return;
     }
+    if (bySortKey == 0 && ACTQUEUE.SORTKEY() == CURRENTSORTKEY) bySortKey = position;
   }
+  if (bySortKey != 0) window_->selectRow(GLMLIST, bySortKey);
 }
 
 int DisplayGlimra::selectedRow() {
@@ -199,6 +208,7 @@ void DisplayGlimra::formShowsRecord(bool shown) {
   // empty form has no record to edit.
   RECORDCHANGED = 0;
   window_->disable(GLMSAVE);
+  enableUndo(!UNDOQUEUE.empty() && PENDINGFIND == 0);  // no edit of the form to take back
   offerRecordWindows();
   if (shown)
     window_->enable(FIRSTFORMCONTROL, LASTFORMCONTROL);

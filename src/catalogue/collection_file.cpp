@@ -3,7 +3,9 @@
 // File menu's commands Create New File, Open Existing File and Save File As.
 // Every step that can fail is reported under a caption naming the step and
 // the remaining steps still run; R_OPENGLIMRA decides at the end, falling back
-// to "Create New File" when no file could be opened.
+// to "Create New File" when no file could be opened (after saying which file
+// and why), or offering what can be done when the file is damaged. Every
+// command that leaves the file asks before an unsaved edit is dropped.
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -11,11 +13,14 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
 #include "program/back_up_first.h"
+#include "program/file_dialog_start.h"
 #include "program/messages.h"
 #include "catalogue/csv_import_window.h"
 #include "collection/backups.h"
+#include "collection/collection_check.h"
 #include "collection/csv_export.h"
 #include "collection/csv_import.h"
+#include "collection/open_failure.h"
 #include "collection/settings.h"
 #include "collection/std_date.h"
 #include "datafile/file_errors.h"
@@ -30,6 +35,14 @@ using namespace control;
 namespace {
 
 constexpr datafile::OpenMode COLLECTION_OPEN_MODE = datafile::READ_WRITE_DENY_WRITE;
+
+// After a file that was there has been replaced: what it holds now, and
+// where the collection it held is kept.
+void tellReplaced(runtime::Runtime& runtime, const std::string& path, const char* holdsNow, const std::string& backup,
+                  const char* caption) {
+  runtime.message(runtime::MessageBox{path + "\n" + holdsNow + "\n\n" + program::keptInBackup(backup), caption,
+                                      runtime::MessageIcon::Information, runtime::Ok, runtime::Ok});
+}
 
 }  // namespace
 
@@ -53,20 +66,11 @@ void DisplayGlimra::R_OPENGLIMRA() {
 
   GLIMRA.setName(GLIMRAFILE.str());
   if (GLIMRA.open(COLLECTION_OPEN_MODE) != 0) {
-    // A file that is there but cannot be used (damaged, locked by another
-    // program, not a collection file) is named to the user before the program
-    // offers a new one; a missing file or no file at all needs no words.
-    if (!GLIMRAFILE.isBlank() && GLIMRA.errorCode() != datafile::FileError::FILE_NOT_FOUND)
-      CHECKERROR(runtime_, GLIMRA, "Can't Open File");
     showNoFile();
-    w.post(FILENEW, EventKind::Accepted);
+    openFailed();
     return;
   }
-  // The first open of a day backs the file up; when that fails the file is
-  // used only if the user says so.
-  if (collection::dailyBackupDue(GLIMRAFILE.str()) &&
-      !program::backUpFirst(runtime_, program.fileSystem, GLIMRAFILE.str(), "Daily Backup",
-                            "Open it without today's backup?")) {
+  if (!dailyBackupTaken()) {
     GLIMRA.close();
     showNoFile();
     return;
@@ -83,6 +87,53 @@ void DisplayGlimra::R_OPENGLIMRA() {
   } else {
     R_DISPLAYSELECTION();
   }
+  // Damage the daily backup found is told once the ornaments are shown.
+  if (damage_) w.post(DAMAGEDFILE, EventKind::Accepted);
+}
+
+void DisplayGlimra::openFailed() {
+  runtime::Window& w = *window_;
+  const std::string path = GLIMRAFILE.str();
+  if (GLIMRAFILE.isBlank()) {
+    w.post(FILENEW, EventKind::Accepted);
+    return;
+  }
+  const collection::OpenFailure failure =
+      collection::describeOpenFailure(program.fileSystem, path, GLIMRA.errorCode(), GLIMRA.errorText(),
+                                      GLIMRA.fileErrorCode(), GLIMRA.fileErrorText());
+  if (failure.kind == collection::OpenFailureKind::Damaged) {
+    // A damaged file is not replaced by a new one: the user is told what
+    // can be done with it (once, not again at every reload).
+    if (damageOffered_ != path) {
+      damage_ = failure.report;
+      damagePath_ = path;
+      w.post(DAMAGEDFILE, EventKind::Accepted);
+    }
+    return;
+  }
+  // A file that is not there needs no words; any other is named with what
+  // it is, before a new file is offered.
+  if (failure.kind != collection::OpenFailureKind::Missing)
+    runtime_.message(runtime::MessageBox{failure.text, "Can't Open File", runtime::MessageIcon::Exclamation,
+                                         runtime::Ok, runtime::Ok});
+  w.post(FILENEW, EventKind::Accepted);
+}
+
+bool DisplayGlimra::dailyBackupTaken() {
+  const std::string path = GLIMRAFILE.str();
+  // A file known to be damaged is not copied and checked again at every reload.
+  if (!collection::dailyBackupDue(path) || damageOffered_ == path) return true;
+  const collection::BackupResult backup = collection::backUpCollection(path, program.fileSystem);
+  if (backup.ok) return true;
+  // The copy failed its check: the file itself is damaged. It is opened
+  // (its ornaments are shown) and the damaged-file window says what to do.
+  if (const datafile::FileCheckReport report = collection::checkCollectionFile(program.fileSystem, path);
+      report.openError == 0 && !report.sound()) {
+    damage_ = report;
+    damagePath_ = path;
+    return true;
+  }
+  return program::goOnWithoutBackup(runtime_, path, backup.error, "Daily Backup", "Open it without today's backup?");
 }
 
 void DisplayGlimra::showNoFile() {
@@ -109,11 +160,20 @@ std::optional<std::string> DisplayGlimra::chooseCollectionFile(FileDialogKind ki
 }
 
 void DisplayGlimra::createNewFile() {
-  const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Create a New File", GLIMRAFILE.str());
+  if (!askBeforeDroppingWork()) return;
+  // The dialog starts in the collection's folder (the documents folder the
+  // first time), with no name: a file that is there, least of all one that
+  // could not be opened, is never offered as the name of a new one.
+  const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Create a New File",
+                                           program::fileDialogStart(runtime_, GLIMRAFILE.str()));
   if (!chosen) return;
   // A file that is there is emptied: it is backed up first.
-  if (!program::backUpFirst(runtime_, program.fileSystem, *chosen, "Create a New File")) return;
+  std::string backup;
+  if (!program::backUpFirst(runtime_, program.fileSystem, *chosen, "Create a New File", "Go on without a backup?",
+                            &backup))
+    return;
   GLIMRAFILE = *chosen;
+  damageOffered_.clear();
   GLIMRA.close();
   GLIMRA.setName(GLIMRAFILE.str());
   auto addHeaderRecord = [&] {
@@ -129,7 +189,8 @@ void DisplayGlimra::createNewFile() {
   // showing its own.
   using Step = datafile::DataFile::CreateStep;
   Step failed{};
-  if (GLIMRA.createComplete(COLLECTION_OPEN_MODE, addHeaderRecord, &failed) != 0) {
+  const bool created = GLIMRA.createComplete(COLLECTION_OPEN_MODE, addHeaderRecord, &failed) == 0;
+  if (!created) {
     if (failed == Step::Create || failed == Step::Finish) {
       CHECKERROR(runtime_, GLIMRA, "Can't Create File");
       GLIMRA.open(COLLECTION_OPEN_MODE);
@@ -142,41 +203,55 @@ void DisplayGlimra::createNewFile() {
     GLIMRA.close();
   }
   R_OPENGLIMRA();
+  if (created && !backup.empty())
+    tellReplaced(runtime_, *chosen, "now holds a new, empty collection.", backup, "Create a New File");
 }
 
 void DisplayGlimra::openExistingFile() {
-  const auto chosen = chooseCollectionFile(FileDialogKind::Open, "Open a Different File", GLIMRAFILE.str());
+  if (!askBeforeDroppingWork()) return;
+  const auto chosen = chooseCollectionFile(FileDialogKind::Open, "Open a Different File",
+                                           program::fileDialogStart(runtime_, GLIMRAFILE.str()));
   if (!chosen) return;
   GLIMRAFILE = *chosen;
+  damageOffered_.clear();  // a file chosen again is looked at again
   GLIMRA.close();
   R_OPENGLIMRA();
 }
 
 void DisplayGlimra::saveFileAs() {
-  const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Save File As ...", CHANGEFILE.str());
+  if (!askBeforeDroppingWork()) return;
+  const auto chosen = chooseCollectionFile(FileDialogKind::Save, "Save File As ...",
+                                           program::fileDialogStart(runtime_, GLIMRAFILE.str()));
   if (!chosen) return;
   // Copying a file onto itself would empty it; choosing the current file
   // simply carries on with it. A file that the copy replaces is backed up.
   std::error_code sameFileError;
   const bool sameFile = std::filesystem::equivalent(GLIMRAFILE.str(), *chosen, sameFileError);
-  if (!sameFile && !program::backUpFirst(runtime_, program.fileSystem, *chosen, "Save File As ...")) return;
+  std::string backup;
+  if (!sameFile && !program::backUpFirst(runtime_, program.fileSystem, *chosen, "Save File As ...",
+                                         "Go on without a backup?", &backup))
+    return;
   CHANGEFILE = *chosen;
   GLIMRA.close();
   CHECKERROR(runtime_, GLIMRA, "Can't Close File");
   GLIMRA.setName(GLIMRAFILE.str());
+  bool copied = true;
   if (!sameFile) {
-    GLIMRA.copy(CHANGEFILE.str());
+    copied = GLIMRA.copy(CHANGEFILE.str()) == 0;
     CHECKERROR(runtime_, GLIMRA, "Can't Copy File");
   }
   GLIMRAFILE = CHANGEFILE;
+  damageOffered_.clear();
   R_OPENGLIMRA();
+  if (copied && !backup.empty())
+    tellReplaced(runtime_, *chosen, "now holds a copy of this collection.", backup, "Save File As ...");
 }
 
 void DisplayGlimra::exportToCsv() {
   const char* title = "Export to CSV";
-  std::filesystem::path start(GLIMRAFILE.str());
-  start.replace_extension(".csv");
-  const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Save, title, "CSV|*.csv|ALL|*.*", start.string()});
+  const std::string name = std::filesystem::path(GLIMRAFILE.str()).stem().string() + ".csv";
+  const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Save, title, "CSV|*.csv|ALL|*.*",
+                                                     program::fileDialogStart(runtime_, GLIMRAFILE.str(), name)});
   if (!chosen) return;
   const collection::CsvExport result = collection::exportCollectionCsv(GLIMRAFILE.str(), *chosen);
   if (result.ok)
@@ -190,10 +265,10 @@ void DisplayGlimra::exportToCsv() {
 }
 
 void DisplayGlimra::importFromCsv() {
-  if (!GLIMRA.isOpen() || !mayLeave()) return;
+  if (!GLIMRA.isOpen() || !askBeforeDroppingWork()) return;
   const char* title = IMPORT_WINDOW_TITLE;
-  const std::string folder = std::filesystem::path(GLIMRAFILE.str()).parent_path().string();
-  const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Open, title, "CSV|*.csv|Text|*.txt|ALL|*.*", folder});
+  const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Open, title, "CSV|*.csv|Text|*.txt|ALL|*.*",
+                                                     program::fileDialogStart(runtime_, GLIMRAFILE.str())});
   if (!chosen) return;
   auto say = [&](const std::string& text, runtime::MessageIcon icon) {
     runtime_.message(runtime::MessageBox{text, title, icon, runtime::Ok, runtime::Ok});

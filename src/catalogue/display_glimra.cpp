@@ -81,7 +81,7 @@ void DisplayGlimra::runEventLoop() {
   for (;;) {
     const runtime::Event event = w.accept();
     if (event.closes() || event.is(FILEEXIT, EventKind::Accepted)) {
-      if (mayLeave()) break;
+      if (askBeforeDroppingWork()) break;
       if (event.closes() && !w.keepOpen()) break;
       continue;
     }
@@ -109,6 +109,8 @@ void DisplayGlimra::runEventLoop() {
       importFromCsv();
     } else if (event.is(FILERESTORE, EventKind::Accepted)) {
       restoreFromBackup();
+    } else if (event.is(DAMAGEDFILE, EventKind::Accepted)) {
+      offerDamageChoices();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
@@ -140,7 +142,9 @@ void DisplayGlimra::runEventLoop() {
 }
 
 void DisplayGlimra::runReport(int index) {
-  if (!reports) return;
+  // The report reads the file through the record buffer and the file is
+  // opened again afterwards: an edit in the form would be gone.
+  if (!reports || !GLIMRA.isOpen() || !askBeforeDroppingWork()) return;
   reports->run(index);
   GLIMRA.close();
   R_OPENGLIMRA();
@@ -151,7 +155,7 @@ bool DisplayGlimra::formHoldsUnsavedWork() const {
   return CURRENTPOINTER != 0 && collection::toImage(GL) != CURRENTRECORD;
 }
 
-bool DisplayGlimra::mayLeave() {
+bool DisplayGlimra::askBeforeDroppingWork() {
   if (!formHoldsUnsavedWork()) return true;
   GlRecord stored;
   collection::fromImage(stored, CURRENTRECORD);
@@ -160,13 +164,21 @@ bool DisplayGlimra::mayLeave() {
   const runtime::Button answer = runtime_.message(runtime::MessageBox{
       "Save changes to " + collection::cp1252ToUtf8(name.clipped()) + "?", MAIN_WINDOW_TITLE,
       runtime::MessageIcon::Question, runtime::Yes | runtime::No | runtime::Cancel, runtime::Yes});
-  if (answer == runtime::No) return true;
+  if (answer == runtime::No) {
+    // The edit goes now, whatever the command does next; a pending addition
+    // is left to the command, which drops it.
+    if (PENDINGADD == 0) takeBackEdit();
+    return true;
+  }
   if (answer != runtime::Yes) return false;
-  // Saved as a row change saves it; a failed save keeps the window open with
-  // the edit in the form.
+  // Saved as Save saves it, the form then showing what is stored; a failed
+  // save keeps the edit in the form and the command does not run.
   const std::int32_t pending = PENDINGADD;
   PENDINGADD = 0;
-  if (R_SAVERECORD()) return true;
+  if (R_SAVERECORD()) {
+    R_DISPLAYSELECTION();
+    return true;
+  }
   PENDINGADD = pending;
   return false;
 }
@@ -186,6 +198,7 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->enable(GLMFIND);
     window_->enable(FILEEXPORTCSV);
     window_->enable(FIRSTOVERVIEW, LASTOVERVIEW);
+    window_->enable(FIRSTREPORT, LASTREPORT);
     window_->enable(FILEIMPORTCSV);
   } else {
     disableAddAndCopy();
@@ -193,6 +206,8 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->disable(GLMFIND);
     window_->disable(FILEEXPORTCSV);
     window_->disable(FIRSTOVERVIEW, LASTOVERVIEW);
+    // A report needs the file open: run without one it would end the program.
+    window_->disable(FIRSTREPORT, LASTREPORT);
     window_->disable(FILEIMPORTCSV);
   }
 }
@@ -225,6 +240,16 @@ void DisplayGlimra::bindActiveList(ActiveList::View view) {
 
 void DisplayGlimra::tabChanged() {
   runtime::Window& w = *window_;
+  const std::string wanted = w.text(tabOfChoice(w.choice(control::SHEET)));
+  if (wanted != CURRENTTEXT) {
+    // Another list replaces the form: an edit is saved, or left, as the user says.
+    if (!askBeforeDroppingWork()) {
+      w.select(CURRENTTAB);
+      return;
+    }
+    // A save may have moved the tab titles or chosen a tab of its own.
+    selectTabTitled(wanted);
+  }
   removeFindTab();  // choosing any tab leaves the find tab
   CURRENTTAB = static_cast<std::int16_t>(tabOfChoice(w.choice(control::SHEET)));
   const std::string tabText = w.text(CURRENTTAB);
@@ -249,6 +274,14 @@ void DisplayGlimra::tabChanged() {
   enableAddAndCopy();
 }
 
+void DisplayGlimra::selectTabTitled(const std::string& title) {
+  int tab = ALL;
+  for (int entry = 1; entry <= CATEGORYQUEUE.count(); ++entry)
+    if (window_->text(tabOfCategory(entry)) == title) tab = tabOfCategory(entry);
+  if (PENDINGFIND != 0 && window_->text(PENDINGFIND) == title) tab = PENDINGFIND;
+  window_->select(tab);
+}
+
 bool DisplayGlimra::leaveShownRecord() {
   // Leaving an addition: without a name it is dropped; with one it is no
   // longer pending (saved below when a field was entered).
@@ -268,13 +301,26 @@ bool DisplayGlimra::leaveShownRecord() {
 }
 
 void DisplayGlimra::rowChanged() {
-  if (ACTQUEUE.get(window_->choice(GLMLIST))) NEWSORTKEY = ACTQUEUE.SORTKEY();
+  if (ACTQUEUE.get(window_->choice(GLMLIST))) {
+    NEWSORTKEY = ACTQUEUE.SORTKEY();
+    clickedPointer = ACTQUEUE.POINTER();
+  }
   if (leaveShownRecord()) R_DISPLAYSELECTION();
   NEWSORTKEY.clear();
+  clickedPointer = 0;
 }
 
 void DisplayGlimra::sortBySeriesChanged() {
   runtime::Window& w = *window_;
+  // The list is loaded again: an edit is saved first, or left, as the user
+  // says; Cancel puts the switch back.
+  const std::uint8_t wanted = LISTBYSERIES;
+  LISTBYSERIES = wanted ? 0 : 1;
+  if (!askBeforeDroppingWork()) {
+    w.display(control::LISTBYSERIES);
+    return;
+  }
+  LISTBYSERIES = wanted;
   R_DELETEPENDINGADD();
   loadLists(false);
   CURRENTTAB = static_cast<std::int16_t>(tabOfChoice(w.choice(control::SHEET)));
@@ -305,6 +351,13 @@ void DisplayGlimra::sortBySeriesChanged() {
 
 void DisplayGlimra::letterJump() {
   runtime::Window& w = *window_;
+  // A jump is a row change: it leaves the record shown as a click on another
+  // row does (an edit is saved).
+  if (!leaveShownRecord()) {
+    LETTER = letterNumber(CURRENTSORTKEY);  // the bar shows the record kept in the form
+    w.display(control::LETTER);
+    return;
+  }
   const int count = ACTQUEUE.count();
   if (count == 0) return;
   int row = count;

@@ -41,6 +41,7 @@
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "datafile/datafile.h"
+#include "datafile/file_check.h"
 #include "program/messages.h"
 #include "program/program.h"
 #include "program/report_menu.h"
@@ -65,6 +66,7 @@ inline constexpr const char* COLLECTION_FILE_FILTER = "Glimra|*.GLM|ALL|*.*";
 inline constexpr const char* DESCRIPTION_WINDOW_TITLE = "Glimra Review Page";
 inline constexpr const char* LIBRARIAN_WINDOW_TITLE = "Ornament Librarian Page";
 inline constexpr const char* RESTORE_WINDOW_TITLE = "Restore from Backup";
+inline constexpr const char* DAMAGED_FILE_WINDOW_TITLE = "Damaged Collection File";
 
 class DisplayGlimra {
  public:
@@ -138,6 +140,12 @@ class DisplayGlimra {
   std::int32_t LASTTIME = 0;
   std::int32_t LASTPOINTER = 0;
   double K = 1.0;                // layout scale factor
+  // The record of the row the user clicked while an edit was saved (its
+  // sort key, NEWSORTKEY, may be shared by several rows).
+  std::int32_t clickedPointer = 0;
+  // The title of the tab shown before the find tab came up: an empty find
+  // started there goes back to it.
+  std::string tabBeforeFind;
 
   runtime::Window* window() const { return window_.get(); }
 
@@ -172,6 +180,14 @@ class DisplayGlimra {
   // The restore window: lists `backups` (newest first); the chosen one's
   // row, 0 when cancelled.
   int RESTOREWINDOW(const std::vector<collection::Backup>& backups);
+  // What the user chose in the damaged-file window.
+  enum class DamageChoice { None, Repair, Restore, OpenAnother };
+  // The damaged-file window for the current file and its check: what is
+  // wrong, in words a collector understands, and what can be done about it
+  // (Repair when the keys alone are damaged, Restore from `backup`, the newest
+  // good one, when there is one, Open Another File); the check's details
+  // behind a Details button.
+  DamageChoice DAMAGEDFILEWINDOW(const datafile::FileCheckReport& report, const collection::Backup* backup);
 
   // Takes a backup of the current collection file before an operation that
   // rewrites it as a whole (an import, say). False when none could be taken
@@ -188,10 +204,12 @@ class DisplayGlimra {
   // Whether the form differs from the record shown, or holds a pending
   // addition with a name.
   bool formHoldsUnsavedWork() const;
-  // Before Exit or closing the window: asks "Save changes to <name>?" when
-  // the form holds unsaved work. Yes saves, No leaves it, Cancel (or a failed
-  // save) stays: false.
-  bool mayLeave();
+  // Before every command that would drop an unsaved edit (Exit, the File
+  // commands, a report, a restore, an import, a tab change, "Sort by
+  // Series", Add): asks "Save changes to <name>?" when the form holds unsaved
+  // work. Yes saves, No leaves the edit to the command, Cancel (or a failed
+  // save) keeps it and stops the command: false.
+  bool askBeforeDroppingWork();
 
   // File commands of the File menu.
   // Runs a file dialog; a chosen path too long for GLIMRAFILE is refused with
@@ -215,6 +233,24 @@ class DisplayGlimra {
   void importOrnaments(std::vector<collection::ImportRow> rows, const std::string& source);
   // Restore from Backup...: one of the current file's backups replaces it.
   void restoreFromBackup();
+  // Puts `backup` in place of the current file (asking first when `confirm`),
+  // after backing the file up as it is, and opens it again.
+  void restoreBackup(const collection::Backup& backup, bool confirm);
+  // What R_OPENGLIMRA does when the open failed: nothing to say for a missing
+  // file or no file at all, the damaged-file window for a damaged one, the
+  // cause in words for any other; then Create New File, except for damage.
+  void openFailed();
+  // The first open of a day backs the file up. False when no backup could
+  // be taken and the user chose not to open the file without one; a backup
+  // that failed because the file is damaged leaves the damaged-file window
+  // to be offered once the file is shown.
+  bool dailyBackupTaken();
+  // Offers the damaged-file window for the damage found by the last open,
+  // once per file and session, and does what the user chose.
+  void offerDamageChoices();
+  // Rebuilds the keys of the current file (whose check found `report`) from
+  // its records, after a backup, checks it again and opens it.
+  void repairDamagedFile(const datafile::FileCheckReport& report);
   // What is shown while no collection file is open: empty lists and form,
   // the editing commands disabled.
   void showNoFile();
@@ -242,10 +278,15 @@ class DisplayGlimra {
   // Shows the form for the record buffer as it is; a cleared form when no
   // entry is listed.
   void showEmptyForm();
+  // The form on the find tab is read-only, with a line above it saying how
+  // to edit; on every other tab it takes typing.
+  void formOnFindTab(bool onFindTab);
+  // Selects the tab titled `title`, the ALL tab when none is.
+  void selectTabTitled(const std::string& title);
   void enableAddAndCopy();
-  // Add, Copy and Delete, in the menu and on the toolbar, are there only
-  // while a collection file is open (Save and Undo follow the form and the
-  // history).
+  // Add, Copy and Delete, in the menu and on the toolbar, Find, the reports
+  // and the overviews, export and import are there only while a collection
+  // file is open (Save and Undo follow the form and the history).
   void editingCommands(bool fileOpen);
   // Enables the form's fields when a record is shown, disables them on an
   // empty form; either way the form is clean and Save disabled.
@@ -301,9 +342,17 @@ class DisplayGlimra {
   void undoLastOperation();
   // Empties the history and disables Undo.
   void clearUndoHistory();
+  // The form shows the record as stored again: an edit not saved is gone.
+  void takeBackEdit();
 
   runtime::Runtime& runtime_;
   std::unique_ptr<runtime::Window> window_;
+  // Damage found by the last open, waiting to be offered; the file whose
+  // damage the user has been told of in this session (not asked again after
+  // every report or reload).
+  std::optional<datafile::FileCheckReport> damage_;
+  std::string damagePath_;  // the file damage_ was found in
+  std::string damageOffered_;
 };
 
 }  // namespace glimra::catalogue

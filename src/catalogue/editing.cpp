@@ -24,8 +24,10 @@ void DisplayGlimra::editStart() {
     window_->disable(GLMSAVE);
     return;
   }
-  // Entering a field is enough: the value need not change.
+  // Entering a field is enough: the value need not change. Undo takes an
+  // edit back before it is saved.
   window_->enable(GLMSAVE);
+  enableUndo(true);
   RECORDCHANGED = 1;
 }
 
@@ -51,6 +53,17 @@ bool DisplayGlimra::R_ADDRECORD() {
 }
 
 void DisplayGlimra::addOrnament(bool copy) {
+  // A new ornament takes the form: an edit is saved first, or dropped, as
+  // the user says (a copy carries it along instead). The additions are
+  // made on a list that takes typing, not on the find tab.
+  if (!copy && !askBeforeDroppingWork()) return;
+  if (PENDINGFIND != 0) {
+    removeFindTab();
+    switchToAllTab();
+    R_SELECTCURRENTENTRY();  // the record buffer still holds the ornament shown, for a copy
+  }
+  // A second addition replaces one still pending (only the menu offers it).
+  if (!copy && PENDINGADD != 0) dropPendingAddition();
   UndoEntry undo;
   undo.clear();
   undo.SORTKEY = CURRENTSORTKEY;

@@ -6,7 +6,8 @@
 // with n categories), lists the matches ordered by (sort key, name), and goes
 // as soon as another tab is chosen, a new find comes up empty, a second find
 // replaces it, or the file is opened again. While it is shown, Save and Undo
-// are disabled and entering a form field does not enable Save.
+// are disabled and the form's fields are read-only, with a line above them
+// saying how to edit; Add and Copy go to the ALL tab to make their addition.
 //
 // Before the search runs, the record shown is left as a row change leaves it:
 // an entered form is saved. A find that failed to save reports it and does
@@ -101,13 +102,18 @@ void DisplayGlimra::findMatchingOrnaments() {
     runtime_.message(runtime::MessageBox{"No Matching Ornaments Were Found", "Find Matching Ornament Entries",
                                          runtime::MessageIcon::Information, runtime::Ok, runtime::Ok});
     if (PENDINGFIND != 0) {
+      // Back to the tab the first find was started from (ALL when it has
+      // gone), not to whichever tab stands next to the find tab.
       removeFindTab();
+      selectTabTitled(tabBeforeFind);
       w.post(control::SHEET, EventKind::NewSelection);
     }
     return;
   }
 
-  removeFindTab();  // a second find replaces the first
+  // A second find replaces the first; the way back stays the tab before both.
+  if (PENDINGFIND == 0) tabBeforeFind = CURRENTTEXT.str();
+  removeFindTab();
   TABQUEUE.removeAll();
   for (const collection::FoundOrnament& match : found) {
     TabEntry& entry = TABQUEUE.buffer;
@@ -130,8 +136,18 @@ void DisplayGlimra::findMatchingOrnaments() {
   bindActiveList(ActiveList::View::Find);
   w.display(GLMLIST);
   w.selectRow(GLMLIST, 1);
+  formOnFindTab(true);
   R_DISPLAYSELECTION();
   enableAddAndCopy();
+}
+
+void DisplayGlimra::formOnFindTab(bool onFindTab) {
+  // Nothing typed on the find tab would be saved: the fields only show.
+  window_->setReadOnly(FIRSTFORMCONTROL, LASTFORMCONTROL, onFindTab);
+  if (onFindTab)
+    window_->show(FINDTABNOTE);
+  else
+    window_->hide(FINDTABNOTE);
 }
 
 void DisplayGlimra::highlightFindText() {
@@ -151,6 +167,7 @@ void DisplayGlimra::removeFindTab() {
   if (PENDINGFIND == 0) return;
   window_->destroy(PENDINGFIND);
   PENDINGFIND = 0;
+  formOnFindTab(false);
   if (!UNDOQUEUE.empty()) enableUndo(true);
 }
 

@@ -74,6 +74,7 @@ const std::vector<DesignPlace>& designPlaces() {
     p.push_back({GLMLIST, {9, 21, 175, 193}});
     p.push_back({PANELUSE, {187, 57, 230, 158}});
     p.push_back({control::LISTBYSERIES, {60, 217, -1, -1}});
+    p.push_back({FINDTABNOTE, {190, 46, 225, 10}});
     p.push_back({GL_NAME - 1, {190, 64, -1, 12}});
     p.push_back({GL_NAME, {246, 62, 150, 12}});
     p.push_back({GL_CATEGORY - 1, {190, 81, -1, 12}});
@@ -181,6 +182,11 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back({PANELUSE, ControlKind::Panel, "", designRect(PANELUSE)});
   c.push_back({control::LISTBYSERIES, ControlKind::Check, "Sort by Series:", designRect(control::LISTBYSERIES),
                Binding::to(LISTBYSERIES)});
+
+  ControlDeclaration findTabNote{FINDTABNOTE, ControlKind::Text, "Read-only here: choose ALL or a category tab to edit.",
+                                 designRect(FINDTABNOTE)};
+  findTabNote.flags = runtime::Hidden | runtime::Bold;
+  c.push_back(findTabNote);
 
   const FormField fields[] = {
       {GL_NAME, "Name:", Binding::to(GL.NAME), "s45"},

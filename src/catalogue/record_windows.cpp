@@ -21,7 +21,7 @@ namespace {
 
 enum RecordWindowControl : int {
   HEADING = 1, TEXTBOX, LENTTO_PROMPT, LENTTO, DATELENT_PROMPT, DATELENT, GIVENTO_PROMPT, GIVENTO,
-  DATEGIVEN_PROMPT, DATEGIVEN, PRESENT, OK_BUTTON
+  DATEGIVEN_PROMPT, DATEGIVEN, PRESENT, OK_BUTTON, DESCRIPTION_COUNT
 };
 
 ControlDeclaration okButton(runtime::Rect at) {
@@ -65,7 +65,12 @@ void DisplayGlimra::DESCRIPTIONWINDOW() {
   FixedText<80> heading = CURRENTSORTKEY;  // the entry selected in the list
   WindowDeclaration window = recordWindow(DESCRIPTION_WINDOW_TITLE, {-1, -1, 300, 196}, heading, "s80");
   auto& c = window.controls;
-  c.push_back({TEXTBOX, ControlKind::TextBox, "", {8, 20, 284, 150}, Binding::to(GL.DESCRIPTION)});
+  // The box takes text up to the field's 3,000 characters; the line under it
+  // says how many are used.
+  ControlDeclaration box{TEXTBOX, ControlKind::TextBox, "", {8, 20, 284, 150}, Binding::to(GL.DESCRIPTION)};
+  box.counter = DESCRIPTION_COUNT;
+  c.push_back(box);
+  c.push_back({DESCRIPTION_COUNT, ControlKind::Text, "", {8, 179, 200, 10}});
   c.push_back(okButton({242, 176, 50, 14}));
   runRecordWindow(runtime_, window, TEXTBOX);
 }

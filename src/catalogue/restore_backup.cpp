@@ -53,7 +53,7 @@ int DisplayGlimra::RESTOREWINDOW(const std::vector<collection::Backup>& backups)
   window.at = {-1, -1, 232, 164};
   auto& c = window.controls;
   c.push_back({RESTORE_HEADING, ControlKind::Text,
-               "Backups of " + collection::utf8ToCp1252(fileName).text + ", newest first:", {8, 6, 216, 10}});
+               "Backups of " + collection::utf8ToCp1252ForDisplay(fileName) + ", newest first:", {8, 6, 216, 10}});
   c.push_back({RESTORE_LIST, ControlKind::List, "", {8, 18, 216, 100}});
   c.push_back({RESTORE_NOTE, ControlKind::Text, "The collection as it is now is backed up first.", {8, 122, 216, 10}});
   ControlDeclaration ok{RESTORE_OK, ControlKind::Button, "&Restore", {118, 142, 50, 14}};
@@ -97,34 +97,46 @@ void DisplayGlimra::restoreFromBackup() {
     tell("There is no backup of\n" + path + "\nyet.", runtime::MessageIcon::Information);
     return;
   }
-  // An entered form is saved first, so that the backup of the file as it is
-  // holds it; a failed save stops here.
-  if (GLIMRA.isOpen() && !leaveShownRecord()) return;
+  // The file is opened again afterwards: an edit is saved first (so that
+  // the backup of the file as it is holds it), or left, as the user says.
+  if (GLIMRA.isOpen() && !askBeforeDroppingWork()) return;
   const int chosen = RESTOREWINDOW(backups);
   if (chosen == 0) return;
-  const collection::Backup& backup = backups[static_cast<std::size_t>(chosen - 1)];
-  if (runtime_.message(runtime::MessageBox{
-          "Replace\n" + path + "\nby its backup of " + backup.taken + " (" + ornamentsText(backup.ornaments) +
-              ")?\n\nThe collection as it is now is backed up first.",
-          RESTORE_WINDOW_TITLE, runtime::MessageIcon::Question, runtime::Yes | runtime::No, runtime::No}) !=
-      runtime::Yes)
+  restoreBackup(backups[static_cast<std::size_t>(chosen - 1)], true);
+}
+
+void DisplayGlimra::restoreBackup(const collection::Backup& backup, bool confirm) {
+  const std::string path = GLIMRAFILE.str();
+  auto tell = [&](const std::string& text, runtime::MessageIcon icon) {
+    runtime_.message(runtime::MessageBox{text, RESTORE_WINDOW_TITLE, icon, runtime::Ok, runtime::Ok});
+  };
+  if (confirm && runtime_.message(runtime::MessageBox{
+                     "Replace\n" + path + "\nby its backup of " + backup.taken + " (" +
+                         ornamentsText(backup.ornaments) + ")?\n\nThe collection as it is now is backed up first.",
+                     RESTORE_WINDOW_TITLE, runtime::MessageIcon::Question, runtime::Yes | runtime::No,
+                     runtime::No}) != runtime::Yes)
     return;
   const collection::StagedRestore staged = collection::stageRestore(backup.path, path, program.fileSystem);
   if (!staged.ok) {
     tell(staged.error + "\n\nThe collection was left as it was.", runtime::MessageIcon::Exclamation);
     return;
   }
-  if (!program::backUpFirst(runtime_, program.fileSystem, path, RESTORE_WINDOW_TITLE, "Restore without a backup?")) {
+  // The file as it is is kept, also when only its keys are damaged (its
+  // records are whole).
+  std::string taken;
+  if (!program::backUpFirst(runtime_, program.fileSystem, path, RESTORE_WINDOW_TITLE, "Restore without a backup?",
+                            &taken, true)) {
     collection::discardRestore(staged, program.fileSystem);
     return;
   }
   GLIMRA.close();
   const std::string failure = collection::finishRestore(staged, program.fileSystem);
   if (!failure.empty()) tell(failure, runtime::MessageIcon::Exclamation);
+  if (failure.empty()) damageOffered_.clear();  // a file put back whole is looked at afresh
   R_OPENGLIMRA();
   if (failure.empty() && GLIMRA.isOpen())
     tell("The backup of " + backup.taken + " is restored: " + ornamentsText(static_cast<long>(ALLQUEUE.count())) +
-             ".",
+             "." + (taken.empty() ? std::string() : "\n\n" + program::keptInBackup(taken)),
          runtime::MessageIcon::Information);
 }
 

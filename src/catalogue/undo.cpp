@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The undo history: UNDOQUEUE used as a stack, newest entry last, and Undo,
-// which replays the newest entry.
+// which replays the newest entry, or first takes back an edit in the form
+// that is not saved yet.
 //
 // Undo works because no record is changed in place: every earlier version is
 // still in the file, flagged as deleted, until the next load purges it; an
@@ -22,6 +23,12 @@ void DisplayGlimra::pushUndo(const UndoEntry& entry) {
   if (PENDINGFIND == 0) enableUndo(true);  // the find tab keeps Undo off until it goes
 }
 
+void DisplayGlimra::takeBackEdit() {
+  collection::fromImage(GL, CURRENTRECORD);
+  window_->display();
+  formShowsRecord(true);
+}
+
 void DisplayGlimra::clearUndoHistory() {
   UNDOQUEUE.removeAll();
   if (window_) enableUndo(false);
@@ -29,7 +36,17 @@ void DisplayGlimra::clearUndoHistory() {
 
 void DisplayGlimra::undoLastOperation() {
   runtime::Window& w = *window_;
-  if (UNDOQUEUE.empty()) return;
+  // An edit in the form is the newest thing to undo: the form shows the
+  // record as stored again, and the history stays as it is.
+  if (PENDINGADD == 0 && formHoldsUnsavedWork()) {
+    takeBackEdit();
+    return;
+  }
+  if (UNDOQUEUE.empty()) {
+    formShowsRecord(true);  // a field was entered, nothing was changed
+    enableUndo(false);
+    return;
+  }
   UNDOQUEUE.get(UNDOQUEUE.count());
   const UndoEntry undo = UNDOQUEUE.buffer;
   const bool hadPending = PENDINGADD != 0;
@@ -57,6 +74,7 @@ void DisplayGlimra::undoLastOperation() {
       // The record shown before the add is selected again (none when the list
       // was empty). An addition saved since has an entry of its own above.
       if (undo.OLDPOINTER != 0 && GLIMRA.get(static_cast<std::uint32_t>(undo.OLDPOINTER)) != 0) return stop();
+      CURRENTPOINTER = undo.OLDPOINTER;
       CURRENTSORTKEY = undo.SORTKEY;
       CURRENTKEYTYPE = undo.KEYTYPE;
       w.display(GLMLIST);
@@ -99,6 +117,7 @@ void DisplayGlimra::undoLastOperation() {
       R_INSERTQUEUE();
       insertCategoryKeepingTab();
       refreshCategoryView();
+      CURRENTPOINTER = undo.POINTER;
       CURRENTSORTKEY = undo.SORTKEY;
       CURRENTKEYTYPE = undo.KEYTYPE;
       w.display(GLMLIST);

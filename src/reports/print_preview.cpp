@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <array>
 
+#include "program/file_dialog_start.h"
+
 namespace glimra::reports {
 
 using namespace preview;
@@ -452,7 +454,8 @@ void PreviewOutput::present(const ReportDescriptor& report, const PageList& page
   ReportPreview preview(
       program_.runtime, devices_.images(pages),
       [&](const std::string& path) { return devices_.savePdf(pages, path); },
-      std::string("Glimra ") + report.subtitle + ".pdf");
+      program::fileDialogStart(program_.runtime, program_.GLIMRAFILE.str(),
+                               std::string("Glimra ") + report.subtitle + ".pdf"));
   program_.GLOBALRESPONSE = preview.run();
   if (program_.GLOBALRESPONSE == 1) devices_.print(report, pages);
 }

@@ -6,6 +6,7 @@
 
 #include "collection/glimra_file.h"
 #include "datafile/file_errors.h"
+#include "program/file_dialog_start.h"
 
 namespace glimra::reports {
 
@@ -158,7 +159,7 @@ void StatisticsWindow::saveAsPdf() {
   dialog.kind = runtime::FileDialogKind::Save;
   dialog.title = "Save as PDF";
   dialog.filters = "PDF|*.pdf";
-  dialog.path = "Glimra Statistics.pdf";
+  dialog.path = program::fileDialogStart(program_.runtime, program_.GLIMRAFILE.str(), "Glimra Statistics.pdf");
   const std::optional<std::string> path = program_.runtime.chooseFile(dialog);
   if (!path) return;
   const std::string failure = devices_->savePdf(pages_->pages, *path);

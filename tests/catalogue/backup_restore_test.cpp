@@ -4,6 +4,7 @@
 // stops them unless the user says to go on; Restore from Backup lists the
 // backups, backs up the file as it is, brings the chosen one back and
 // reloads the lists, and refuses a damaged backup.
+#include <algorithm>
 #include <ctime>
 #include <fstream>
 #include <iterator>
@@ -85,7 +86,12 @@ TEST_F(CatalogueTest, AFileThatIsReplacedIsBackedUpFirstOrLeftAlone) {
       const auto backups = listBackups(other.string());
       ASSERT_EQ(backups.size(), 1u) << "before the command, which is also the new file's of the day";
       EXPECT_TRUE(bytesOf(backups[0].path) == otherBefore);
-      EXPECT_TRUE(session.runtime.messages.empty());
+      // The user is told where the replaced collection is kept.
+      ASSERT_EQ(session.runtime.messages.size(), 1u);
+      EXPECT_EQ(session.runtime.messages[0].caption,
+                c.command == control::FILENEW ? "Create a New File" : "Save File As ...");
+      EXPECT_NE(session.runtime.messages[0].text.find("kept in the backup\n" + backups[0].path), std::string::npos)
+          << session.runtime.messages[0].text;
     } else {
       auto& messages = session.runtime.messages;
       ASSERT_GE(messages.size(), 2u);
@@ -178,8 +184,10 @@ TEST_F(CatalogueTest, ADamagedBackupIsRefusedAndTheFileStaysAsItWas) {
   EXPECT_EQ(listBackups(file.string()).size(), 2u) << "nothing more was taken";
 }
 
-// The file no longer opens: its backup brings it back, once the user agrees
-// to go on without a backup of the damaged file.
+// The file no longer opens: the damaged-file window says so (closed here
+// without a choice, no new file offered), and File › Restore from Backup
+// brings it back, once the user agrees to go on without a backup of the
+// damaged file.
 TEST_F(CatalogueTest, ACollectionThatNoLongerOpensIsRestored) {
   const fs::path file = path("Tree.GLM");
   writeCollection(file, kBefore);
@@ -190,22 +198,24 @@ TEST_F(CatalogueTest, ACollectionThatNoLongerOpensIsRestored) {
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 
   Session session;
-  session.runtime.fileAnswers.push_back(std::nullopt);  // no new file instead
   RestoreUser user{1, {}};
   answerRestoreWindow(session, user);
-  session.runtime.messageAnswers = {Button::Ok, Button::Yes, Button::Yes, Button::Ok};
+  session.runtime.messageAnswers = {Button::Yes, Button::Yes, Button::Ok};
   std::vector<std::string> rows;
   session.act([](ScriptedWindow& w) { w.click(control::FILERESTORE); }).check([&](ScriptedWindow& w) {
     rows = w.rows(control::GLMLIST);
   });
   session.run();
 
+  const auto& opened = session.runtime.openedTitles;
+  EXPECT_NE(std::find(opened.begin(), opened.end(), glimra::catalogue::DAMAGED_FILE_WINDOW_TITLE), opened.end());
+  EXPECT_TRUE(session.runtime.fileDialogs.empty()) << "a damaged file is not offered as a new one";
   auto& messages = session.runtime.messages;
-  ASSERT_EQ(messages.size(), 4u);
-  EXPECT_EQ(messages[0].caption, "Can't Open File");
-  EXPECT_NE(messages[2].text.find("does not open as a collection file"), std::string::npos) << messages[2].text;
-  EXPECT_NE(messages[2].text.find("Restore without a backup?"), std::string::npos);
-  EXPECT_NE(messages[3].text.find("is restored: 2 ornaments."), std::string::npos) << messages[3].text;
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[0].caption, glimra::catalogue::RESTORE_WINDOW_TITLE);
+  EXPECT_NE(messages[1].text.find("does not open as a collection file"), std::string::npos) << messages[1].text;
+  EXPECT_NE(messages[1].text.find("Restore without a backup?"), std::string::npos);
+  EXPECT_NE(messages[2].text.find("is restored: 2 ornaments."), std::string::npos) << messages[2].text;
   EXPECT_EQ(rows, (std::vector<std::string>{"Angel", "Star (Winter)"}));
 }
 

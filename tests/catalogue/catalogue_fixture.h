@@ -23,7 +23,9 @@
 #include "collection/glimra_file.h"
 #include "collection/settings.h"
 #include "collection/sort_keys.h"
+#include "datafile/container.h"
 #include "datafile/datafile.h"
+#include "datafile/record_kinds.h"
 #include "runtime/scripted_runtime.h"
 
 namespace catalogue_test {
@@ -92,6 +94,23 @@ class Session {
   };
   std::deque<Step> steps_;
 };
+
+// Removes one entry of the file's first key behind the record layer: the
+// records stay whole, the key no longer matches them (damage a key rebuild
+// mends).
+inline void damageKeys(const fs::path& file) {
+  GlRecord record;
+  glimra::datafile::DataFile data;
+  data.declare(glimra::collection::glimraDeclaration(), &record);
+  data.setName(file.string());
+  ASSERT_EQ(data.open(), 0);
+  glimra::datafile::Container& container = *data.container();
+  glimra::datafile::TreeRecord entry;
+  ASSERT_TRUE(container.findFirstGreater(glimra::datafile::kindPrefix(data.tableNumber(), 1), &entry));
+  container.erase(entry.key());
+  container.commit();
+  data.close();
+}
 
 // A collection file's record by name (not deleted), read back from disk.
 inline GlRecord storedRecord(const fs::path& path, const std::string& name) {

@@ -161,6 +161,8 @@ TEST_F(CatalogueTest, TabFoundEmptyIsRemovedAndAllTabShown) {
         ASSERT_TRUE(p.ALLQUEUE.getByKey(&glimra::catalogue::AllEntry::NAMEKEY));
         ASSERT_EQ(p.GLIMRA.get(static_cast<std::uint32_t>(p.ALLQUEUE.buffer.POINTER)), 0);
         p.R_DELETEQUEUE();
+        // The record buffer holds what the form shows again, as after a delete.
+        glimra::collection::fromImage(p.GL, p.CURRENTRECORD);
         w.display(control::GLMLIST);
         tabsBefore = tabTitles(w);
       })

@@ -44,8 +44,9 @@ TEST_F(CatalogueTest, FirstStartShowsSplashThenAsksForNewFileAndCancelLeavesEmpt
   EXPECT_EQ(session.runtime.helpFile(), "Glm.hlp");
 }
 
-// A remembered file that cannot be opened leads to "Create a New File"; only a
-// file that is there but unusable is named to the user first.
+// A remembered file that cannot be opened leads to "Create a New File", which
+// starts in its folder and never offers its name; only a file that is there
+// but unusable is named to the user first, with what it is.
 TEST_F(CatalogueTest, RememberedFileThatCannotBeOpened) {
   struct Case {
     const char* label;
@@ -74,14 +75,15 @@ TEST_F(CatalogueTest, RememberedFileThatCannotBeOpened) {
     if (c.tellsUser) {
       ASSERT_EQ(messages.size(), 1u);
       EXPECT_EQ(messages[0].caption, "Can't Open File");
-      EXPECT_EQ(messages[0].text, "Invalid Data File" + std::string(10, ' '));
-      EXPECT_EQ(messages[0].icon, glimra::runtime::MessageIcon::Information);
+      EXPECT_EQ(messages[0].text,
+                "The file\n" + file.string() + "\nis not a Glimra collection file.\n\nInvalid Data File (36)");
+      EXPECT_EQ(messages[0].icon, glimra::runtime::MessageIcon::Exclamation);
     } else {
       EXPECT_TRUE(messages.empty());
     }
     ASSERT_EQ(session.runtime.fileDialogs.size(), 1u);
     EXPECT_EQ(session.runtime.fileDialogs[0].title, "Create a New File");
-    EXPECT_EQ(session.runtime.fileDialogs[0].path, file.string());
+    EXPECT_EQ(session.runtime.fileDialogs[0].path, dir_.string());
     EXPECT_EQ(caption, captionFor(file));
     EXPECT_EQ(remembered(), file.string());  // the settings keep the old name
   }
@@ -134,7 +136,14 @@ TEST_F(CatalogueTest, CreateNewFileOverExistingCollectionEmptiesIt) {
   });
   session.run();
 
-  EXPECT_TRUE(session.runtime.messages.empty());
+  // The file replaced was backed up first, and the user is told where.
+  const auto backups = glimra::collection::listBackups(other.string());
+  ASSERT_EQ(backups.size(), 1u);
+  EXPECT_EQ(backups[0].ornaments, 2);
+  ASSERT_EQ(session.runtime.messages.size(), 1u);
+  EXPECT_EQ(session.runtime.messages[0].caption, "Create a New File");
+  EXPECT_NE(session.runtime.messages[0].text.find(backups[0].path), std::string::npos)
+      << session.runtime.messages[0].text;
   EXPECT_TRUE(rows.empty());
   EXPECT_EQ(tabs, std::vector<std::string>{"ALL"});
   EXPECT_EQ(caption, captionFor(other));
@@ -203,6 +212,7 @@ TEST_F(CatalogueTest, SaveAsCarriesRetiredRecordsUntilTheCopyIsOpened) {
         p.GL.NAME = "Old Star";
         p.GL.DELETED = 1;
         ASSERT_EQ(p.GLIMRA.add(), 0);
+        glimra::collection::fromImage(p.GL, p.CURRENTRECORD);  // the buffer holds what the form shows
       })
       .act([](ScriptedWindow& w) { w.click(control::FILESAVEAS); })
       .check([&](ScriptedWindow& w) {

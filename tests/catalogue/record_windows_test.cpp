@@ -15,7 +15,7 @@ namespace {
 using glimra::catalogue::DESCRIPTION_WINDOW_TITLE;
 using glimra::catalogue::LIBRARIAN_WINDOW_TITLE;
 
-enum { HEADING = 1, TEXTBOX = 2, LENTTO = 4, DATELENT = 6, GIVENTO = 8, DATEGIVEN = 10, OK_BUTTON = 12 };
+enum { HEADING = 1, TEXTBOX = 2, LENTTO = 4, DATELENT = 6, GIVENTO = 8, DATEGIVEN = 10, OK_BUTTON = 12, DESCRIPTION_COUNT = 13 };
 
 const std::vector<Ornament> kTree = {{"Star", "Winter", "Glass"}, {"Bell", "Alpine", "Metal"}};
 
@@ -25,26 +25,32 @@ TEST_F(CatalogueTest, TheDescriptionWindowEditsExactlyTheFieldAndSavesOnClosing)
     std::string typed;      // empty: nothing typed
     const char* refusal;    // the reason given, or null
     std::string stored;     // the description stored afterwards
+    const char* count;      // the line under the box
   };
   const std::string full(3000, 'x');
   const Case cases[] = {
-      {"nothing typed", "", nullptr, ""},
-      {"two lines", "Blown glass.\nA gift from Anna.", nullptr, "Blown glass.\r\nA gift from Anna."},
-      {"3,000 characters", full, nullptr, full},
-      {"3,001 characters", full + "y", "This field holds at most 3000 characters.", ""},
-      {"outside Windows-1252", "Glass \xe2\x98\x83", "", ""},
+      {"nothing typed", "", nullptr, "", "0 of 3,000 characters used"},
+      {"two lines", "Blown glass.\nA gift from Anna.", nullptr, "Blown glass.\r\nA gift from Anna.",
+       "31 of 3,000 characters used"},
+      {"3,000 characters", full, nullptr, full, "3,000 of 3,000 characters used"},
+      // The box stops taking text at the limit: what fits is kept.
+      {"3,001 characters", full + "y", nullptr, full, "3,000 of 3,000 characters used"},
+      {"a line break that would pass the limit", std::string(2999, 'x') + "\nyz", nullptr, std::string(2999, 'x'),
+       "2,999 of 3,000 characters used"},
+      {"outside Windows-1252", "Glass \xe2\x98\x83", "", "", "0 of 3,000 characters used"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     writeCollection(path("Tree.GLM"), kTree);
     remember(path("Tree.GLM"));
     Session session;
-    std::string heading;
+    std::string heading, count;
     std::optional<std::string> refusal;
     session.runtime.whenOpened[DESCRIPTION_WINDOW_TITLE] = [&](ScriptedWindow& window) {
       window.onIdle = [&](ScriptedWindow& d) {
         heading = d.shownText(HEADING);
         if (!c.typed.empty()) refusal = d.type(TEXTBOX, c.typed);
+        count = d.shownText(DESCRIPTION_COUNT);
         d.click(OK_BUTTON);
       };
     };
@@ -60,6 +66,7 @@ TEST_F(CatalogueTest, TheDescriptionWindowEditsExactlyTheFieldAndSavesOnClosing)
       EXPECT_FALSE(refusal.has_value()) << *refusal;
     }
     EXPECT_EQ(storedRecord(path("Tree.GLM"), "Bell").DESCRIPTION.str(), c.stored);
+    EXPECT_EQ(count, c.count);
     // Saved in every case: the previous version retired, a new one added.
     EXPECT_EQ(recordsIn(path("Tree.GLM")), (std::vector<std::string>{"", "Star", "Bell [deleted]", "Bell"}));
     EXPECT_TRUE(undoAfter);

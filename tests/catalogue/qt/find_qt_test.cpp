@@ -17,28 +17,6 @@
 namespace catalogue_test {
 namespace {
 
-// Once the find dialog is up: types `text`, ticks the case box when asked,
-// and presses OK.
-void answerFindDialog(const QString& text, bool ignoreCase, bool* answered) {
-  QTimer::singleShot(300, [=] {
-    QWidget* dialog = shownWindow("Find Matching Entries");
-    if (!dialog) return;
-    auto* entry = dialog->findChild<QLineEdit*>();
-    auto* check = dialog->findChild<QCheckBox*>();
-    if (!entry || !check) return;
-    QTest::mouseClick(entry, Qt::LeftButton, {}, QPoint(4, 4));
-    for (const QChar ch : text) QTest::keyClick(entry, ch.toLatin1());
-    if (check->isChecked() != ignoreCase) QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
-    keepScreen("find-dialog-screen.png");
-    keepPicture(dialog, "find-dialog.png");
-    for (auto* button : dialog->findChildren<QAbstractButton*>())
-      if (button->text() == "&OK") {
-        *answered = true;
-        QTest::mouseClick(button, Qt::LeftButton);
-      }
-  });
-}
-
 TEST_F(CatalogueTest, FindOnTheRealToolkit) {
   writeCollection(path("Shelf.GLM"),
                   {{"Silver Bell", "Alpine", "Metal", false,

@@ -12,11 +12,6 @@ namespace {
 
 using namespace glimra::catalogue::control;
 
-const std::vector<Ornament> TREE = {{"Angel", "Heavenly", "Glass"},
-                                    {"Bell", "Alpine", "Metal"},
-                                    {"Star", "Winter", "Glass"},
-                                    {"Snowman", "", "Wood"}};
-
 std::string storedField(const GlRecord& record, int control) {
   switch (control) {
     case GL_NAME: return record.NAME.str();

@@ -13,6 +13,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFileDialog>
@@ -34,6 +35,13 @@
 namespace catalogue_test {
 
 using glimra::runtime::QtWindow;
+
+// A small collection the real-widget tests share: rows on the ALL tab are
+// Angel (Heavenly), Bell (Alpine), Snowman, Star (Winter); tabs Glass, Metal, Wood.
+inline const std::vector<Ornament> TREE = {{"Angel", "Heavenly", "Glass"},
+                                           {"Bell", "Alpine", "Metal"},
+                                           {"Star", "Winter", "Glass"},
+                                           {"Snowman", "", "Wood"}};
 
 // The one application object of the test program, named as the program
 // names itself.
@@ -70,6 +78,29 @@ inline QWidget* shownWindow(const QString& title) {
   for (QWidget* top : QApplication::topLevelWidgets())
     if (top->isVisible() && top->windowTitle() == title) return top;
   return nullptr;
+}
+
+// Once the find dialog is up: types `text`, ticks the case box when asked,
+// and presses OK (sets *answered).
+inline void answerFindDialog(const QString& text, bool ignoreCase, bool* answered) {
+  QTimer::singleShot(300, [=] {
+    QWidget* dialog = shownWindow("Find Matching Entries");
+    if (!dialog) return;
+    auto* entry = dialog->findChild<QLineEdit*>();
+    auto* check = dialog->findChild<QCheckBox*>();
+    if (!entry || !check) return;
+    QTest::mouseClick(entry, Qt::LeftButton, {}, QPoint(4, 4));
+    entry->selectAll();
+    for (const QChar ch : text) QTest::keyClick(entry, ch.toLatin1());
+    if (check->isChecked() != ignoreCase) QTest::mouseClick(check, Qt::LeftButton, {}, QPoint(6, check->height() / 2));
+    keepScreen("find-dialog-screen.png");
+    keepPicture(dialog, "find-dialog.png");
+    for (auto* button : dialog->findChildren<QAbstractButton*>())
+      if (button->text() == "&OK") {
+        *answered = true;
+        QTest::mouseClick(button, Qt::LeftButton);
+      }
+  });
 }
 
 // What the user does, on the main window's widgets.
@@ -192,6 +223,15 @@ class QtSession {
                         if (dialog->isVisible())
                           ADD_FAILURE() << "the file dialog stayed open with " << path;
                         EXPECT_EQ(dialog->selectedFiles().value(0).toStdString(), path);
+                      }});
+    return *this;
+  }
+  // A step taken when a file dialog is up, with the dialog itself.
+  QtSession& onFileDialog(std::function<void(QFileDialog&)> step) {
+    steps_.push_back({nullptr, [step](QWidget& w) {
+                        auto* dialog = qobject_cast<QFileDialog*>(&w);
+                        ASSERT_NE(dialog, nullptr) << "a message box is up, not a file dialog";
+                        step(*dialog);
                       }});
     return *this;
   }
