@@ -109,6 +109,8 @@ void DisplayGlimra::runEventLoop() {
       importFromCsv();
     } else if (event.is(FILERESTORE, EventKind::Accepted)) {
       restoreFromBackup();
+    } else if (event.is(FILEEXPORTARCHIVE, EventKind::Accepted)) {
+      exportArchive();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
@@ -187,6 +189,7 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->enable(FILEEXPORTCSV);
     window_->enable(FIRSTOVERVIEW, LASTOVERVIEW);
     window_->enable(FILEIMPORTCSV);
+    window_->enable(FILEEXPORTARCHIVE);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
@@ -194,6 +197,7 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->disable(FILEEXPORTCSV);
     window_->disable(FIRSTOVERVIEW, LASTOVERVIEW);
     window_->disable(FILEIMPORTCSV);
+    window_->disable(FILEEXPORTARCHIVE);
   }
 }
 

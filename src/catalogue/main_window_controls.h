@@ -89,6 +89,7 @@ enum : int {
   OVERVIEWSEPARATOR = 1103,     // Reports menu: the line before the overviews
   FIRSTOVERVIEW = 1104,         // 1104-1111: Statistics, Series, the wanted list …
   LASTOVERVIEW = 1111,
+  FILEEXPORTARCHIVE = 1120,     // File menu: Export Archive...
 };
 
 static_assert(Z == 558 && KA == 543);

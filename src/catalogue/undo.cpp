@@ -24,6 +24,7 @@ void DisplayGlimra::pushUndo(const UndoEntry& entry) {
 
 void DisplayGlimra::clearUndoHistory() {
   UNDOQUEUE.removeAll();
+  photoUndoStates_.clear();
   if (window_) enableUndo(false);
 }
 
@@ -104,6 +105,10 @@ void DisplayGlimra::undoLastOperation() {
       w.display(GLMLIST);
       R_SELECTCURRENTENTRY();
       R_DISPLAYSELECTION();
+      break;
+
+    case UndoAction::PhotosChanged:
+      if (!undoPhotoChange(undo)) return stop();
       break;
 
     default:
