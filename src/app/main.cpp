@@ -25,6 +25,7 @@
 #include "collection/settings.h"
 #include "glimra_version.h"
 #include "program/program.h"
+#include "collection/qt/photo_images_qt.h"
 #include "reports/print_preview.h"
 #include "reports/qt/preview_devices.h"
 #include "reports/qt/qt_text_measure.h"
@@ -134,6 +135,9 @@ int main(int argc, char** argv) {
 
   runtime::QtRuntime runtime;
   program::Program shared(runtime);
+  // Photo files are read with Qt's image readers.
+  collection::QtImageInspector photoImages;
+  shared.images = &photoImages;
   catalogue::DisplayGlimra main(shared);
   runtime.setExitPath([&shared](int code) {
     shared.closeFiles();

@@ -52,6 +52,10 @@ void DisplayGlimra::loadLists(bool onOpen) {
   ALLQUEUE.removeAll();
   TABQUEUE.removeAll();
   if (onOpen) CATEGORYQUEUE.removeAll();
+  // Live ornaments by identity: one that shares its created stamp with
+  // another (a file imported into before stamps were made unique) gets one
+  // of its own before anything can refer to it.
+  std::vector<collection::StampedRecord> identities;
   GLIMRA.logout();
   GLIMRA.setFile();
   if (GLIMRA.next() == 0) {
@@ -71,8 +75,11 @@ void DisplayGlimra::loadLists(bool onOpen) {
       // moving the list's entries for every ornament.
       fillQueueEntry(GL, static_cast<std::int32_t>(GLIMRA.pointer()));
       ALLQUEUE.append();
+      identities.push_back({collection::identityOf(GL), GLIMRA.pointer()});
     }
   }
+  std::size_t restamped = 0;
+  collection::giveSharedStampsTheirOwn(GLIMRA, GL, std::move(identities), &restamped);
   ALLQUEUE.sortByKey(kListOrderBytes, writeListOrderBytes(LISTBYSERIES));
   GLIMRA.commit();
 }

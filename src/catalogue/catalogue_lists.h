@@ -74,19 +74,22 @@ struct UndoEntry {
   std::uint8_t KEYTYPE;
   std::int32_t POINTER;    // the new record, the new version, or the deleted record
   std::int32_t OLDPOINTER; // the record shown before an add or copy, the previous version of a save
+  std::int32_t PHOTOSTATE; // a change of photos: its saved list of the ornament's photos (from 1)
   void clear() {
     ACTION = 0;
     SORTKEY.clear();
     KEYTYPE = 0;
     POINTER = 0;
     OLDPOINTER = 0;
+    PHOTOSTATE = 0;
   }
 };
 #pragma pack(pop)
 
 // UNDO:ACTION. Copy is recorded as an add; ReplayedAsAdd is never recorded
-// but an entry carrying it is undone like an add.
-enum UndoAction : std::uint8_t { Added = 1, ReplayedAsAdd = 2, Saved = 3, Deleted = 4 };
+// but an entry carrying it is undone like an add. PhotosChanged: the photos
+// of the ornament at POINTER were added, removed, reordered or described.
+enum UndoAction : std::uint8_t { Added = 1, ReplayedAsAdd = 2, Saved = 3, Deleted = 4, PhotosChanged = 5 };
 
 using AllQueue = runtime::Queue<AllEntry>;
 using TabQueue = runtime::Queue<TabEntry>;

@@ -17,10 +17,12 @@
 #include "program/messages.h"
 #include "catalogue/csv_import_window.h"
 #include "collection/backups.h"
+#include "collection/collection_archive.h"
 #include "collection/collection_check.h"
 #include "collection/csv_export.h"
 #include "collection/csv_import.h"
 #include "collection/open_failure.h"
+#include "collection/photo_store.h"
 #include "collection/settings.h"
 #include "collection/std_date.h"
 #include "datafile/file_errors.h"
@@ -147,8 +149,8 @@ void DisplayGlimra::showNoFile() {
 }
 
 std::optional<std::string> DisplayGlimra::chooseCollectionFile(FileDialogKind kind, const char* title,
-                                                              const std::string& start) {
-  auto chosen = runtime_.chooseFile(FileDialog{kind, title, COLLECTION_FILE_FILTER, start});
+                                                              const std::string& start, const char* filters) {
+  auto chosen = runtime_.chooseFile(FileDialog{kind, title, filters, start});
   if (chosen && chosen->size() > GLIMRAFILE.size) {
     runtime_.message(runtime::MessageBox{
         "The name of this file is longer than " + std::to_string(GLIMRAFILE.size) + " characters:\n" + *chosen +
@@ -210,8 +212,13 @@ void DisplayGlimra::createNewFile() {
 void DisplayGlimra::openExistingFile() {
   if (!askBeforeDroppingWork()) return;
   const auto chosen = chooseCollectionFile(FileDialogKind::Open, "Open a Different File",
-                                           program::fileDialogStart(runtime_, GLIMRAFILE.str()));
+                                           program::fileDialogStart(runtime_, GLIMRAFILE.str()), OPEN_FILE_FILTER);
   if (!chosen) return;
+  // A collection archive is unpacked first, where the user says.
+  if (collection::looksLikeArchive(*chosen)) {
+    openArchive(*chosen);
+    return;
+  }
   GLIMRAFILE = *chosen;
   damageOffered_.clear();  // a file chosen again is looked at again
   GLIMRA.close();
@@ -231,6 +238,8 @@ void DisplayGlimra::saveFileAs() {
   if (!sameFile && !program::backUpFirst(runtime_, program.fileSystem, *chosen, "Save File As ...",
                                          "Go on without a backup?", &backup))
     return;
+  // The photos first: the new file refers to them from its first moment.
+  if (!sameFile && !carryPhotosTo(*chosen)) return;
   CHANGEFILE = *chosen;
   GLIMRA.close();
   CHECKERROR(runtime_, GLIMRA, "Can't Close File");
@@ -253,11 +262,29 @@ void DisplayGlimra::exportToCsv() {
   const auto chosen = runtime_.chooseFile(FileDialog{FileDialogKind::Save, title, "CSV|*.csv|ALL|*.*",
                                                      program::fileDialogStart(runtime_, GLIMRAFILE.str(), name)});
   if (!chosen) return;
-  const collection::CsvExport result = collection::exportCollectionCsv(GLIMRAFILE.str(), *chosen);
+  // With photos the Photos column names them; a copy beside the CSV file lets
+  // the two travel together.
+  bool copyPhotos = false;
+  if (collectionHasPhotos()) {
+    const std::string folder = std::filesystem::path(collection::csvPhotoFolderOf(*chosen)).filename().string();
+    const runtime::Button answer = runtime_.message(runtime::MessageBox{
+        "Copy the photos into a folder beside the CSV file?\n\nYes: they are copied into the folder \"" + folder +
+            "\" and the Photos column names them there, so the CSV file and its photos can go elsewhere "
+            "together.\nNo: the Photos column names them where the collection keeps them.",
+        title, runtime::MessageIcon::Question, runtime::Yes | runtime::No | runtime::Cancel, runtime::No});
+    if (answer == runtime::Cancel) return;
+    copyPhotos = answer == runtime::Yes;
+  }
+  const collection::CsvExport result = collection::exportCollectionCsv(GLIMRAFILE.str(), *chosen, copyPhotos);
   if (result.ok)
     runtime_.message(runtime::MessageBox{std::to_string(result.ornaments) +
                                              (result.ornaments == 1 ? " ornament" : " ornaments") + " exported to\n" +
-                                             *chosen,
+                                             *chosen +
+                                             (result.photoFolder.empty()
+                                                  ? std::string()
+                                                  : "\n\nTheir " + std::to_string(result.photos) +
+                                                        (result.photos == 1 ? " photo was" : " photos were") +
+                                                        " copied to\n" + result.photoFolder),
                                          title, runtime::MessageIcon::Information, runtime::Ok, runtime::Ok});
   else
     runtime_.message(runtime::MessageBox{"Nothing was exported.\n" + result.error, title,
@@ -316,10 +343,27 @@ void DisplayGlimra::importOrnaments(std::vector<collection::ImportRow> rows, con
   c.back().flags = runtime::Centred;
   c.push_back({PROGRESS_CANCEL, runtime::ControlKind::Button, "Cancel", {60, 46, 50, 14}});
 
+  // Photos the rows name are taken into the photo store first, all or none;
+  // their index entries go in with the rows.
+  collection::PhotoIndex photos(program.fileSystem);
+  if (collection::rowsHavePhotos(rows)) {
+    auto refuse = [&](const std::string& why) {
+      runtime_.message(runtime::MessageBox{"Nothing was imported.\n" + why, title, runtime::MessageIcon::Exclamation,
+                                           runtime::Ok, runtime::Ok});
+    };
+    if (!program.images) return refuse("The rows name photos, and this build of the program reads no images.");
+    collection::PhotoStore store(GLIMRAFILE.str(), program.fileSystem);
+    store.removeTemporaries();
+    if (const std::string refused = collection::takeInImportPhotos(store, *program.images, source, rows);
+        !refused.empty())
+      return refuse(refused);
+    if (photos.open(GLIMRAFILE.str(), COLLECTION_OPEN_MODE) != 0 || photos.ensureTable() != 0)
+      return refuse("The photo index cannot be written: " + fileErrorMessage(photos.file()));
+  }
   // The rows go in through the record buffer, in one transaction: batches
   // between the window's turns keep Cancel answering.
   constexpr std::size_t BATCH = 200;
-  collection::OrnamentImport run(GLIMRA, GL, std::move(rows));
+  collection::OrnamentImport run(GLIMRA, GL, std::move(rows), &photos);
   enum class Outcome { Running, Done, Cancelled, Failed } outcome = Outcome::Running;
   std::string error;
   auto window = runtime_.open(d);
@@ -358,6 +402,7 @@ void DisplayGlimra::importOrnaments(std::vector<collection::ImportRow> rows, con
     outcome = Outcome::Cancelled;
   }
   window.reset();
+  photos.close();
 
   if (outcome == Outcome::Done) {
     // Reopened as after a report: the lists, the category tabs and the form

@@ -111,6 +111,8 @@ void DisplayGlimra::runEventLoop() {
       restoreFromBackup();
     } else if (event.is(DAMAGEDFILE, EventKind::Accepted)) {
       offerDamageChoices();
+    } else if (event.is(FILEEXPORTARCHIVE, EventKind::Accepted)) {
+      exportArchive();
     } else if (event.is(GLMNEW, EventKind::Accepted)) {
       addOrnament(false);
     } else if (event.is(GLMDUPLICATE, EventKind::Accepted)) {
@@ -200,6 +202,7 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     window_->enable(FIRSTOVERVIEW, LASTOVERVIEW);
     window_->enable(FIRSTREPORT, LASTREPORT);
     window_->enable(FILEIMPORTCSV);
+    window_->enable(FILEEXPORTARCHIVE);
   } else {
     disableAddAndCopy();
     window_->disable(GLMDELETE);
@@ -209,6 +212,7 @@ void DisplayGlimra::editingCommands(bool fileOpen) {
     // A report needs the file open: run without one it would end the program.
     window_->disable(FIRSTREPORT, LASTREPORT);
     window_->disable(FILEIMPORTCSV);
+    window_->disable(FILEEXPORTARCHIVE);
   }
 }
 

@@ -40,6 +40,8 @@
 #include "collection/csv_import.h"
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
+#include "collection/ornament_identity.h"
+#include "collection/photo_index.h"
 #include "datafile/datafile.h"
 #include "datafile/file_check.h"
 #include "program/messages.h"
@@ -63,6 +65,8 @@ using program::STANDARDWARNING;
 // The main window's declared title, before a file names itself in the caption.
 inline constexpr const char* MAIN_WINDOW_TITLE = "Glimra";
 inline constexpr const char* COLLECTION_FILE_FILTER = "Glimra|*.GLM|ALL|*.*";
+// Open Existing File also offers collection archives (unpacked, then opened).
+inline constexpr const char* OPEN_FILE_FILTER = "Glimra|*.GLM|Collection archive|*.zip|ALL|*.*";
 inline constexpr const char* DESCRIPTION_WINDOW_TITLE = "Glimra Review Page";
 inline constexpr const char* LIBRARIAN_WINDOW_TITLE = "Ornament Librarian Page";
 inline constexpr const char* RESTORE_WINDOW_TITLE = "Restore from Backup";
@@ -189,6 +193,36 @@ class DisplayGlimra {
   // behind a Details button.
   DamageChoice DAMAGEDFILEWINDOW(const datafile::FileCheckReport& report, const collection::Backup* backup);
 
+  // --- the photos of the ornament shown (photos.cpp)
+  // Photos can be changed while a stored ornament is shown (not during an
+  // addition, not on an empty form): the same rule as the description window.
+  bool photosOffered() const;
+  // The identity of the ornament shown; null when photosOffered() is false.
+  collection::OrnamentId shownOrnament() const;
+  // Its photos in order, the first the one shown for it (empty when none,
+  // or when the index cannot be read).
+  std::vector<collection::PhotoEntry> photosOfShownOrnament();
+  // Whether the open collection has any photo.
+  bool collectionHasPhotos();
+  // Where the original of a photo of the open collection is.
+  std::string photoPath(const collection::PhotoEntry& photo) const;
+  // Each changes the photos of the ornament shown as one operation of the
+  // undo history; positions count from 0. True when it happened; false when
+  // it was not offered, changed nothing, or failed (then the user was told
+  // and nothing changed). addPhotos takes every file or none: a file that is
+  // not an image, is cut short or too large is refused with a message that
+  // names it. A caption is Windows-1252 text of at most PHOTO_CAPTION_LENGTH
+  // characters; a rotation is in quarter turns clockwise, for display only.
+  bool addPhotos(const std::vector<std::string>& files);
+  bool removePhoto(std::size_t index);
+  bool movePhoto(std::size_t from, std::size_t to);
+  bool setPhotoRole(std::size_t index, collection::PhotoRole role);
+  bool setPhotoCaption(std::size_t index, std::string_view caption);
+  bool setPhotoRotation(std::size_t index, int quarterTurns);
+  // Called after the photos of an ornament changed, by one of the above or
+  // by Undo (the windows that show photos refresh from it).
+  std::function<void(collection::OrnamentId)> onPhotosChanged;
+
   // Takes a backup of the current collection file before an operation that
   // rewrites it as a whole (an import, say). False when none could be taken
   // and the user chose not to go on without one; `caption` names the
@@ -215,7 +249,8 @@ class DisplayGlimra {
   // Runs a file dialog; a chosen path too long for GLIMRAFILE is refused with
   // a message and counts as cancelled, so no file is made under a cut name.
   std::optional<std::string> chooseCollectionFile(runtime::FileDialogKind kind, const char* title,
-                                                  const std::string& start);
+                                                  const std::string& start,
+                                                  const char* filters = COLLECTION_FILE_FILTER);
   void createNewFile();
   void openExistingFile();
   void saveFileAs();
@@ -336,6 +371,27 @@ class DisplayGlimra {
   void editInRecordWindow(void (DisplayGlimra::*recordWindow)());
   bool recordWindowsOffered() const;
   void offerRecordWindows();
+
+  // Photos: writes the ornament's new list and records the undo entry.
+  bool changePhotos(std::vector<collection::PhotoEntry> photos, std::string_view caption);
+  // Puts back the list an entry saved; false (reported) when it failed.
+  bool undoPhotoChange(const UndoEntry& undo);
+  struct PhotoUndoState {
+    collection::OrnamentId ornament;
+    std::vector<collection::PhotoEntry> before;
+  };
+  std::vector<PhotoUndoState> photoUndoStates_;  // UNDO:PHOTOSTATE - 1 indexes it
+
+  // File commands beyond the file itself (collection_archive_commands.cpp).
+  // Export Archive...: the collection and its photos as one .zip file.
+  void exportArchive();
+  // Open Existing File... on an archive: asks where to unpack it, unpacks
+  // it there and opens the collection; false when the user cancelled or it
+  // failed (told), the current file then still open.
+  bool openArchive(const std::string& archivePath);
+  // Gives the collection file at target the photos of the current one
+  // (Save As). False when the user chose to stop after a failure.
+  bool carryPhotosTo(const std::string& target);
 
   // Undo.
   void pushUndo(const UndoEntry& entry);

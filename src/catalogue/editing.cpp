@@ -34,8 +34,15 @@ void DisplayGlimra::editStart() {
 bool DisplayGlimra::R_ADDRECORD() {
   runtime::Window& w = *window_;
   GL.DELETED = 1;
-  GL.CREATEDDATE = collection::today();
-  GL.CREATEDTIME = collection::now();
+  // Today and now, unless a record of the file carries that stamp already:
+  // the created stamp is the ornament's identity and must be its own.
+  collection::OrnamentId id;
+  if (collection::freshIdentity(GLIMRA, GL, {collection::today(), collection::now()}, &id) != 0) {
+    CHECKERROR(runtime_, GLIMRA, "Can't Add Record");
+    R_DISPLAYSELECTION();
+    return false;
+  }
+  collection::setIdentity(GL, id);
   GL.CHANGED = GL.CREATED;
   if (GLIMRA.add() != 0) {
     CHECKERROR(runtime_, GLIMRA, "Can't Add Record");

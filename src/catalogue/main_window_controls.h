@@ -89,6 +89,7 @@ enum : int {
   OVERVIEWSEPARATOR = 1103,     // Reports menu: the line before the overviews
   FIRSTOVERVIEW = 1104,         // 1104-1111: Statistics, Series, the wanted list …
   LASTOVERVIEW = 1111,
+  FILEEXPORTARCHIVE = 1120,     // File menu: Export Archive...
   FINDTABNOTE = 1130,           // the line above the form that says how to edit on the find tab
   DAMAGEDFILE = 1131,           // no control: its posted event offers the damaged-file window
 };

@@ -122,6 +122,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(item(FILEEXPORTCSV, "&Export to CSV...", FILE));
   c.push_back(item(FILEIMPORTCSV, "&Import from CSV...", FILE));
   c.push_back(item(FILERESTORE, "&Restore from Backup...", FILE));
+  c.push_back(item(FILEEXPORTARCHIVE, "Export &Archive...", FILE));
   c.push_back(separator(FILEEXITSEPARATOR, FILE));
   c.push_back(item(FILEEXIT, "E&xit", FILE));
   c.push_back(menu(ORNAMENT, "&Ornament"));

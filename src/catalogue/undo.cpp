@@ -31,6 +31,7 @@ void DisplayGlimra::takeBackEdit() {
 
 void DisplayGlimra::clearUndoHistory() {
   UNDOQUEUE.removeAll();
+  photoUndoStates_.clear();
   if (window_) enableUndo(false);
 }
 
@@ -123,6 +124,10 @@ void DisplayGlimra::undoLastOperation() {
       w.display(GLMLIST);
       R_SELECTCURRENTENTRY();
       R_DISPLAYSELECTION();
+      break;
+
+    case UndoAction::PhotosChanged:
+      if (!undoPhotoChange(undo)) return stop();
       break;
 
     default:

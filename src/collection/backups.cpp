@@ -16,6 +16,7 @@
 #include "collection/collection_check.h"
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
+#include "collection/photo_backups.h"
 #include "datafile/committed_copy.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
@@ -155,6 +156,9 @@ BackupResult backUpCollection(const std::string& collectionPath, datafile::FileS
                               : "the backup cannot be written to " + folder + ": " + osText(copy.osError);
   else
     problem = checkVerdict(disk, temporary, keyDamageAllowed);
+  std::vector<std::string> earlier;
+  for (const Found& f : findBackups(collectionPath)) earlier.push_back(f.path);
+  if (problem.empty()) problem = backUpPhotos(temporary, collectionPath, target, earlier);
   if (problem.empty()) {
     if (int error = disk.rename(temporary, target))
       problem = "the backup cannot be named " + target + ": " + osText(error);
@@ -163,13 +167,18 @@ BackupResult backUpCollection(const std::string& collectionPath, datafile::FileS
   }
   if (!problem.empty()) {
     disk.remove(temporary);
+    removeBackupPhotos(target);
     result.error = problem;
     return result;
   }
   result.ok = true;
   result.path = target;
   std::vector<Found> found = findBackups(collectionPath);
-  for (std::size_t i = 0; i + BACKUPS_KEPT < found.size(); ++i) fs::remove(found[i].path, ec);
+  for (std::size_t i = 0; i + BACKUPS_KEPT < found.size(); ++i) {
+    fs::remove(found[i].path, ec);
+    removeBackupPhotos(found[i].path);
+  }
+  removeStrayBackupPhotos(folder);
   return result;
 }
 
@@ -217,6 +226,8 @@ StagedRestore stageRestore(const std::string& backupPath, const std::string& col
                                    : "The backup cannot be copied beside " + collectionPath + ": " + osText(copy.osError);
   else if (const std::string problem = checkVerdict(fileSystem, staged.stagedPath); !problem.empty())
     staged.error = "The backup " + backupPath + " is damaged and cannot be restored: " + problem + ".";
+  else if (const std::string photos = restorePhotos(fileSystem, staged.stagedPath, backupPath, collectionPath); !photos.empty())
+    staged.error = "The photos of the backup " + backupPath + " cannot be restored: " + photos + ".";
   if (!staged.error.empty()) {
     fileSystem.remove(staged.stagedPath);
     return staged;

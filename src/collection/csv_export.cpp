@@ -3,9 +3,15 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
 
 #include "collection/cp1252.h"
 #include "collection/glimra_file.h"
+#include "collection/photo_index.h"
+#include "collection/photo_store.h"
 #include "collection/picture.h"
 #include "collection/replace_file.h"
 #include "collection/std_date.h"
@@ -82,6 +88,94 @@ std::string cellOf(const CsvColumn& column, const GlRecord& record) {
   return cp1252ToUtf8(stored);
 }
 
+// The Photos column's cells: the ornaments' photos as paths relative to the
+// CSV file, in the collection's photo folder or, when copied, in the folder
+// beside the CSV file (each photo copied once, named after the first
+// ornament that shows it).
+class CsvPhotoCells {
+ public:
+  CsvPhotoCells(const std::string& collectionPath, const std::string& csvPath, bool copy)
+      : collectionPath_(collectionPath), csvFolder_(absoluteFolderOf(csvPath)), copy_(copy),
+        copyFolder_(csvPhotoFolderOf(csvPath)) {}
+
+  bool read(std::string* error) {
+    PhotoIndex index;
+    std::vector<OrnamentPhotoList> lists;
+    if (index.open(collectionPath_, datafile::READ_ONLY_DENY_NONE) != 0 || index.all(&lists) != 0) {
+      *error = "Cannot read the photos of " + collectionPath_ + ": " + datafile::describeError(index.file());
+      return false;
+    }
+    for (OrnamentPhotoList& list : lists) photos_[list.ornament] = std::move(list.photos);
+    return true;
+  }
+  bool any() const { return !photos_.empty(); }
+  std::size_t named() const { return named_; }
+
+  bool cellOf(const GlRecord& record, std::string* cell, std::string* error) {
+    cell->clear();
+    const auto found = photos_.find(identityOf(record));
+    if (found == photos_.end()) return true;
+    const PhotoStore store(collectionPath_);
+    int n = 0;
+    for (const PhotoEntry& photo : found->second) {
+      std::filesystem::path path = store.pathOf(photo.fileName());
+      if (copy_ && !copyOut(record, photo, ++n, &path, error)) return false;
+      if (!cell->empty()) *cell += PHOTO_PATH_SEPARATOR;
+      std::error_code ec;
+      *cell += std::filesystem::absolute(path, ec).lexically_normal().lexically_relative(csvFolder_).generic_string();
+      ++named_;
+    }
+    return true;
+  }
+
+ private:
+  static std::filesystem::path absoluteFolderOf(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::absolute(std::filesystem::path(path), ec).lexically_normal().parent_path();
+  }
+
+  // A name from the ornament's: what a file name and the column cannot hold
+  // becomes "-".
+  static std::string nameFor(const GlRecord& record) {
+    std::string name = cp1252ToUtf8(record.NAME.clipped());
+    for (char& c : name)
+      if (c == '/' || c == ';' || c == '\\' || static_cast<unsigned char>(c) < 0x20) c = '-';
+    while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(name.begin());
+    return name.empty() ? "ornament" : cutUtf8(name, 80);
+  }
+
+  bool copyOut(const GlRecord& record, const PhotoEntry& photo, int n, std::filesystem::path* path,
+               std::string* error) {
+    auto [it, fresh] = copied_.try_emplace(photo.fileName());
+    if (fresh) {
+      std::string name = nameFor(record) + " " + std::to_string(n);
+      for (int k = 2; taken_.contains(name + "." + photo.type); ++k)
+        name = nameFor(record) + " " + std::to_string(n) + " (" + std::to_string(k) + ")";
+      taken_.insert(name + "." + photo.type);
+      it->second = std::filesystem::path(copyFolder_) / (name + "." + photo.type);
+      std::error_code ec;
+      std::filesystem::create_directories(copyFolder_, ec);
+      if (copied_.size() == 1) removePhotoTemporaries(copyFolder_);
+      const std::string source = PhotoStore(collectionPath_).pathOf(photo.fileName());
+      if (const int failed = ec ? ec.value() : copyPhotoFile(source, it->second.string()); failed != 0) {
+        *error = "Cannot copy the photo " + source + " to " + copyFolder_ + ": " + datafile::osErrorText(failed);
+        return false;
+      }
+    }
+    *path = it->second;
+    return true;
+  }
+
+  std::string collectionPath_;
+  std::filesystem::path csvFolder_;
+  bool copy_;
+  std::string copyFolder_;
+  std::map<OrnamentId, std::vector<PhotoEntry>> photos_;
+  std::map<std::string, std::filesystem::path> copied_;  // store name -> its copy
+  std::set<std::string> taken_;
+  std::size_t named_ = 0;
+};
+
 }  // namespace
 
 std::span<const CsvColumn> csvColumns() { return COLUMNS; }
@@ -104,16 +198,17 @@ std::string csvCell(std::string_view text) {
   return out + '"';
 }
 
-std::string csvHeaderRow() {
+std::string csvHeaderRow(bool photos) {
   std::string row;
   for (const CsvColumn& column : COLUMNS) {
     if (!row.empty()) row += ',';
     row += csvCell(column.title);
   }
+  if (photos) row += std::string(",") + PHOTOS_TITLE;
   return row + "\r\n";
 }
 
-std::string csvRow(const GlRecord& record) {
+std::string csvRow(const GlRecord& record, const std::string* photos) {
   std::string row;
   bool first = true;
   for (const CsvColumn& column : COLUMNS) {
@@ -121,11 +216,19 @@ std::string csvRow(const GlRecord& record) {
     first = false;
     row += csvCell(cellOf(column, record));
   }
+  if (photos) row += "," + csvCell(*photos);
   return row + "\r\n";
 }
 
-CsvExport exportCollectionCsv(const std::string& collectionPath, const std::string& outPath) {
+std::string csvPhotoFolderOf(const std::string& csvPath) {
+  std::filesystem::path path(csvPath);
+  return (path.parent_path() / (path.stem().string() + " photos")).string();
+}
+
+CsvExport exportCollectionCsv(const std::string& collectionPath, const std::string& outPath, bool copyPhotos) {
   CsvExport result;
+  CsvPhotoCells photos(collectionPath, outPath, copyPhotos);
+  if (!photos.read(&result.error)) return result;
   GlRecord buffer;
   datafile::DataFile file;
   file.declare(glimraDeclaration(), &buffer);
@@ -134,7 +237,7 @@ CsvExport exportCollectionCsv(const std::string& collectionPath, const std::stri
     result.error = "Cannot open " + collectionPath + ": " + datafile::describeError(file);
     return result;
   }
-  std::string text = "\xEF\xBB\xBF" + csvHeaderRow();
+  std::string text = "\xEF\xBB\xBF" + csvHeaderRow(photos.any());
   if (file.setFile() != 0) {
     result.error = "Cannot read " + collectionPath + ": " + datafile::describeError(file);
     return result;
@@ -146,7 +249,13 @@ CsvExport exportCollectionCsv(const std::string& collectionPath, const std::stri
       continue;
     }
     if (buffer.DELETED != 0) continue;
-    text += csvRow(buffer);
+    if (photos.any()) {
+      std::string cell;
+      if (!photos.cellOf(buffer, &cell, &result.error)) return result;
+      text += csvRow(buffer, &cell);
+    } else {
+      text += csvRow(buffer);
+    }
     ++result.ornaments;
   }
   if (file.errorCode() != datafile::FileError::RECORD_NOT_AVAILABLE) {
@@ -155,6 +264,8 @@ CsvExport exportCollectionCsv(const std::string& collectionPath, const std::stri
   }
   file.close();
   if (!replaceFile(outPath, text, &result.error)) return result;
+  result.photos = photos.named();
+  if (copyPhotos && photos.named()) result.photoFolder = csvPhotoFolderOf(outPath);
   result.ok = true;
   return result;
 }

@@ -35,21 +35,38 @@ std::span<const CsvColumn> csvColumns();
 enum class CsvKind { Text, Date, Amount };
 CsvKind csvKind(const CsvColumn& column);
 
+// The "Photos" column: written after the fields when the collection has
+// photos (a collection without them exports as it always did). A cell names
+// the ornament's photos in order, as paths relative to the CSV file,
+// separated by "; ". Import reads it back through this pseudo field number.
+inline constexpr int PHOTOS_FIELD = 1000;
+inline constexpr const char* PHOTOS_TITLE = "Photos";
+inline constexpr std::string_view PHOTO_PATH_SEPARATOR = "; ";
+
 // One cell of a row, quoted when it must be.
 std::string csvCell(std::string_view text);
-// The header row and one ornament's row, each ending in CR LF.
-std::string csvHeaderRow();
-std::string csvRow(const GlRecord& record);
+// The header row and one ornament's row, each ending in CR LF; with
+// photos, the Photos column and the ornament's cell of it.
+std::string csvHeaderRow(bool photos = false);
+std::string csvRow(const GlRecord& record, const std::string* photos = nullptr);
 
 struct CsvExport {
   bool ok = false;
   std::size_t ornaments = 0;  // rows written after the header row
+  std::size_t photos = 0;     // photos named in the Photos column
+  std::string photoFolder;    // with copyPhotos: the folder they were copied to
   std::string error;          // when not ok: a message for the user
 };
 
 // Writes the live ornaments of the collection file at collectionPath to
 // outPath, through a temporary file renamed over it: on failure an earlier
-// file at outPath is left as it was. The collection is only read.
-CsvExport exportCollectionCsv(const std::string& collectionPath, const std::string& outPath);
+// file at outPath is left as it was. The collection is only read. The
+// Photos column names the photos where the collection keeps them; with
+// copyPhotos they are first copied into the folder "STEM photos" beside the
+// CSV file, named after their ornament ("Angel 1.jpg"), and named there.
+CsvExport exportCollectionCsv(const std::string& collectionPath, const std::string& outPath, bool copyPhotos = false);
+
+// The folder copyPhotos copies into: "wish list photos" beside "wish list.csv".
+std::string csvPhotoFolderOf(const std::string& csvPath);
 
 }  // namespace glimra::collection

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -11,8 +12,11 @@
 #include "collection/cp1252.h"
 #include "collection/csv_export.h"
 #include "collection/glimra_file.h"
+#include "collection/ornament_identity.h"
+#include "collection/ornament_photos.h"
 #include "collection/picture.h"
 #include "collection/sort_keys.h"
+#include "datafile/file_errors.h"
 #include "collection/std_date.h"
 
 namespace glimra::collection {
@@ -302,6 +306,7 @@ std::optional<int> fieldNamed(std::string_view name) {
   if (key.ends_with(':')) key = trimmed(key.substr(0, key.size() - 1));
   const std::string wanted = lowered(key);
   if (wanted.empty()) return std::nullopt;
+  if (wanted == lowered(PHOTOS_TITLE)) return PHOTOS_FIELD;
   const auto& fields = glimraDeclaration().fields;
   // Titles first: the title "Custom1" is the field GL:CUSTOM2.
   for (const CsvColumn& column : csvColumns())
@@ -314,6 +319,7 @@ std::optional<int> fieldNamed(std::string_view name) {
 }
 
 const char* fieldTitle(int field) {
+  if (field == PHOTOS_FIELD) return PHOTOS_TITLE;
   const CsvColumn* column = columnOf(field);
   return column ? column->title : "";
 }
@@ -321,6 +327,7 @@ const char* fieldTitle(int field) {
 std::vector<int> importableFields() {
   std::vector<int> fields;
   for (const CsvColumn& column : csvColumns()) fields.push_back(column.field);
+  fields.push_back(PHOTOS_FIELD);
   return fields;
 }
 
@@ -357,8 +364,9 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
   }
   std::vector<Picture> pictures;
   for (int field : mapping)
-    pictures.push_back(field == IGNORED_COLUMN ? Picture{}
-                                               : Picture::parse(fields.at(static_cast<std::size_t>(field)).picture));
+    pictures.push_back(field == IGNORED_COLUMN || field == PHOTOS_FIELD
+                           ? Picture{}
+                           : Picture::parse(fields.at(static_cast<std::size_t>(field)).picture));
 
   for (std::size_t r = firstRowTitles ? 1 : 0; r < table.rows.size(); ++r) {
     const auto& row = table.rows[r];
@@ -374,6 +382,18 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
     bool refused = false;
     for (std::size_t c = 0; c < mapping.size(); ++c) {
       if (mapping[c] == IGNORED_COLUMN) continue;
+      if (mapping[c] == PHOTOS_FIELD) {
+        // Paths separated by ";"; whether each is a photo is seen when it is
+        // taken in, before anything is imported.
+        std::string_view cell = cellAt(c);
+        while (!cell.empty()) {
+          const std::size_t end = std::min(cell.find(';'), cell.size());
+          const std::string_view one = trimmed(cell.substr(0, end));
+          if (!one.empty()) imported.photoFiles.emplace_back(one);
+          cell.remove_prefix(std::min(end + 1, cell.size()));
+        }
+        continue;
+      }
       CellValue value = cellValue(mapping[c], pictures[c], cellAt(c));
       if (value.ok && c == nameColumn && trimmed(value.stored).empty())
         value = refusedCell("The name is empty; every ornament needs a name.");
@@ -422,15 +442,42 @@ ImportRow importRowOf(const GlRecord& record) {
 
 // ---------------------------------------------------------------- writing
 
-OrnamentImport::OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<ImportRow> rows)
-    : file_(file), buffer_(buffer), rows_(std::move(rows)) {}
+bool rowsHavePhotos(const std::vector<ImportRow>& rows) {
+  return std::any_of(rows.begin(), rows.end(), [](const ImportRow& r) { return !r.photoFiles.empty(); });
+}
+
+std::string takeInImportPhotos(PhotoStore& store, ImageInspector& images, const std::string& csvPath,
+                               std::vector<ImportRow>& rows) {
+  const std::filesystem::path folder = std::filesystem::path(csvPath).parent_path();
+  std::vector<std::string> files;
+  for (ImportRow& row : rows)
+    for (const std::string& file : row.photoFiles) {
+      const std::filesystem::path path(file);
+      files.push_back((path.is_absolute() ? path : folder / path).lexically_normal().string());
+    }
+  PhotoIntake intake = takeInPhotos(store, images, files);
+  if (!intake.ok) return intake.error;
+  std::size_t next = 0;
+  for (ImportRow& row : rows) {
+    std::vector<PhotoEntry> taken(intake.photos.begin() + static_cast<std::ptrdiff_t>(next),
+                                  intake.photos.begin() + static_cast<std::ptrdiff_t>(next + row.photoFiles.size()));
+    next += row.photoFiles.size();
+    row.photos = withPhotosAdded({}, taken);
+  }
+  return {};
+}
+
+OrnamentImport::OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<ImportRow> rows,
+                               PhotoIndex* photos)
+    : file_(file), buffer_(buffer), rows_(std::move(rows)), photos_(photos) {}
 
 OrnamentImport::~OrnamentImport() { cancel(); }
 
 int OrnamentImport::begin() {
   added_ = 0;
-  date_ = today();
-  time_ = now();
+  // Each row gets a created stamp of its own, the first today and now (or
+  // after the latest stamp of the file): the stamp is the ornament's identity.
+  if (freshIdentity(file_, buffer_, {today(), now()}, &next_) != 0) return file_.errorCode();
   if (file_.logout() != 0) return file_.errorCode();
   open_ = true;
   return 0;
@@ -441,11 +488,20 @@ int OrnamentImport::addNext(std::size_t count) {
     rows_[added_].fill(buffer_);
     // Stamped and keyed as a save stamps and keys a new ornament.
     buffer_.DELETED = 0;
-    buffer_.CREATEDDATE = date_;
-    buffer_.CREATEDTIME = time_;
+    setIdentity(buffer_, next_);
+    next_ = nextStamp(next_);
     buffer_.CHANGED = buffer_.CREATED;
     buildKeys(buffer_);
     if (file_.add() != 0) return failed();
+    if (!rows_[added_].photos.empty()) {
+      const int code = photos_ ? photos_->replace(identityOf(buffer_), rows_[added_].photos)
+                               : datafile::FileError::FILE_NOT_FOUND;
+      if (code != 0) {
+        error_ = photos_ ? "the photo index: " + datafile::describeError(photos_->file()) : "no photo index";
+        cancel();
+        return code;
+      }
+    }
     ++added_;
   }
   return 0;
@@ -473,7 +529,7 @@ int OrnamentImport::failed() {
 
 ImportResult importOrnaments(const std::string& path, std::vector<ImportRow> rows,
                              const std::function<bool(std::size_t, std::size_t)>& progress,
-                             datafile::FileSystem& fileSystem) {
+                             datafile::FileSystem& fileSystem, ImageInspector* images, const std::string& csvPath) {
   ImportResult result;
   GlRecord buffer;
   datafile::DataFile file(fileSystem);
@@ -483,7 +539,24 @@ ImportResult importOrnaments(const std::string& path, std::vector<ImportRow> row
     result.error = "Cannot open " + path + ": " + datafile::describeError(file);
     return result;
   }
-  OrnamentImport run(file, buffer, std::move(rows));
+  PhotoIndex photos(fileSystem);
+  if (rowsHavePhotos(rows)) {
+    if (!images) {
+      result.error = "Nothing was imported: the rows name photos, and this build reads no images.";
+      return result;
+    }
+    PhotoStore store(path, fileSystem);
+    store.removeTemporaries();
+    if (const std::string refused = takeInImportPhotos(store, *images, csvPath, rows); !refused.empty()) {
+      result.error = refused;
+      return result;
+    }
+    if (photos.open(path, datafile::READ_WRITE_DENY_WRITE) != 0 || photos.ensureTable() != 0) {
+      result.error = "Nothing was imported: the photo index of " + path + ": " + datafile::describeError(photos.file());
+      return result;
+    }
+  }
+  OrnamentImport run(file, buffer, std::move(rows), &photos);
   constexpr std::size_t BATCH = 500;
   if (run.begin() != 0) {
     result.error = "Cannot start the import in " + path + ": " + datafile::describeError(file);

@@ -22,7 +22,8 @@
 //      transaction, in batches a progress bar can follow; cancelling or a
 //      failure rolls all of it back, and a crash leaves the file as it was.
 //      Each new ornament gets the created and changed stamps and the sort keys
-//      a save gives it.
+//      a save gives it; the created stamps are distinct (one hundredth of a
+//      second apart), as each is an ornament's identity.
 // importOrnaments runs step 4 on a collection file named by its path.
 #pragma once
 
@@ -36,6 +37,10 @@
 #include <vector>
 
 #include "collection/gl_record.h"
+#include "collection/ornament_identity.h"
+#include "collection/photo_images.h"
+#include "collection/photo_index.h"
+#include "collection/photo_store.h"
 #include "datafile/datafile.h"
 #include "datafile/os_file.h"
 
@@ -103,6 +108,10 @@ struct RefusedCell {
 // A checked row: the stored value (Windows-1252) of each field it fills.
 struct ImportRow {
   std::vector<std::pair<int, std::string>> fields;  // GlField position, stored value
+  // Its Photos cell: the paths as written (relative to the CSV file, or
+  // absolute), and once taken in (takeInImportPhotos) the stored photos.
+  std::vector<std::string> photoFiles;
+  std::vector<PhotoEntry> photos;
 
   // A cleared record with these fields set.
   void fill(GlRecord& record) const;
@@ -127,13 +136,24 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
 // closing line that counts the rest.
 std::string describeRefusals(const ImportPlan& plan, std::size_t limit);
 
+// Takes the photos the rows name into the collection's photo store (paths
+// relative to the CSV file at csvPath), all of them or none: "" when done,
+// else a message naming the file that was refused and its row.
+std::string takeInImportPhotos(PhotoStore& store, ImageInspector& images, const std::string& csvPath,
+                               std::vector<ImportRow>& rows);
+bool rowsHavePhotos(const std::vector<ImportRow>& rows);
+
 // Adds rows as new ornaments to an open collection file (bound to `buffer`)
 // in one transaction. begin() starts it, addNext() adds the next batch,
 // commit() ends it; cancel() or a failure in any step rolls everything back,
-// so the file holds all the rows or none of them.
+// so the file holds all the rows or none of them. Rows with photos (taken in
+// before) get their index entries in the same transaction, through
+// `photos`: the collection's photo index, opened beside the file, its table
+// made (ensureTable) before begin().
 class OrnamentImport {
  public:
-  OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<ImportRow> rows);
+  OrnamentImport(datafile::DataFile& file, GlRecord& buffer, std::vector<ImportRow> rows,
+                 PhotoIndex* photos = nullptr);
   ~OrnamentImport();
   OrnamentImport(const OrnamentImport&) = delete;
   OrnamentImport& operator=(const OrnamentImport&) = delete;
@@ -157,9 +177,9 @@ class OrnamentImport {
   datafile::DataFile& file_;
   GlRecord& buffer_;
   std::vector<ImportRow> rows_;
+  PhotoIndex* photos_;
   std::size_t added_ = 0;
-  std::int32_t date_ = 0;
-  std::int32_t time_ = 0;
+  OrnamentId next_;  // the created stamp of the next row
   bool open_ = false;  // the transaction is running
   std::string error_;
 };
@@ -172,9 +192,12 @@ struct ImportResult {
 
 // Opens the collection file at path, adds the rows in one transaction and
 // closes it. progress(added, total) is called after every batch and may
-// return false to cancel (nothing is then added).
+// return false to cancel (nothing is then added). Rows with photos need
+// `images` (else nothing is imported) and the CSV file's path, which their
+// paths are relative to.
 ImportResult importOrnaments(const std::string& path, std::vector<ImportRow> rows,
                              const std::function<bool(std::size_t, std::size_t)>& progress = {},
-                             datafile::FileSystem& fileSystem = datafile::posixFileSystem());
+                             datafile::FileSystem& fileSystem = datafile::posixFileSystem(),
+                             ImageInspector* images = nullptr, const std::string& csvPath = {});
 
 }  // namespace glimra::collection

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collection/generator.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -134,13 +135,38 @@ GlRecord makeOrnament(Random& random, std::size_t index) {
   return r;
 }
 
+// Ornaments made on one day get distinct times: the created stamp is an
+// ornament's identity. A time already taken moves on by a hundredth, which
+// draws nothing more from the random numbers.
+class DistinctStamps {
+ public:
+  void apply(GlRecord& r) {
+    if (r.CREATEDDATE != date_) {
+      date_ = r.CREATEDDATE;
+      times_.clear();
+    }
+    std::int32_t time = r.CREATEDTIME;
+    while (std::find(times_.begin(), times_.end(), time) != times_.end()) time = time % 8'640'000 + 1;
+    r.CREATEDTIME = time;
+    times_.push_back(time);
+  }
+
+ private:
+  std::int32_t date_ = 0;
+  std::vector<std::int32_t> times_;
+};
+
 }  // namespace
 
 std::vector<GlRecord> generateOrnaments(std::size_t count, std::uint64_t seed) {
   Random random(seed);
   std::vector<GlRecord> records;
   records.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) records.push_back(makeOrnament(random, i));
+  DistinctStamps stamps;
+  for (std::size_t i = 0; i < count; ++i) {
+    records.push_back(makeOrnament(random, i));
+    stamps.apply(records.back());
+  }
   return records;
 }
 
@@ -169,9 +195,11 @@ int generateCollectionFile(const std::string& path, std::size_t count, std::uint
     // without holding it all in memory.
     constexpr std::size_t BATCH = 250;
     Random random(seed);
+    DistinctStamps stamps;
     for (std::size_t i = 0; i < count; ++i) {
       if (i % BATCH == 0 && file.logout() != 0) return file.errorCode();
       buffer = makeOrnament(random, i);
+      stamps.apply(buffer);
       if (file.add() != 0) return file.errorCode();
       if ((i + 1) % BATCH == 0 || i + 1 == count)
         if (file.commit() != 0) return file.errorCode();

@@ -61,6 +61,13 @@ class FileSystem {
   virtual int rename(const std::string& from, const std::string& to) = 0;
   // Makes the names in path's folder durable (after a rename or a create).
   virtual int flushFolderOf(const std::string& path) = 0;
+  // Makes the folder at path when it is not there (its parent must be); 0
+  // when it is there afterwards. File systems without folders (the test
+  // disks, whose paths are plain names) have nothing to make.
+  virtual int makeFolder(const std::string& path) {
+    (void)path;
+    return 0;
+  }
 };
 
 // The error of an open that found something other than a file or a folder

@@ -131,6 +131,14 @@ class PosixFileSystem final : public FileSystem {
     return error;
   }
 
+  int makeFolder(const std::string& path) override {
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    const int error = errno;
+    if (error != EEXIST) return error;
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  }
+
   bool exists(const std::string& path) override {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;

@@ -23,6 +23,7 @@
 
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
+#include "collection/photo_images.h"
 #include "datafile/datafile.h"
 #include "program/lock_wait_notice.h"
 #include "runtime/runtime.h"
@@ -64,6 +65,10 @@ class Program {
   std::int32_t GLIMRA_USED = 0;
   std::int32_t GLOBALREQUEST = 0;
   std::int32_t GLOBALRESPONSE = 0;
+  // Reads photo files for the photo store (the windowed program gives the
+  // one that decodes with its image library; tests give their own). None:
+  // photos cannot be added.
+  collection::ImageInspector* images = nullptr;
 
  private:
   // Tells the user when an operation waits for another program.

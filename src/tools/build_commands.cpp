@@ -223,6 +223,9 @@ int run(const Arguments& args, bool packing) {
     if (interrupted) break;
   }
   std::signal(SIGINT, previous);
+  // A pack of the whole file tidies its photos too: entries of ornaments
+  // that are gone, and files nobody refers to moved aside.
+  if (packing && !address.tableNamed && exit == EXIT_OK && !interrupted) exit = packPhotosOf(address.path);
   if (mending && exit == EXIT_OK) {
     const FileCheckReport after = collection::checkCollectionFile(posixFileSystem(), address.path);
     if (!after.sound()) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "collection/photo_images.h"
 #include "datafile/file_check.h"
 
 namespace glimra::tools {
@@ -35,6 +36,16 @@ int findCommand(const Arguments& args);   // commands_find.cpp
 int exportCommand(const Arguments& args); // commands_export.cpp
 int statsCommand(const Arguments& args);  // commands_stats.cpp
 int importCommand(const Arguments& args); // commands_import.cpp
+int photosCommand(const Arguments& args); // commands_photos.cpp
+// The photos of the collection at path beside check and pack: each prints
+// what it found or did; 0, or the exit code for the photos alone.
+int checkPhotosOf(const std::string& path);
+int packPhotosOf(const std::string& path);
+// qt/add_photo_command.cpp: only in a build with Qt (GLIMRA_FILE_PHOTOS).
+int addPhotoCommand(const Arguments& args);
+// What reads photo files for add-photo and import: Qt's image readers in a
+// build with Qt, else none (photos are then refused with a message).
+collection::ImageInspector* toolImageInspector();
 
 // A JSON string literal of UTF-8 text (commands_dump.cpp).
 std::string jsonString(const std::string& utf8);

@@ -111,7 +111,10 @@ int importCommand(const Arguments& args) {
   }
   const auto started = std::chrono::steady_clock::now();
   const std::size_t count = plan.rows.size();
-  const collection::ImportResult result = collection::importOrnaments(path, std::move(plan.rows));
+  // Photos named in the rows are read with the image readers, made only then.
+  collection::ImageInspector* images = collection::rowsHavePhotos(plan.rows) ? toolImageInspector() : nullptr;
+  const collection::ImportResult result =
+      collection::importOrnaments(path, std::move(plan.rows), {}, datafile::posixFileSystem(), images, in);
   if (!result.ok) return fail(EXIT_FAILED, result.error);
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();

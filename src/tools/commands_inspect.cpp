@@ -22,7 +22,8 @@ int checkCommand(const Arguments& args) {
   if (report.openError) return fail(EXIT_FAILED, openFailure(path, report));
   for (const std::string& problem : report.problems) std::cout << path << ": " << problem << '\n';
   std::cout << path << ": " << report.summary() << '\n';
-  return report.sound() ? EXIT_OK : EXIT_DAMAGED;
+  if (!report.sound()) return EXIT_DAMAGED;
+  return checkPhotosOf(path);
 }
 
 namespace {

@@ -40,7 +40,12 @@ const char* USAGE =
     "                               fields, keys and counts\n"
     "  check FILE                   walks every page, record and key entry and verifies\n"
     "                               every invariant; prints each problem, or one line\n"
-    "                               of summary when the file is sound\n"
+    "                               of summary when the file is sound; then checks the\n"
+    "                               photo index against the photo folder (FILE's name\n"
+    "                               with .photos): a missing file or one whose content\n"
+    "                               no longer matches its name is damage; a file nobody\n"
+    "                               refers to and entries of removed ornaments are left\n"
+    "                               for pack; each problem names its ornament\n"
     "  dump FILE [--json|--csv] [--table NAME]\n"
     "                               the data records in record-number order, each field\n"
     "                               decoded through the definition stored in the file\n"
@@ -58,7 +63,10 @@ const char* USAGE =
     "                               first take a checked backup of the file, as the\n"
     "                               program does, under $XDG_DATA_HOME/Glimra/backups,\n"
     "                               and change nothing when it fails, unless\n"
-    "                               --no-backup is given)\n"
+    "                               --no-backup is given; pack also takes the photo\n"
+    "                               entries of removed ornaments out of the index and\n"
+    "                               moves photo files nobody refers to into the photo\n"
+    "                               folder's unused folder: no photo is deleted)\n"
     "  generate FILE --records N [--seed S]\n"
     "                               a new collection file (replacing FILE) with a header\n"
     "                               record and N made-up ornaments; the same seed gives\n"
@@ -72,7 +80,9 @@ const char* USAGE =
     "  export FILE --csv OUT        the live ornaments as a spreadsheet file: a header\n"
     "                               row with the form's labels, one row per ornament,\n"
     "                               UTF-8, dates as YYYY-MM-DD, amounts as plain\n"
-    "                               numbers; OUT is replaced only when all is written\n"
+    "                               numbers, and a last column Photos (paths relative\n"
+    "                               to OUT) when the collection has photos; OUT is\n"
+    "                               replaced only when all is written\n"
     "  import FILE --csv IN [--map COLUMN=FIELD ...] [--encoding E] [--delimiter C]\n"
     "         [--titles yes|no] [--skip-refused] [--no-backup]\n"
     "                               the rows of a spreadsheet file as new ornaments,\n"
@@ -85,6 +95,17 @@ const char* USAGE =
     "                               of purchase prices and the gain, with the totals;\n"
     "                               amounts that are not numbers count as 0 and are\n"
     "                               counted\n"
+    "  photos FILE [--json]         every photo of every ornament: record number and\n"
+    "                               name, position, role, file, size in pixels and\n"
+    "                               bytes, rotation, caption and the name it had\n"
+    "                               (JSON lines with --json)\n"
+#ifdef GLIMRA_FILE_PHOTOS
+    "  add-photo FILE RECORD IMAGE...\n"
+    "                               adds the images (JPEG, PNG, WebP, GIF, BMP, TIFF;\n"
+    "                               at most 100 MB each) as photos of the ornament at\n"
+    "                               record number RECORD (as dump and find give it),\n"
+    "                               after its photos, all or none\n"
+#endif
 #ifdef GLIMRA_FILE_REPORTS
     "  report FILE REPORT --pdf OUT.pdf\n"
     "                               one of the sixteen reports as a PDF, REPORT one of\n"
@@ -99,8 +120,9 @@ const char* USAGE =
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
-    "  1  the file is damaged: check found damage, dump could not read every\n"
-    "     record, or build or pack refused to change it\n"
+    "  1  the file is damaged: check found damage (a photo missing or changed\n"
+    "     counts), dump could not read every record, or build or pack refused\n"
+    "     to change it\n"
     "  2  wrong arguments\n"
     "  3  the file could not be opened, read or written\n"
     "  find: 0 found, 1 nothing found, 2 error (the file is only read)\n";
@@ -136,6 +158,10 @@ int main(int argc, char** argv) {
   if (command == "export") return exportCommand(args);
   if (command == "stats") return statsCommand(args);
   if (command == "import") return importCommand(args);
+  if (command == "photos") return photosCommand(args);
+#ifdef GLIMRA_FILE_PHOTOS
+  if (command == "add-photo") return addPhotoCommand(args);
+#endif
 #ifdef GLIMRA_FILE_REPORTS
   if (command == "report") return reportCommand(args);
 #endif

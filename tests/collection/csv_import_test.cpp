@@ -55,7 +55,7 @@ TEST(CsvImport, DetectsTheDelimiterAndTheCharacterSet) {
 }
 
 TEST(CsvImport, TheExportTitlesMapThemselves) {
-  const CsvTable table = readCsv(csvHeaderRow(), CsvEncoding::Utf8, ',');
+  const CsvTable table = readCsv(csvHeaderRow(/*photos=*/true), CsvEncoding::Utf8, ',');
   ASSERT_TRUE(table.ok);
   const std::vector<int> mapping = guessMapping(table.rows.front(), table.columns);
   EXPECT_EQ(mapping, importableFields());
