@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "glimra: there is no display to show the window on (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
                  "Start it from a desktop session, or under a virtual X server:\n"
-                 "    xvfb-run -a scripts/run\n");
+                 "    xvfb-run -a glimra\n");
     return 1;
   }
   static int qtArgc = 1;

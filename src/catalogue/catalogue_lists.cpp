@@ -16,12 +16,12 @@ using runtime::EventKind;
 using namespace control;
 
 int letterNumber(const FixedText<80>& sortKey) {
-  return collection::upperCp1252(static_cast<unsigned char>(sortKey.bytes[0])) - 64;
+  return collection::baseLetter(static_cast<unsigned char>(sortKey.bytes[0])) - 64;
 }
 
 namespace {
-// The order of ALLQUEUE: the file's sort key (by series or by name), letter
-// case folded, then the name.
+// The order of ALLQUEUE: the sort key (by series or by name) in the order the
+// lists show, then the name.
 auto listOrder(bool bySeries) {
   const auto key = bySeries ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY;
   return [key](const AllEntry& a, const AllEntry& b) {
@@ -30,18 +30,19 @@ auto listOrder(bool bySeries) {
   };
 }
 
-// The same order as bytes: both fields whole (blank-padded to their fixed
-// widths, as compareSortKeys compares them), upper-cased.
-constexpr std::size_t kListOrderBytes = sizeof(AllEntry::NAMEKEY) + sizeof(AllEntry::NAME);
-static_assert(sizeof(AllEntry::NAMEKEY) == sizeof(AllEntry::SERIESKEY) && sizeof(AllEntry::NAME) == 45,
+// The same order as bytes: the display-order key of each field whole
+// (blank-padded to its fixed width, as compareSortKeys compares them).
+constexpr std::size_t kKeyWidth = sizeof(AllEntry::NAMEKEY);
+constexpr std::size_t kNameWidth = sizeof(AllEntry::NAME);
+constexpr std::size_t kListOrderBytes = 2 * (kKeyWidth + kNameWidth);
+static_assert(sizeof(AllEntry::NAMEKEY) == sizeof(AllEntry::SERIESKEY) && kNameWidth == 45,
               "fixed texts hold their bytes and nothing else");
 
 auto writeListOrderBytes(bool bySeries) {
   const auto key = bySeries ? &AllEntry::SERIESKEY : &AllEntry::NAMEKEY;
   return [key](const AllEntry& entry, unsigned char* out) {
-    const auto& upper = collection::upperCp1252Table();
-    for (char c : (entry.*key).raw()) *out++ = upper[static_cast<unsigned char>(c)];
-    for (char c : entry.NAME.raw()) *out++ = upper[static_cast<unsigned char>(c)];
+    collection::writeDisplayOrderKey((entry.*key).raw(), kKeyWidth, out);
+    collection::writeDisplayOrderKey(entry.NAME.raw(), kNameWidth, out + 2 * kKeyWidth);
   };
 }
 }  // namespace
@@ -65,7 +66,7 @@ void DisplayGlimra::loadLists(bool onOpen) {
     LASTTIME = GL.CHANGEDTIME;
     LASTPOINTER = static_cast<std::int32_t>(GLIMRA.pointer());
     while (GLIMRA.next() == 0) {
-      if (GL.DELETED != 0 || GL.NAME.isBlank()) {
+      if (!collection::isLiveOrnament(GL)) {
         GLIMRA.erase();
         continue;
       }

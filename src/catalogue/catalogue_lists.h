@@ -5,7 +5,8 @@
 // of the first two is shown.
 //
 // Invariants: ALLQUEUE is ordered by (NAMEKEY, NAME), or by (SERIESKEY, NAME)
-// while "Sort by Series" is on; TABQUEUE holds, in ALLQUEUE order, copies of
+// while "Sort by Series" is on, in the order the lists show
+// (collection::compareSortKeys: accented letters with their base letter); TABQUEUE holds, in ALLQUEUE order, copies of
 // the entries of one category; CATEGORYQUEUE is unique and ascending. Every
 // operation that reads "the current entry" reads it through ActiveList, so the
 // same code serves every view; its bindings change together, never one by one.
@@ -97,8 +98,9 @@ using CategoryQueue = runtime::Queue<CategoryEntry>;
 // UNDOQUEUE: a stack, appended at the end and replayed from the end.
 using UndoQueue = runtime::Queue<UndoEntry>;
 
-// The first-letter number of a sort key: the upper-cased first character's
-// code minus 64, so A = 1 … Z = 26 and anything else falls outside 1-26.
+// The first-letter number of a sort key: the code of the letter its first
+// character is listed under (collection::baseLetter) minus 64, so A = 1 …
+// Z = 26 (an Ä or an á counts as A) and anything else falls outside 1-26.
 int letterNumber(const FixedText<80>& sortKey);
 
 // ACTQUEUE: the active list and its ACT: fields, bound to ALLQUEUE on the ALL

@@ -139,6 +139,8 @@ void DisplayGlimra::runEventLoop() {
       if (reports) reports->runOverview(event.control - FIRSTOVERVIEW);
     } else if (event.is(HELPABOUT, EventKind::Accepted)) {
       ABOUTGLIMRA(runtime_);
+    } else if (event.kind == EventKind::Resized) {
+      R_RESOLUTION();  // the layout follows the window's size
     }
   }
 }

@@ -74,7 +74,8 @@ inline constexpr const char* DAMAGED_FILE_WINDOW_TITLE = "Damaged Collection Fil
 
 class DisplayGlimra {
  public:
-  // The window's design size in dialog units; wider windows are scaled.
+  // The window's design size in dialog units: the smallest the window gets
+  // (it fits a screen of 800 × 600); larger windows are scaled.
   static constexpr int DESIGN_WIDTH = 429;
   static constexpr int DESIGN_HEIGHT = 256;
 
@@ -163,7 +164,11 @@ class DisplayGlimra {
   void R_INSERTCATEGORY();
   void R_RENAMECATEGORIES();
   void R_DELETECATEGORY();
+  // Scales the sheet's design layout by the largest factor (at least 1) at
+  // which it fits the window's client area, into K; run at open when the
+  // window is wider than the design, and after every change of its size.
   void R_RESOLUTION();
+  static double layoutFactor(const runtime::Rect& client);
   // Stores the record buffer as a new record, flagged as pending, and shows
   // its blank row; false (reported) when the file refused it.
   bool R_ADDRECORD();

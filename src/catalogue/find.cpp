@@ -58,6 +58,7 @@ void DisplayGlimra::GETFINDSTRING() {
   c.push_back({FIND_CANCEL, ControlKind::Button, "&Cancel", {132, 44, 50, 14}});
 
   auto window = runtime_.open(dialog);
+  window->alertKey(0, runtime::Key::Escape);  // Esc cancels, as the Cancel button does
   bool accepted = false;
   for (;;) {
     const runtime::Event event = window->accept();
@@ -66,7 +67,7 @@ void DisplayGlimra::GETFINDSTRING() {
     if (event.is(FIND_OK, EventKind::Accepted)) {
       accepted = true;
       window->close();
-    } else if (event.is(FIND_CANCEL, EventKind::Accepted)) {
+    } else if (event.is(FIND_CANCEL, EventKind::Accepted) || event.isKey(runtime::Key::Escape)) {
       window->close();
     }
   }

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's declared layout at its design width of 429 units, and
 // R_RESOLUTION, which enlarges the sheet's controls in proportion when the
-// window opens wider than that. Both read the design rectangles from one
+// window opens wider than that and lays them out again whenever the user
+// resizes or maximises the window. Both read the design rectangles from one
 // table.
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -215,12 +217,25 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   return window;
 }
 
+double DisplayGlimra::layoutFactor(const Rect& client) {
+  // The largest factor at which the whole design fits the client area, kept
+  // to three decimals; never below the design itself, which the window's
+  // minimum size keeps room for.
+  const double fits = std::min(static_cast<double>(client.width) / DESIGN_WIDTH,
+                               static_cast<double>(client.height) / DESIGN_HEIGHT);
+  return std::max(1.0, std::floor(fits * 1000.0) / 1000.0);
+}
+
 void DisplayGlimra::R_RESOLUTION() {
   runtime::Window& w = *window_;
-  K = std::floor(static_cast<double>(w.geometry(0).width) / DESIGN_WIDTH * 1000.0) / 1000.0;
+  const Rect client = w.geometry(0);
+  K = layoutFactor(client);
   auto scaled = [&](int value) { return value < 0 ? -1 : static_cast<int>(std::lround(value * K)); };
+  // A window wider than its height needs stands the layout in the middle of
+  // the room left over, rather than leaving it all on the right.
+  const int left = std::max(0, (client.width - scaled(DESIGN_WIDTH)) / 2);
   auto move = [&](int control, Rect at) {
-    w.setGeometry(control, {scaled(at.x), scaled(at.y), scaled(at.width), scaled(at.height)});
+    w.setGeometry(control, {at.x < 0 ? -1 : left + scaled(at.x), scaled(at.y), scaled(at.width), scaled(at.height)});
   };
   for (const DesignPlace& place : designPlaces()) move(place.control, place.at);
 }

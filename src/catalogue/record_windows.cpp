@@ -2,11 +2,13 @@
 // The description and lending windows: two small modal windows that edit the
 // fields of the shown ornament that have no place on the form, the long
 // description and the lending and giving details. Both edit the record
-// buffer directly; whatever was typed is kept when the window closes (there
-// is no Cancel), and the main window then saves the ornament as Save does.
+// buffer directly; whatever was typed is kept when the window closes by OK or
+// its close box (there is no Cancel), and the main window then saves the
+// ornament as Save does. Esc asks before it throws typed text away.
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
 #include "catalogue/start_up.h"
+#include "collection/cp1252.h"
 
 namespace glimra::catalogue {
 
@@ -47,15 +49,29 @@ WindowDeclaration recordWindow(std::string title, runtime::Rect at, FixedText<80
 }
 
 // Runs a record window until OK or its close box, setting its wallpaper again
-// on every pass.
-void runRecordWindow(runtime::Runtime& runtime, const WindowDeclaration& declaration, int firstField) {
+// on every pass. Esc leaves too: when something was typed, after asking
+// whether to keep it (Yes keeps it, No puts back what the window opened with,
+// Cancel goes on editing).
+void runRecordWindow(runtime::Runtime& runtime, const WindowDeclaration& declaration, int firstField,
+                     GlRecord& record, std::string_view entry) {
+  const GlRecord opened = record;
   auto window = runtime.open(declaration);
+  window->alertKey(0, runtime::Key::Escape);
   for (;;) {
     window->setWallpaper(WALLPAPER_IMAGE);
     const runtime::Event event = window->accept();
     if (event.closes()) break;
     if (event.kind == EventKind::OpenWindow) window->select(firstField);
     if (event.is(OK_BUTTON, EventKind::Accepted)) window->close();
+    if (!event.isKey(runtime::Key::Escape)) continue;
+    if (collection::toImage(record) != collection::toImage(opened)) {
+      const runtime::Button answer = runtime.message(runtime::MessageBox{
+          "Keep the changes to " + collection::cp1252ToUtf8(entry) + "?", declaration.title,
+          runtime::MessageIcon::Question, runtime::Yes | runtime::No | runtime::Cancel, runtime::Yes});
+      if (answer == runtime::Cancel) continue;
+      if (answer == runtime::No) record = opened;
+    }
+    window->close();
   }
 }
 
@@ -72,7 +88,7 @@ void DisplayGlimra::DESCRIPTIONWINDOW() {
   c.push_back(box);
   c.push_back({DESCRIPTION_COUNT, ControlKind::Text, "", {8, 179, 200, 10}});
   c.push_back(okButton({242, 176, 50, 14}));
-  runRecordWindow(runtime_, window, TEXTBOX);
+  runRecordWindow(runtime_, window, TEXTBOX, GL, heading.clipped());
 }
 
 void DisplayGlimra::LIBRARIANWINDOW() {
@@ -91,7 +107,7 @@ void DisplayGlimra::LIBRARIANWINDOW() {
   c.push_back({DATEGIVEN_PROMPT, ControlKind::Prompt, "Date Given:", {64, 74, 50, 10}});
   c.push_back({DATEGIVEN, ControlKind::Entry, "", {116, 72, 60, 12}, Binding::to(GL.DATEGIVEN), "d1"});
   c.push_back(okButton({202, 92, 50, 14}));
-  runRecordWindow(runtime_, window, LENTTO);
+  runRecordWindow(runtime_, window, LENTTO, GL, heading.clipped());
 }
 
 void DisplayGlimra::editInRecordWindow(void (DisplayGlimra::*recordWindow)()) {

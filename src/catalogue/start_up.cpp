@@ -13,6 +13,8 @@ using runtime::WindowDeclaration;
 
 std::string aboutVersionLine() { return std::string("Ornament catalogue, version ") + PROGRAM_VERSION; }
 
+std::string splashVersionText() { return std::string("Version ") + PROGRAM_VERSION; }
+
 void runGlimra(runtime::Runtime& runtime, DisplayGlimra& main) {
   main.clearGlobals();
   runtime.setHelpFile("GLM.HLP");
@@ -39,7 +41,7 @@ WindowDeclaration splashDeclaration() {
   ControlDeclaration picture{SPLASH_PICTURE, ControlKind::Image, "", {10, 6, 200, 92}};
   picture.icon = SPLASH_IMAGE;
   window.controls.push_back(picture);
-  window.controls.push_back(text(SPLASH_VERSION, VERSION_TEXT, {10, 102, 200, 10}, runtime::Centred | runtime::Bold));
+  window.controls.push_back(text(SPLASH_VERSION, splashVersionText(), {10, 102, 200, 10}, runtime::Centred | runtime::Bold));
   window.controls.push_back(
       text(SPLASH_LINE, "Click anywhere to begin", {10, 113, 200, 10}, runtime::Centred));
   return window;
@@ -95,10 +97,11 @@ void GLMSPLASH(runtime::Runtime& runtime) {
 
 void ABOUTGLIMRA(runtime::Runtime& runtime) {
   auto window = runtime.open(aboutDeclaration());
+  window->alertKey(0, Key::Escape);  // Esc closes the box, as OK does
   for (;;) {
     const runtime::Event event = window->accept();
     if (event.closes()) break;
-    if (event.is(ABOUT_OK, EventKind::Accepted)) window->close();
+    if (event.is(ABOUT_OK, EventKind::Accepted) || event.isKey(Key::Escape)) window->close();
   }
 }
 

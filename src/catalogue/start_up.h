@@ -20,9 +20,10 @@ inline constexpr const char* ABOUT_IMAGE = ":/images/about.svg";
 inline constexpr const char* PRESENT_IMAGE = ":/images/present.svg";
 inline constexpr const char* SPLASH_TITLE = "Welcome to Glimra";
 inline constexpr const char* ABOUT_TITLE = "About Glimra";
-// The splash's fixed line; the program's own version (PROGRAM_VERSION, set in
-// CMakeLists.txt) is what the about box and --version show.
-inline constexpr const char* VERSION_TEXT = "Version 5.0";
+// The splash's version line: "Version " and the program's own version
+// (PROGRAM_VERSION, set in CMakeLists.txt), as the about box and --version
+// show it.
+std::string splashVersionText();
 // The about box's line under the authors.
 inline constexpr const char* ABOUT_LICENSE_TEXT = "License: GNU GPL v3 or later";
 

@@ -9,8 +9,8 @@
 // primary screen's usable width and height, never less than the design size,
 // centred there (at the screen's top-left corner when even the design size
 // does not fit). A window wider than the design is then laid out again by
-// R_RESOLUTION, whose factor follows the width: a remembered height too low
-// for the enlarged sheet is raised to fit it.
+// R_RESOLUTION, whose factor follows the width where the height allows it: a
+// remembered height too low for the enlarged sheet is raised to fit it.
 #pragma once
 
 #include <optional>

@@ -58,7 +58,7 @@ bool findGrouping(std::string_view option, Grouping* grouping) {
 }
 
 void StatisticsTally::add(const GlRecord& record) {
-  if (record.DELETED != 0) return;
+  if (!isLiveOrnament(record)) return;
   const std::int64_t value = amountOf(record.VALUE.raw(), &notNumbers_);
   const std::int64_t paid = amountOf(record.PURPRICE.raw(), &notNumbers_);
   ++total_.count;

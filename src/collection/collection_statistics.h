@@ -59,7 +59,8 @@ struct CollectionStatistics {
   const std::vector<GroupTotals>& of(Grouping g) const { return groups[static_cast<std::size_t>(g)]; }
 };
 
-// Adds ornaments one at a time; retired versions (DELETED != 0) are left out.
+// Adds ornaments one at a time; records that are no live ornament
+// (isLiveOrnament) are left out.
 class StatisticsTally {
  public:
   void add(const GlRecord& record);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collection/csv_export.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -188,10 +189,49 @@ CsvKind csvKind(const CsvColumn& column) {
   }
 }
 
+namespace {
+
+// -?digits, optionally followed by a point and digits: what a spreadsheet
+// reads as a number, never as a formula.
+bool isPlainNumber(std::string_view text) {
+  if (text.starts_with('-')) text.remove_prefix(1);
+  const std::size_t point = text.find('.');
+  const std::string_view whole = text.substr(0, point);
+  const std::string_view fraction = point == std::string_view::npos ? std::string_view("0") : text.substr(point + 1);
+  auto digits = [](std::string_view part) {
+    return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  return digits(whole) && digits(fraction);
+}
+
+// Whether a spreadsheet would take the text for a formula.
+bool readAsFormula(std::string_view text) {
+  return !text.empty() && std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos &&
+         !isPlainNumber(text);
+}
+
+// Whether the text, after its leading apostrophes, would be read as a formula.
+bool formulaAfterApostrophes(std::string_view text) {
+  const std::size_t start = std::min(text.find_first_not_of('\''), text.size());
+  return readAsFormula(text.substr(start));
+}
+
+}  // namespace
+
+std::string guardCsvText(std::string_view text) {
+  return formulaAfterApostrophes(text) ? "'" + std::string(text) : std::string(text);
+}
+
+std::string unguardCsvText(std::string_view cell) {
+  if (cell.starts_with('\'') && formulaAfterApostrophes(cell)) cell.remove_prefix(1);
+  return std::string(cell);
+}
+
 std::string csvCell(std::string_view text) {
-  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  const std::string guarded = guardCsvText(text);
+  if (guarded.find_first_of(",\"\r\n") == std::string::npos) return guarded;
   std::string out = "\"";
-  for (char c : text) {
+  for (char c : guarded) {
     if (c == '"') out += '"';
     out += c;
   }

@@ -3,8 +3,9 @@
 // every field a user fills one column, headed by the labels the form shows.
 //
 // The file is UTF-8 with a byte-order mark (so spreadsheets read accented
-// letters right), rows end in CR LF, and a cell holding a comma, a double
-// quote or a line break is quoted, its quotes doubled. Dates are written
+// letters right), rows end in CR LF, a cell that a spreadsheet would take for
+// a formula gets a leading apostrophe (guardCsvText), and a cell holding a
+// comma, a double quote or a line break is quoted, its quotes doubled. Dates are written
 // YYYY-MM-DD and amounts as plain decimal numbers ("1234.50"), so that a
 // spreadsheet can sort and sum them; a stored value that is neither a date nor
 // an amount in any form is written as it is stored, never lost. The header
@@ -43,12 +44,25 @@ inline constexpr int PHOTOS_FIELD = 1000;
 inline constexpr const char* PHOTOS_TITLE = "Photos";
 inline constexpr std::string_view PHOTO_PATH_SEPARATOR = "; ";
 
-// One cell of a row, quoted when it must be.
-std::string csvCell(std::string_view text);
 // The header row and one ornament's row, each ending in CR LF; with
 // photos, the Photos column and the ornament's cell of it.
 std::string csvHeaderRow(bool photos = false);
 std::string csvRow(const GlRecord& record, const std::string* photos = nullptr);
+// One cell of a row: guarded against formulas (below), then quoted when it
+// must be.
+std::string csvCell(std::string_view text);
+
+// Spreadsheet programs take a cell that begins with =, +, -, @, a tab or a
+// carriage return as a formula. The guard writes such a text with an
+// apostrophe in front, which a spreadsheet shows as text; a plain number
+// ("-3.25") is left as it is. A text that already begins with apostrophes
+// followed by such a character gets one apostrophe more, so that removing
+// exactly one on reading gives back what was written ("'=1" is written
+// "''=1"); any other apostrophe ("'Twas the Night") is written as it is.
+// guardCsvText is what the export writes; unguardCsvText, its inverse, is
+// what the import reads a cell as.
+std::string guardCsvText(std::string_view text);
+std::string unguardCsvText(std::string_view cell);
 
 struct CsvExport {
   bool ok = false;

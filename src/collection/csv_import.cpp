@@ -74,21 +74,6 @@ std::optional<std::string> decoded(std::string_view bytes, CsvEncoding encoding,
   return std::nullopt;
 }
 
-// A day number for a date written YYYY-MM-DD, or nullopt.
-std::optional<std::int32_t> isoDate(std::string_view text) {
-  if (text.size() != 10 || text[4] != '-' || text[7] != '-') return std::nullopt;
-  int parts[3] = {0, 0, 0};
-  const std::pair<int, int> spans[3] = {{0, 4}, {5, 2}, {8, 2}};
-  for (int p = 0; p < 3; ++p)
-    for (int i = 0; i < spans[p].second; ++i) {
-      const char c = text[static_cast<std::size_t>(spans[p].first + i)];
-      if (c < '0' || c > '9') return std::nullopt;
-      parts[p] = parts[p] * 10 + (c - '0');
-    }
-  if (parts[0] < 1801 || !isValidCalendarDate(parts[0], parts[1], parts[2])) return std::nullopt;
-  return dateToDays(CalendarDate{parts[0], parts[1], parts[2]});
-}
-
 struct CellValue {
   bool ok = false;
   std::string stored;  // Windows-1252, the field's stored form
@@ -96,6 +81,46 @@ struct CellValue {
 };
 
 CellValue refusedCell(std::string reason) { return CellValue{false, {}, std::move(reason)}; }
+
+bool allDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// An amount a spreadsheet of a decimal-comma country wrote ("12,50",
+// "1.234,5", "$7,5") in the decimal-point form the amount picture reads;
+// the text as it is when its commas are no decimal comma ("1,234.50",
+// "1,234,567"). A single comma before three digits ("1,250") could be either:
+// refused (nullopt) with what to write in *refusal.
+std::optional<std::string> withDecimalPoint(std::string_view amount, std::string* refusal) {
+  const std::size_t comma = amount.rfind(',');
+  if (comma == std::string_view::npos || amount.find('.', comma) != std::string_view::npos ||
+      amount.find(',') != comma)
+    return std::string(amount);
+  const std::string_view whole = amount.substr(0, comma);
+  const std::string_view fraction = amount.substr(comma + 1);
+  std::string_view digits = whole;
+  while (!digits.empty() && (digits.front() == '$' || digits.front() == '-')) digits.remove_prefix(1);
+  // The whole part: digits, points between groups of three allowed.
+  std::string wholeDigits;
+  for (std::size_t start = 0;;) {
+    const std::size_t point = digits.find('.', start);
+    const std::string_view group = digits.substr(start, point == std::string_view::npos ? point : point - start);
+    if (!allDigits(group) || (start > 0 && group.size() != 3)) return std::string(amount);
+    wholeDigits += group;
+    if (point == std::string_view::npos) break;
+    start = point + 1;
+  }
+  if (!allDigits(fraction)) return std::string(amount);
+  const std::string sign(whole.substr(0, whole.size() - digits.size()));
+  if (fraction.size() == 3 && wholeDigits.size() == digits.size()) {
+    const auto asDecimals = readAmountMillionths(wholeDigits + "." + std::string(fraction));
+    *refusal = "could be " + wholeDigits + std::string(fraction) + ".00 or " +
+               millionthsText(asDecimals.value_or(0)) +
+               ": write the amount with a decimal point and no thousands separator.";
+    return std::nullopt;
+  }
+  return sign + wholeDigits + "." + std::string(fraction);
+}
 
 // The stored value of one cell for `field`, read as the form reads it.
 CellValue cellValue(int field, const Picture& picture, std::string_view utf8) {
@@ -117,17 +142,18 @@ CellValue cellValue(int field, const Picture& picture, std::string_view utf8) {
     case CsvKind::Date: {
       const std::string_view value = trimmed(text.text);
       if (value.empty()) return CellValue{true, {}, {}};
-      if (const auto days = isoDate(value)) return CellValue{true, std::to_string(*days), {}};
       const Deformatted read = picture.deformat(value);
-      if (!read.ok)
-        return refusedCell("\"" + cp1252ToUtf8(value) + "\" is not a date (write it as YYYY-MM-DD or mm/dd/yyyy).");
+      if (!read.ok) return refusedCell("\"" + cp1252ToUtf8(value) + "\": " + read.reason);
       return CellValue{true, read.value, {}};
     }
     case CsvKind::Amount: {
       const std::string_view value = trimmed(text.text);
       if (value.empty()) return CellValue{true, {}, {}};
-      const Deformatted read = picture.deformat(value);
-      if (!read.ok) return refusedCell("\"" + cp1252ToUtf8(value) + "\" is not an amount: " + read.reason);
+      std::string refusal;
+      const auto plain = withDecimalPoint(value, &refusal);
+      if (!plain) return refusedCell("\"" + cp1252ToUtf8(value) + "\" " + refusal);
+      const Deformatted read = picture.deformat(*plain);
+      if (!read.ok) return refusedCell("\"" + cp1252ToUtf8(value) + "\": " + read.reason);
       return CellValue{true, read.value, {}};
     }
   }
@@ -236,7 +262,7 @@ CsvTable readCsv(std::string_view bytes, CsvEncoding encoding, char delimiter) {
   bool cellQuoted = false;
   std::size_t quoteRow = 0;  // the row a quoted cell opened in
   auto endCell = [&] {
-    row.push_back(std::move(cell));
+    row.push_back(unguardCsvText(cell));
     cell.clear();
     cellQuoted = false;
   };
@@ -396,7 +422,7 @@ ImportPlan planImport(const CsvTable& table, const std::vector<int>& mapping, bo
       }
       CellValue value = cellValue(mapping[c], pictures[c], cellAt(c));
       if (value.ok && c == nameColumn && trimmed(value.stored).empty())
-        value = refusedCell("The name is empty; every ornament needs a name.");
+        value = refusedCell("empty; every ornament needs a name.");
       if (!value.ok) {
         plan.refused.push_back(
             RefusedCell{r + 1, c + 1, std::string(fieldTitle(mapping[c])) + ": " + value.reason});

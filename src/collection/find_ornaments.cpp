@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "collection/gl_record.h"
+#include "collection/sort_keys.h"
 #include "datafile/file_errors.h"
 #include "datafile/text_search.h"
 
@@ -42,8 +43,8 @@ int findOrnaments(datafile::DataFile& file, std::string_view findText, bool igno
     found->push_back(entry);
   }
   std::stable_sort(found->begin(), found->end(), [](const FoundOrnament& a, const FoundOrnament& b) {
-    const auto order = a.sortKey <=> b.sortKey;
-    return order != 0 ? order < 0 : (a.name <=> b.name) < 0;
+    const auto order = compareSortKeys(a.sortKey.raw(), b.sortKey.raw());
+    return order != 0 ? order < 0 : compareSortKeys(a.name.raw(), b.name.raw()) < 0;
   });
   return 0;
 }

@@ -12,8 +12,9 @@
 // Each match is then read by its pointer (GET, so the file's record buffer and
 // current record change, as a search that read every record would leave them)
 // for the keys the find tab orders and shows it by. The order is ascending by
-// (sort key, name) as the lists compare text (trailing blanks ignored); equal
-// entries keep record order.
+// (sort key, name) in the order the lists show them (compareSortKeys: case
+// and accents aside first, trailing blanks ignored); equal entries keep
+// record order.
 #pragma once
 
 #include <cstdint>

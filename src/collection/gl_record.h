@@ -118,4 +118,10 @@ static_assert(offsetof(GlRecord, LENTTO) == 11639);
 static_assert(offsetof(GlRecord, DATEGIVEN) == 11674);
 static_assert(offsetof(GlRecord, GIVENTO) == 11694);
 
+// Whether a record is an ornament of the collection: not a retired version (a
+// version replaced by a save, a deleted ornament, an addition still pending)
+// and named. The file holds the other records only until the next open, which
+// removes them for good; until then every list, report and total leaves them out.
+inline bool isLiveOrnament(const GlRecord& record) { return record.DELETED == 0 && !record.NAME.isBlank(); }
+
 }  // namespace glimra::collection

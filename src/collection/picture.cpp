@@ -329,23 +329,30 @@ Deformatted Picture::deformat(std::string_view typed) const {
           start = i + 1;
         }
       }
-      const char* form = "Type the date as month/day/year, for example 12/01/15.";
+      const char* form = "Type the date as month/day/year, for example 12/01/15, or as year-month-day, "
+                         "for example 2015-12-01.";
       if (count != 3) return refuse(form);
       for (const auto& part : parts)
         if (!allDigits(part)) return refuse(form);
-      if (parts[0].size() > 2 || parts[1].size() > 2) return refuse(form);
-      if (parts[2].size() == 3 || parts[2].size() > 4)
+      // A first part of four digits is a year: year-month-day, the order the
+      // CSV export writes and other programs often use.
+      const bool yearFirst = parts[0].size() == 4;
+      const std::string_view monthPart = yearFirst ? parts[1] : parts[0];
+      const std::string_view dayPart = yearFirst ? parts[2] : parts[1];
+      const std::string_view yearPart = yearFirst ? parts[0] : parts[2];
+      if (monthPart.size() > 2 || dayPart.size() > 2) return refuse(form);
+      if (yearPart.size() == 3 || yearPart.size() > 4)
         return refuse("Type the year with two or four digits.");
-      const int month = toInt(parts[0]);
-      const int day = toInt(parts[1]);
-      int year = toInt(parts[2]);
-      if (parts[2].size() <= 2) year = expandTwoDigitYear(year, daysToDate(today()).year);
+      const int month = toInt(monthPart);
+      const int day = toInt(dayPart);
+      int year = toInt(yearPart);
+      if (yearPart.size() <= 2) year = expandTwoDigitYear(year, daysToDate(today()).year);
       if (month < 1 || month > 12)
-        return refuse(std::string(parts[0]) + " is not a month: type a month from 1 to 12.");
+        return refuse(std::string(monthPart) + " is not a month: type a month from 1 to 12.");
       if (year < 1801) return refuse("The date is too early: dates begin on 01/01/1801.");
       if (!isValidCalendarDate(year, month, day))
         return refuse(MONTH_NAMES[month - 1] + std::string(" ") + std::to_string(year) + " has no day " +
-                      std::string(parts[1]) + ".");
+                      std::string(dayPart) + ".");
       return accept(std::to_string(dateToDays({year, month, day})));
     }
     case 't': {

@@ -34,8 +34,8 @@
 // after it (in 2026: 1946 … 2045). Four-digit years are taken as typed, from
 // 1801 to 9999; such a date outside the window shows with the same two
 // digits as one inside it, so a screen deformats only text the user changed,
-// never the shown text of a field left alone. Accepted date forms: m/d/yy, mm/dd/yy, m/d/yyyy, with '/',
-// '-' or '.' between the parts.
+// never the shown text of a field left alone. Accepted date forms: m/d/yy, mm/dd/yy, m/d/yyyy, and
+// yyyy-mm-dd (a four-digit first part is the year), with '/', '-' or '.' between the parts.
 //
 // Amounts typed may carry the currency sign, thousands commas (in groups of
 // three), a leading minus and trailing zeros beyond the decimals ("12.500");

@@ -30,7 +30,7 @@ std::int32_t seriesNumberOf(std::string_view stored) {
 std::string seriesKey(std::string_view series) { return upperCp1252(trimmed(series)); }
 
 void SeriesTally::add(const GlRecord& record) {
-  if (record.DELETED != 0) return;
+  if (!isLiveOrnament(record)) return;
   const std::string_view name = trimmed(record.SERIES.raw());
   if (name.empty()) return;
   Entry& entry = series_[seriesKey(name)];

@@ -320,12 +320,14 @@ Layout valueLayout(const ReportDescriptor& report) {
           {F::YEAR, "s20", {73, 448, 1844, 198}, L},
           {F::PURPRICE, "N$9.2B", {5313, 427, S, S}, R},
       });
+  // The labels end where the totals' column begins; the totals stand right-
+  // aligned under the value column, with room for thirteen digits.
   layout.totals.height = 573;
   layout.totals.controls = {
-      label("Total Value of Collection:", Rect{3521, 94, 1469, 208}, ARIAL_9_BOLD),
-      sum(F::VALUE, Rect{5021, 94, 615, 167}),
-      label("Total Purchase Price of Collection:", Rect{2938, 271, 2052, 198}, ARIAL_9_BOLD),
-      sum(F::PURPRICE, Rect{5000, 271, S, S}),
+      label("Total Value of Collection:", Rect{2600, 94, 2100, 208}, ARIAL_9_BOLD, R),
+      sum(F::VALUE, Rect{4760, 94, 1178, 208}),
+      label("Total Purchase Price of Collection:", Rect{2600, 271, 2100, 208}, ARIAL_9_BOLD, R),
+      sum(F::PURPRICE, Rect{4760, 271, 1178, 208}),
   };
   return layout;
 }

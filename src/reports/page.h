@@ -98,6 +98,9 @@ struct PageList {
   void append(PageList&& more);
   // Bytes held by the pages (items and text), for the benchmarks.
   std::size_t bytesHeld() const;
+  // The smallest rectangle holding the box of every item of every page
+  // (empty when there is none).
+  Rect itemsExtent() const;
 };
 
 }  // namespace glimra::reports

@@ -141,6 +141,7 @@ int ReportPreview::run() {
   window_ = &w;
   w.alertKey(0, Key::PageUp);
   w.alertKey(0, Key::PageDown);
+  w.alertKey(0, Key::Escape);  // Esc leaves without printing, as Exit does
   bool printChosen = false;
   for (;;) {
     const runtime::Event event = w.accept();
@@ -161,6 +162,8 @@ int ReportPreview::run() {
     } else if (event.kind == EventKind::AlertKey && event.key == Key::PageDown) {
       R_GETNEXTPAGE();
       R_CHANGEDISPLAY();
+    } else if (event.isKey(Key::Escape)) {
+      w.close();
     } else if (event.kind != EventKind::Accepted) {
       continue;
     } else if (number == PREVIEW_ZOOMED) {
@@ -409,6 +412,7 @@ std::int32_t PREVIEW_JUMPTOPAGE(runtime::Runtime& runtime, std::int32_t currentP
                         "Select a page of the report"),
                 ok, cancel};
   const auto window = runtime.open(d);
+  window->alertKey(0, Key::Escape);  // Esc cancels
   std::int32_t chosen = currentPage;
   for (;;) {
     const runtime::Event event = window->accept();
@@ -418,7 +422,7 @@ std::int32_t PREVIEW_JUMPTOPAGE(runtime::Runtime& runtime, std::int32_t currentP
     } else if (event.is(JUMP_OK, EventKind::Accepted)) {
       chosen = std::clamp(page, 1, std::max(totalPages, 1));
       window->close();
-    } else if (event.is(JUMP_CANCEL, EventKind::Accepted)) {
+    } else if (event.is(JUMP_CANCEL, EventKind::Accepted) || event.isKey(Key::Escape)) {
       window->close();
     }
   }
@@ -439,11 +443,12 @@ void PREVIEW_SELECTDISPLAY(runtime::Runtime& runtime, std::int32_t& pagesAcross,
                 spinBox(DISPLAY_DOWN, {79, 22, 50, 12}, pagesDown, "N2", 10, ""),
                 ok};
   const auto window = runtime.open(d);
+  window->alertKey(0, Key::Escape);  // there is no Cancel: Esc closes as OK does
   for (;;) {
     const runtime::Event event = window->accept();
     if (event.closes()) break;
     if (event.kind == EventKind::OpenWindow) window->display();
-    if (event.is(DISPLAY_OK, EventKind::Accepted)) window->close();
+    if (event.is(DISPLAY_OK, EventKind::Accepted) || event.isKey(Key::Escape)) window->close();
   }
   pagesAcross = std::clamp(pagesAcross, 1, 10);
   pagesDown = std::clamp(pagesDown, 1, 10);

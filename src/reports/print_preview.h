@@ -146,6 +146,9 @@ class PreviewDevices {
  public:
   virtual ~PreviewDevices() = default;
   virtual std::shared_ptr<const runtime::PageImages> images(const PageList& pages) = 0;
+  // The pages cut to the area their items reach, for a window that shows a
+  // page in less room than a sheet of paper; whole pages where not offered.
+  virtual std::shared_ptr<const runtime::PageImages> croppedImages(const PageList& pages) { return images(pages); }
   // Prints through the system's print dialog (the user may still cancel).
   virtual void print(const ReportDescriptor& report, const PageList& pages) = 0;
   // As PdfSaver.

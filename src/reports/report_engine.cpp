@@ -85,6 +85,21 @@ std::size_t PageList::bytesHeld() const {
   return bytes;
 }
 
+Rect PageList::itemsExtent() const {
+  std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+  bool any = false;
+  for (const Page& page : pages)
+    for (const PageItem& item : page.items) {
+      const Rect& b = item.box;
+      left = any ? std::min(left, b.x) : b.x;
+      top = any ? std::min(top, b.y) : b.y;
+      right = any ? std::max(right, b.x + b.w) : b.x + b.w;
+      bottom = any ? std::max(bottom, b.y + b.h) : b.y + b.h;
+      any = true;
+    }
+  return any ? Rect{left, top, right - left, bottom - top} : Rect{};
+}
+
 ReportEngine::ReportEngine(const Layout& layout, const collection::GlRecord& record, const TextMeasure& measure)
     : layout_(layout), record_(record), measure_(measure) {
   header_ = prepare(layout_.headerControls, layout_.header.h);

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reports/report_procedure.h"
 
+#include <string>
+#include <string_view>
+#include <utility>
+
 #include "collection/picture.h"
 #include "collection/standard_warning.h"
 #include "program/check_open.h"
@@ -139,13 +143,51 @@ void ReportProcedure::R_PROCEDURERETURN() {
   program_.GLOBALRESPONSE = LOCALRESPONSE != 0 ? LOCALRESPONSE : program::REQUEST_CANCELLED;
 }
 
+namespace {
+
+// The end of each report's menu text with its mnemonic marked: a letter of
+// the word that tells the reports apart, each letter used once in the menu
+// (S, E and W are the overview items').
+constexpr std::pair<const char*, const char*> MNEMONICS[] = {
+    {"JUSTNAMEREPORT", "&Name"},
+    {"JUSTSERIESREPORT", "Se&ries"},
+    {"JUSTCATEGORYREPORT", "&Category"},
+    {"JUSTMANUFREPORT", "&Manufacturer"},
+    {"JUSTYEARREPORT", "&Year"},
+    {"JUSTLOCATIONREPORT", "L&ocation"},
+    {"JUSTCUSTOM1REPORT", "S&tock #"},
+    {"JUSTCUSTOM2REPORT", "Custom&1"},
+    {"JUSTCUSTOM3REPORT", "Custom&2"},
+    {"NAMEREPORT", "All &Fields Included"},
+    {"NAMEREVIEWREPORT", "Descr&iption Included"},
+    {"JUSTVALUEREPORT", "&Value - Totals"},
+    {"JUSTLENTTOREPORT", "&Lent To"},
+    {"JUSTLENTDATEREPORT", "&Date Lent"},
+    {"JUSTGIVENTOREPORT", "&Given To"},
+    {"JUSTGIVENDATEREPORT", "D&ate Given"},
+};
+
+// The menu text with the mnemonic of its report marked.
+std::string withMnemonic(const ReportDescriptor& report) {
+  std::string text = report.menuText;
+  for (const auto& [procedure, marked] : MNEMONICS) {
+    if (std::string_view(procedure) != report.procedure) continue;
+    std::string plain = marked;
+    plain.erase(plain.find('&'), 1);
+    if (text.ends_with(plain)) text.replace(text.size() - plain.size(), plain.size(), marked);
+  }
+  return text;
+}
+
+}  // namespace
+
 std::vector<program::ReportMenuItem> ReportProcedures::items() const {
   std::vector<program::ReportMenuItem> items;
   for (const ReportDescriptor& r : reportDescriptors()) {
     const std::string procedure = r.procedure;
     const bool line = procedure == "JUSTCUSTOM3REPORT" || procedure == "NAMEREVIEWREPORT" ||
                       procedure == "JUSTVALUEREPORT" || procedure == "JUSTLENTDATEREPORT";
-    items.push_back(program::ReportMenuItem{r.menuText, line});
+    items.push_back(program::ReportMenuItem{withMnemonic(r), line});
   }
   return items;
 }

@@ -7,7 +7,7 @@ namespace glimra::reports {
 
 ReportRun::ReportRun(const ReportDescriptor& report, datafile::DataFile& file, const collection::GlRecord& buffer,
                      const TextMeasure& measure)
-    : report_(report), file_(file), engine_(reportLayout(report), buffer, measure) {}
+    : report_(report), file_(file), buffer_(buffer), engine_(reportLayout(report), buffer, measure) {}
 
 bool ReportRun::start() {
   RECORDSTOPROCESS = static_cast<std::int32_t>(file_.records());
@@ -46,11 +46,21 @@ void ReportRun::finish(bool completed) {
 }
 
 bool ReportRun::R_GETNEXTRECORD() {
-  if (file_.next() != 0) {
-    if (file_.errorCode() != datafile::FileError::RECORD_NOT_AVAILABLE && onFetchError) onFetchError();
-    return false;
-  }
-  ++RECORDSPROCESSED;
+  // Until the next open the key still holds every retired version of a record
+  // that was saved, deleted or left pending; only live ornaments are printed,
+  // so each one appears once and the totals count it once.
+  do {
+    if (file_.next() != 0) {
+      if (file_.errorCode() != datafile::FileError::RECORD_NOT_AVAILABLE && onFetchError) onFetchError();
+      return false;
+    }
+    ++RECORDSPROCESSED;
+    updatePercent();
+  } while (!collection::isLiveOrnament(buffer_));
+  return true;
+}
+
+void ReportRun::updatePercent() {
   if (PERCENTPROGRESS < 100) {
     // The integer part of the share, in whole-number arithmetic (exact, as the
     // decimal computation is).
@@ -62,7 +72,6 @@ bool ReportRun::R_GETNEXTRECORD() {
       if (onPercent) onPercent(PERCENTPROGRESS);
     }
   }
-  return true;
 }
 
 PageList runReport(ReportRun& run) {

@@ -16,7 +16,9 @@
 // (a report never opened prints nothing).
 //
 // The file is read into the caller's record buffer, the one the file is
-// declared with; the file must be open. A fetch that fails with an error other
+// declared with; the file must be open. Records the key holds that are no
+// live ornament (retired versions kept until the next open, nameless records)
+// are read and counted for the progress but not printed. A fetch that fails with an error other
 // than "Record Not Available" (the end of the key) calls onFetchError and ends
 // the run as if the end had been reached.
 #pragma once
@@ -64,11 +66,13 @@ class ReportRun {
   std::function<void()> onViewError;
 
  private:
-  // Fetches the next record; true when one was fetched.
+  // Fetches the next live ornament; true when one was fetched.
   bool R_GETNEXTRECORD();
+  void updatePercent();
 
   const ReportDescriptor& report_;
   datafile::DataFile& file_;
+  const collection::GlRecord& buffer_;
   ReportEngine engine_;
   int shownPercent_ = 0;
   std::int32_t printed_ = 0;

@@ -126,29 +126,16 @@ StatisticsPages statisticsPages(const std::vector<collection::GroupTotals>& grou
                                 const TextMeasure& measure) {
   StatisticsPages out;
   collection::GlRecord row;
-  {
-    ReportEngine table(tableLayout(by), row, measure);
-    table.open();
-    for (const auto& g : groups) {
-      fillRow(row, g);
-      table.print(DETAIL_BAND);
-    }
-    table.print(TOTALS_BAND);
-    table.endReport();
-    out.pages = table.takePages();
-    out.tablePages = out.pages.pages.size();
-  }
-  if (groups.empty()) return out;
-
   const Layout chart = chartLayout(by);
   ReportEngine engine(chart, row, measure);
-  engine.open(static_cast<int>(out.tablePages) + 1);
+  engine.open();
   for (const auto& g : groups) {
     fillRow(row, g);
     engine.print(DETAIL_BAND);
   }
   engine.endReport();
-  PageList chartPages = engine.takePages();
+  // No group, no chart: the table alone shows the empty totals.
+  PageList chartPages = groups.empty() ? PageList{} : engine.takePages();
   // Every row has the same height, so row i lies at a place known in
   // advance: the bars go there.
   std::int64_t largest = 0;
@@ -163,7 +150,18 @@ StatisticsPages statisticsPages(const std::vector<collection::GroupTotals>& grou
     addBar(chartPages, page, left, top + 40, groups[i].value, largest, VALUE_BAR);
     addBar(chartPages, page, left, top + 190, groups[i].paid, largest, PAID_BAR);
   }
-  out.pages.append(std::move(chartPages));
+  out.pages = std::move(chartPages);
+  out.chartPageCount = out.pages.pages.size();
+
+  ReportEngine table(tableLayout(by), row, measure);
+  table.open(static_cast<int>(out.chartPageCount) + 1);
+  for (const auto& g : groups) {
+    fillRow(row, g);
+    table.print(DETAIL_BAND);
+  }
+  table.print(TOTALS_BAND);
+  table.endReport();
+  out.pages.append(table.takePages());
   return out;
 }
 

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The statistics as report pages: the table of the chosen grouping (count,
-// value, purchase price and gain per group, with the totals) followed by its
-// bar chart, both laid out by the report engine in the style of the sixteen
-// reports and numbered as one report. The Statistics window shows the chart
-// pages themselves, so the window, a print and a PDF show the same picture.
+// The statistics as report pages: the bar chart of the chosen grouping
+// followed by its table (count, value, purchase price and gain per group,
+// with the totals), both laid out by the report engine in the style of the
+// sixteen reports and numbered as one report, from the chart's first page
+// on. The Statistics window shows the chart pages themselves, so the window,
+// a print and a PDF show the same picture.
 //
 // The chart has one row per group, in the order given: the group's name, a
 // bar for its value and one for its purchase price, scaled to the largest
@@ -25,9 +26,9 @@ namespace glimra::reports {
 const ReportDescriptor& statisticsReport();
 
 struct StatisticsPages {
-  PageList pages;               // the table's pages, then the chart's
-  std::size_t tablePages = 0;   // the chart starts at this index
-  std::size_t chartPages() const { return pages.pages.size() - tablePages; }
+  PageList pages;                // the chart's pages, then the table's
+  std::size_t chartPageCount = 0;  // the table starts at this index
+  std::size_t chartPages() const { return chartPageCount; }
 };
 
 // The totals row sums the groups given (every group gives the grand totals).

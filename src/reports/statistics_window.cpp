@@ -25,6 +25,9 @@ constexpr int NAME_CHARS = 26;
 constexpr int COUNT_CHARS = 7;
 constexpr int AMOUNT_CHARS = 15;
 constexpr int LIST_X = 6;
+// Wide enough for the chart beside the table to read at about 80 dots an inch.
+constexpr int WINDOW_WIDTH = 640;
+constexpr int SCROLL_BAR_ROOM = 12;  // the chart's vertical scroll bar and frame, in dialog units
 constexpr int LIST_PADDING = 2;  // the list's own margin before the text, in dialog units
 
 const char* const COLUMN_TITLES[] = {"", "Count", "Value", "Purchase Price", "Gain"};
@@ -52,7 +55,7 @@ StatisticsWindow::StatisticsWindow(program::Program& program, const TextMeasure&
 runtime::WindowDeclaration StatisticsWindow::declaration() {
   runtime::WindowDeclaration d;
   d.title = STATISTICS_WINDOW_TITLE;
-  d.at = {-1, -1, 560, 290};
+  d.at = {-1, -1, WINDOW_WIDTH, 290};
   d.font = runtime::FontDeclaration{"Liberation Mono", 9};
   // Adds a control and gives it back for its further settings.
   auto add = [&d](int number, WindowControl kind, std::string text, runtime::Rect at, int parent = 0) {
@@ -82,7 +85,7 @@ runtime::WindowDeclaration StatisticsWindow::declaration() {
   totals->flags = runtime::Bold;
   add(NOTE, WindowControl::Text, "", {LIST_X, 257, listWidth, 9});
   const int chartX = LIST_X + listWidth + 8;
-  add(CHART, WindowControl::Image, "", {chartX, 4, 560 - chartX - 6, 238});
+  add(CHART, WindowControl::Image, "", {chartX, 4, WINDOW_WIDTH - chartX - 6, 238})->flags = runtime::ScrollBars;
   add(CHARTPAGEPROMPT, WindowControl::Prompt, "C&hart page:", {chartX, 247, 50, 9});
   auto* page = add(CHARTPAGE, WindowControl::SpinBox, "", {chartX + 52, 245, 36, 12});
   page->use = Binding::to(CHARTPAGENUMBER);
@@ -90,7 +93,7 @@ runtime::WindowDeclaration StatisticsWindow::declaration() {
   page->high = 1;
   add(PRINT, WindowControl::Button, "&Print...", {LIST_X, 271, 70, 14});
   add(SAVEPDF, WindowControl::Button, "Save as P&DF...", {LIST_X + 76, 271, 80, 14});
-  add(CLOSE, WindowControl::Button, "Cl&ose", {560 - 6 - 60, 271, 60, 14});
+  add(CLOSE, WindowControl::Button, "Cl&ose", {WINDOW_WIDTH - 6 - 60, 271, 60, 14});
   return d;
 }
 
@@ -118,7 +121,8 @@ void StatisticsWindow::rebuild() {
 
   auto next = std::make_shared<StatisticsPages>(statisticsPages(shown, by, measure_));
   const int chartPages = static_cast<int>(next->chartPages());
-  std::shared_ptr<const runtime::PageImages> images = devices_ ? devices_->images(next->pages) : nullptr;
+  // The chart cut to its area, so that it reads at the window's size.
+  std::shared_ptr<const runtime::PageImages> images = devices_ ? devices_->croppedImages(next->pages) : nullptr;
   // The old pages stay until the window shows the new ones.
   std::swap(pages_, next);
   std::swap(images_, images);
@@ -140,7 +144,14 @@ void StatisticsWindow::showChartPage() {
     return;
   }
   CHARTPAGENUMBER = std::clamp(CHARTPAGENUMBER, 1, chartPages);
-  window_->setPageImage(CHART, images_, static_cast<int>(pages_->tablePages) + CHARTPAGENUMBER);
+  window_->setPageImage(CHART, images_, CHARTPAGENUMBER);
+  // As wide as the room, as tall as the page then is: the bars scroll.
+  if (images_) {
+    const runtime::Rect room = window_->geometry(CHART);
+    const int width = std::max(room.width - SCROLL_BAR_ROOM, 40);
+    window_->setImageDisplaySize(
+        CHART, width, static_cast<int>(static_cast<long long>(width) * images_->pageHeight() / images_->pageWidth()));
+  }
 }
 
 void StatisticsWindow::sortBy(GroupColumn column) {

@@ -40,6 +40,8 @@ struct Event {
   // True for the close event: the procedure leaves its loop.
   bool closes() const { return kind == EventKind::CloseWindow; }
   bool is(int number, EventKind what) const { return control == number && kind == what; }
+  // True for an alerted key anywhere in the window (Escape, …).
+  bool isKey(Key pressed) const { return kind == EventKind::AlertKey && key == pressed; }
   bool operator==(const Event&) const = default;
 };
 

@@ -94,10 +94,11 @@ int importCommand(const Arguments& args) {
     std::cerr << collection::describeRefusals(plan, 50);
     if (!skipRefused || plan.rows.empty())
       return fail(EXIT_FAILED, "nothing was imported: " + std::to_string(plan.refusedRows) +
-                                   " rows hold refused cells" +
+                                   (plan.refusedRows == 1 ? " row holds" : " rows hold") + " refused cells" +
                                    (plan.rows.empty() ? std::string()
                                                          : "; --skip-refused imports the other " +
-                                                               std::to_string(plan.rows.size()) + " rows"));
+                                                               std::to_string(plan.rows.size()) +
+                                                               (plan.rows.size() == 1 ? " row" : " rows")));
   }
   if (plan.rows.empty()) return fail(EXIT_FAILED, "nothing was imported: " + in + " holds no ornament");
 

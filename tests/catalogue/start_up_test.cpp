@@ -28,16 +28,21 @@ TEST(Splash, ClosesAtTheTimerOrAtAMouseClick) {
     ScriptedRuntime runtime;
     int timer = 0;
     int idleCalls = 0;
+    std::string version;
     runtime.whenOpened[glimra::catalogue::SPLASH_TITLE] = [&](ScriptedWindow& window) {
       window.onIdle = [&](ScriptedWindow& w) {
         if (++idleCalls > 1) return;  // still open after the user's action
         timer = w.timer();
+        version = w.text(2);
         c.user(w);
         w.post(9999, EventKind::Selected);  // something the splash ignores
       };
     };
     glimra::catalogue::GLMSPLASH(runtime);
     EXPECT_EQ(timer, 500);
+    // The program's own version, as the about box names it.
+    const std::string about = glimra::catalogue::aboutVersionLine();
+    EXPECT_EQ(version, "Version " + about.substr(about.rfind(' ') + 1));
     EXPECT_EQ(idleCalls == 1, c.closes);
     EXPECT_EQ(runtime.openedTitles, std::vector<std::string>{glimra::catalogue::SPLASH_TITLE});
   }

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "collection/csv_import.h"
 #include "collection/glimra_file.h"
 #include "collection/picture.h"
 #include "datafile/datafile.h"
@@ -43,6 +44,39 @@ TEST(CsvExport, CellsAreQuotedOnlyWhenTheyMustBe) {
       {"  blanks kept ", "  blanks kept "},
   };
   for (const auto& c : cases) EXPECT_EQ(csvCell(c.text), c.cell) << c.text;
+}
+
+// A cell a spreadsheet would evaluate is written as text, and the import
+// reads every written cell back as the text it was.
+TEST(CsvExport, FormulaCellsAreWrittenAsTextAndReadBackAsTheyWere) {
+  const struct {
+    const char* text;
+    const char* cell;
+  } cases[] = {
+      {"=1+1", "'=1+1"},
+      {"+49 30 1234", "'+49 30 1234"},
+      {"-x", "'-x"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\tTab", "'\tTab"},
+      {"\rCR", "\"'\rCR\""},
+      {"-3.25", "-3.25"},  // a number stays a number
+      {"-12", "-12"},
+      {"'=1+1", "''=1+1"},  // the collector's own apostrophe survives
+      {"''@x", "'''@x"},
+      {"'Twas the Night", "'Twas the Night"},
+      {"'", "'"},
+      {"'-5", "'-5"},
+      {"a=b", "a=b"},
+      {"=\"quoted\", too", "\"'=\"\"quoted\"\", too\""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(csvCell(c.text), c.cell) << c.text;
+    EXPECT_EQ(unguardCsvText(guardCsvText(c.text)), c.text) << c.text;
+  }
+  // The import reads the written cells back.
+  const CsvTable table = readCsv("'=1+1,\"'=\"\"q\"\"\",''@x,'Twas\r\n", CsvEncoding::Utf8, ',');
+  ASSERT_TRUE(table.ok);
+  EXPECT_EQ(table.rows, (std::vector<std::vector<std::string>>{{"=1+1", "=\"q\"", "'@x", "'Twas"}}));
 }
 
 TEST(CsvExport, RowsShowDatesAndAmountsAsSpreadsheetsReadThem) {

@@ -6,6 +6,7 @@
 #include "collection/csv_export.h"
 #include "collection/csv_import.h"
 #include "collection/glimra_file.h"
+#include "collection/picture.h"
 
 namespace glimra::collection {
 namespace {
@@ -66,6 +67,46 @@ TEST(CsvImport, TheExportTitlesMapThemselves) {
             (std::vector<int>{GlField::PURDATE, GlField::CUSTOM2, GlField::CUSTOM3, IGNORED_COLUMN, GlField::NAME,
                               IGNORED_COLUMN, IGNORED_COLUMN}));
   EXPECT_FALSE(holdsTitles({"Angel", "Glass", "12.50"}));
+}
+
+
+// Amounts and dates as other programs write them: a decimal comma where it
+// can mean nothing else, ISO dates; a comma that could be either is refused
+// with what to write.
+TEST(CsvImport, ReadsDecimalCommasWhereTheyAreClear) {
+  const struct {
+    const char* value;
+    const char* stored;   // the amount as stored, or empty when refused
+    const char* refusal;  // a part of the reason when refused
+  } cases[] = {
+      {"12,50", "12.50", ""},
+      {"12,5", "12.50", ""},
+      {"1.234,56", "1234.56", ""},
+      {"$7,05", "7.05", ""},
+      {"1,234.50", "1234.50", ""},  // a thousands comma before a decimal point
+      {"1,234,567.00", "", "too large"},
+      {"1,250", "", "could be 1250.00 or 1.25: write the amount with a decimal point"},
+      {"12,345", "", "could be 12345.00 or 12.345"},
+      {"1.234,567", "", "2 decimals"},
+      {"12,5x", "", "\"12,5x\": Type an amount"},
+  };
+  for (const auto& c : cases) {
+    CsvTable table;
+    table.ok = true;
+    table.columns = 3;
+    table.rows = {{"Star", c.value, "2015-12-01"}};
+    const ImportPlan plan = planImport(table, {GlField::NAME, GlField::VALUE, GlField::PURDATE}, false);
+    if (*c.stored) {
+      ASSERT_EQ(plan.rows.size(), 1u) << c.value << ": " << describeRefusals(plan, 5);
+      GlRecord record;
+      plan.rows[0].fill(record);
+      EXPECT_EQ(record.VALUE.str(), alignStoredAmount(c.stored)) << c.value;
+      EXPECT_EQ(record.PURDATE.str(), "78500") << c.value;
+    } else {
+      ASSERT_EQ(plan.refused.size(), 1u) << c.value;
+      EXPECT_NE(plan.refused[0].reason.find(c.refusal), std::string::npos) << plan.refused[0].reason;
+    }
+  }
 }
 
 }  // namespace

@@ -98,6 +98,12 @@ TEST(Picture, DeformatsTypedValuesOrRefusesThemWhole) {
       {"@d1", "12/1/15/1", false, "month/day/year"},
       {"@d1", "12x", false, "month/day/year"},
       {"@d1", "78500", false, "month/day/year"},
+      {"@d1", "2015-12-01", true, "78500"},  // year first, as the CSV export writes it
+      {"@d1", " 2015/12/1 ", true, "78500"},
+      {"@d1", "2015-13-01", false, "13 is not a month"},
+      {"@d1", "2015-02-29", false, "February 2015 has no day 29"},
+      {"@d1", "1800-12-31", false, "1801"},
+      {"@d1", "2015-001-01", false, "year-month-day"},
       {"@t1", "0:00", true, "1"},
       {"@t1", "12:30", true, "4500001"},
       {"@t1", "23:59:59", true, "8639901"},

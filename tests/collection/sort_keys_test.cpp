@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace glimra::collection {
 namespace {
@@ -33,22 +34,40 @@ TEST(BuildKeys, DerivesNameAndSeriesKeys) {
   }
 }
 
-TEST(CompareSortKeys, LetterCaseDoesNotOrderTheLists) {
+TEST(CompareSortKeys, ListsOrderAsAReaderExpectsCaseAndAccentsAside) {
   const struct { std::string a, b; int order; } cases[] = {
       {"angel chime", "Test One", -1},
       {"angel", "Angel", 0},
       {"Bell   ", "bell", 0},                // trailing blanks carry nothing
       {"\xE9glise", "\xC9GLISE", 0},         // é folds to É in Windows-1252
-      {"Zebra", "\xC9glise", -1},             // and sorts after the plain letters, as the file's keys do
+      {"\xC9glise", "Zebra", -1},             // É is listed with E, not after Z
+      {"Egg", "\xC9glise", -1},
+      {"Apfel", "\xC4pfel", -1},              // the plain letter first where only accents differ
+      {"\xC4pfel", "Ast", -1},
+      {"\xD6l", "Ost", -1},
+      {"\xC6" "ble", "Aeble", 1},                // Æ is AE
+      {"\xC6" "ble", "Af", -1},
+      {"Stra\xDF" "e", "Strasse", 1},          // ß is SS
+      {"Stra\xDF" "e", "Strast", -1},
       {" (angel)", " (Zebra)", -1},
       {"Star", "Star (Winter)", -1},
+      {"9 Lives", "Angel", -1},
   };
   for (const auto& c : cases) {
     const auto order = compareSortKeys(c.a, c.b);
     EXPECT_EQ((order < 0) ? -1 : (order > 0) ? 1 : 0, c.order) << c.a << " / " << c.b;
     const auto reverse = compareSortKeys(c.b, c.a);
     EXPECT_EQ((reverse < 0) ? -1 : (reverse > 0) ? 1 : 0, -c.order) << c.b << " / " << c.a;
+    // The bytes of the display-order keys order the same way.
+    std::vector<unsigned char> x(160), y(160);
+    writeDisplayOrderKey(c.a, 80, x.data());
+    writeDisplayOrderKey(c.b, 80, y.data());
+    EXPECT_EQ((x < y) ? -1 : (y < x) ? 1 : 0, c.order) << c.a << " / " << c.b;
   }
+  EXPECT_EQ(baseLetter(0xC4), 'A');  // Ä
+  EXPECT_EQ(baseLetter(0xE9), 'E');  // é
+  EXPECT_EQ(baseLetter('o'), 'O');
+  EXPECT_EQ(baseLetter('['), '[');
 }
 
 }  // namespace

@@ -65,7 +65,16 @@ TEST(ToolImport, AnExportedCollectionComesBackFieldForField) {
   ornaments[4].NAME = "\xC9toile de No\xEBl, \"grande\"";
   ornaments[5].DESCRIPTION = "\"\"\r\n\r\n,";
   ornaments[6].LENTTO = "Fran\xE7oise \x80 \x9C";
-  collection::buildKeys(ornaments[4]);
+  // Cells a spreadsheet would take for formulas are written as text and read
+  // back as they were, apostrophes of the collector's own included.
+  ornaments[7].NAME = "=1+1";
+  ornaments[8].DESCRIPTION = "'=SUM(A1:A9)";
+  ornaments[9].CUSTOM1 = "@home";
+  ornaments[10].SERIESNUM = "-5";
+  ornaments[11].NAME = "'Twas the Night";
+  ornaments[12].MANUF = "+plus";
+  ornaments[13].CUSTOM2 = "\tindented";
+  for (int i : {4, 7, 11}) collection::buildKeys(ornaments[i]);
   const std::string source = dir.file("SOURCE.GLM"), target = dir.file("TARGET.GLM"), csv = dir.file("out.csv");
   writeCollection(source, ornaments);
   std::string error;
@@ -113,15 +122,15 @@ TEST(ToolImport, EachBadInputIsNamedAndLeavesTheCollectionAsItWas) {
        "No column is taken as the Name", 0},
       {"bad dates and amounts",
        "Name,Purchase Date,Value\nA,2015-13-40,1\nB,2015-12-01,abc\nC,12/01/15,12.50\n", "", 3,
-       "Row 2, column 2 (Purchase Date: \"2015-13-40\" is not a date", 0},
+       "Row 2, column 2 (Purchase Date: \"2015-13-40\": 13 is not a month: type a month from 1 to 12.)\n", 0},
       {"bad dates and amounts, good rows taken",
        "Name,Purchase Date,Value\nA,2015-13-40,1\nB,2015-12-01,abc\nC,12/01/15,12.50\n", "--skip-refused", 0,
-       "Row 3, column 3 (Value: \"abc\" is not an amount", 1},
+       "Row 3, column 3 (Value: \"abc\": Type an amount, for example 1234.50.)\n", 1},
       {"over-long text", "Name\n" + std::string(46, 'x') + "\n", "", 3,
        "Row 2, column 1 (Name: The text is 46 characters long; the field holds 45.)", 0},
       {"a character outside Windows-1252", "Name\nStar \xE2\x98\x85\n", "", 3,
        "cannot be stored in a collection file", 0},
-      {"an empty name", "Name,Category\n,Glass\n", "", 3, "The name is empty", 0},
+      {"an empty name", "Name,Category\n,Glass\n", "", 3, "(Name: empty; every ornament needs a name.)", 0},
       {"an empty file", "", "", 3, "The file is empty: there is nothing to import.", 0},
       {"a file that is not text", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "", 3,
        "does not hold text", 0},

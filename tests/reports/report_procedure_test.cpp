@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -185,22 +187,34 @@ TEST(ReportProcedure, AFetchThatFailsShowsWarning35AndHandsOnWhatWasPrinted) {
   EXPECT_EQ(s.program.GLIMRA_USED, 0);
 }
 
-TEST(ReportProcedure, TheMenuListsTheSixteenReportsWithTheirLines) {
+TEST(ReportProcedure, TheMenuListsTheSixteenReportsWithTheirLinesAndOneMnemonicEach) {
   runtime::ScriptedRuntime runtime;
   program::Program program(runtime);
   FixedPitchMeasure measure;
   RecordedOutput output;
-  const auto items = ReportProcedures(program, measure, output).items();
+  const ReportProcedures procedures(program, measure, output);
+  const auto items = procedures.items();
   ASSERT_EQ(items.size(), 16u);
   std::vector<std::string> lineAfter;
+  std::set<char> mnemonics;
+  auto takeMnemonic = [&](const std::string& text) {
+    const std::size_t at = text.find('&');
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.find('&', at + 1), std::string::npos) << text;
+    EXPECT_TRUE(mnemonics.insert(static_cast<char>(std::toupper(text.at(at + 1)))).second) << "used twice: " << text;
+  };
   for (std::size_t i = 0; i < items.size(); ++i) {
-    EXPECT_EQ(items[i].text, reportDescriptors()[i].menuText);
-    if (items[i].separatorAfter) lineAfter.push_back(items[i].text);
+    std::string shown = items[i].text;
+    takeMnemonic(shown);
+    shown.erase(shown.find('&'), 1);
+    EXPECT_EQ(shown, reportDescriptors()[i].menuText);  // the text itself as it was
+    if (items[i].separatorAfter) lineAfter.push_back(shown);
   }
+  for (const auto& overview : procedures.overviewItems()) takeMnemonic(overview.text);
   EXPECT_EQ(lineAfter, (std::vector<std::string>{"Print Sorted by Custom2", "Print Sorted by Name - Description Included",
                                                  "Print Sorted by Value - Totals", "Print Sorted by Date Lent"}));
-  EXPECT_EQ(items.front().text, "Print Sorted by Name");
-  EXPECT_EQ(items.back().text, "Print Sorted by Date Given");
+  EXPECT_EQ(items.front().text, "Print Sorted by &Name");
+  EXPECT_EQ(items.back().text, "Print Sorted by D&ate Given");
 }
 
 }  // namespace

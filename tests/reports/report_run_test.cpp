@@ -110,5 +110,36 @@ TEST(ReportRun, TheValueReportListsAmountsInNumericOrderAndTotalsThem) {
   EXPECT_EQ(r.percents, (std::vector<int>{25, 50, 75}));
 }
 
+// Until the next open the file keeps the retired version of every record
+// saved, deleted or left pending: the reports print live ornaments only.
+TEST(ReportRun, RetiredVersionsAreNeitherListedNorTotalled) {
+  auto retired = [](collection::GlRecord r) {
+    r.DELETED = 1;
+    return r;
+  };
+  const std::vector<collection::GlRecord> records = {
+      retired(ornament({{F::NAME, "Acorn"}, {F::VALUE, "84.39"}, {F::PURPRICE, "20"}})),  // saved over
+      ornament({{F::NAME, "Acorn"}, {F::VALUE, "100"}, {F::PURPRICE, "20"}}),
+      retired(ornament({{F::NAME, "Bell"}, {F::VALUE, "7"}})),                            // deleted
+      retired(ornament({{F::NAME, "Candle"}, {F::VALUE, "3"}})),                          // a pending addition
+      ornament({{F::NAME, "Drum"}, {F::VALUE, "15.5"}, {F::PURPRICE, "4.25"}}),
+      ornament({{F::VALUE, "999"}}),  // saved without a name: gone at the next open
+  };
+  RunOver value("value", records);
+  EXPECT_EQ(sortFields(runReport(*value.run)),
+            (std::vector<std::string>{"$15.50", "$100.00", "Total Value of Collection:", "$115.50",
+                                      "Total Purchase Price of Collection:", "$24.25"}));
+  EXPECT_EQ(value.run->printed(), 2);
+  EXPECT_EQ(value.run->PERCENTPROGRESS, 100);  // every record read counts towards the progress
+
+  RunOver name("name", records);
+  EXPECT_EQ(sortFields(runReport(*name.run)), (std::vector<std::string>{"Acorn", "Drum"}));
+
+  // A key holding nothing but retired versions prints no report at all.
+  RunOver none("name", {retired(ornament({{F::NAME, "Gone"}}))});
+  EXPECT_FALSE(none.run->start());
+  none.run->finish(false);
+}
+
 }  // namespace
 }  // namespace glimra::reports

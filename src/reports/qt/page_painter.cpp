@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -10,7 +11,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
+#include <langinfo.h>
 #include <sys/stat.h>
 
 #include "reports/qt/qt_text_measure.h"
@@ -79,6 +82,46 @@ void paintPage(QPainter& painter, const PageList& pages, std::size_t index, cons
   painter.restore();
 }
 
+Paper localePaper() {
+  Paper paper;
+  QSizeF millimetres;
+#ifdef __GLIBC__
+  // The locale's paper in whole millimetres (216 x 279 for Letter).
+  const auto width = static_cast<int>(reinterpret_cast<std::intptr_t>(nl_langinfo(_NL_PAPER_WIDTH)));
+  const auto height = static_cast<int>(reinterpret_cast<std::intptr_t>(nl_langinfo(_NL_PAPER_HEIGHT)));
+  if (width > 50 && height > 50 && width < 2000 && height < 2000) millimetres = QSizeF(width, height);
+#endif
+  const QPageSize size = millimetres.isValid()
+                             ? QPageSize(millimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch)
+                             : QPageSize(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem
+                                             ? QPageSize::Letter
+                                             : QPageSize::A4);
+  const QSizeF inches = size.size(QPageSize::Inch);
+  paper.width = inches.width() * 1000;
+  paper.height = inches.height() * 1000;
+  return paper;
+}
+
+PaperPlacement::PaperPlacement(const PageList& pages, const Paper& paper) : paper_(paper) {
+  // How far right and down the items reach on any page.
+  const Rect reach = pages.itemsExtent();
+  const double right = reach.x + reach.w, bottom = reach.y + reach.h;
+  const double printableRight = paper.width - paper.unprintable.right();
+  const double printableBottom = paper.height - paper.unprintable.bottom();
+  if (right > 0) scale_ = std::min(scale_, printableRight / right);
+  if (bottom > 0) scale_ = std::min(scale_, printableBottom / bottom);
+  scale_ = std::max(scale_, 0.01);
+}
+
+void PaperPlacement::paint(QPainter& painter, const PageList& pages, std::size_t index,
+                           const QRectF& paperTarget) const {
+  const double perWidth = paperTarget.width() / paper_.width;
+  const double perHeight = paperTarget.height() / paper_.height;
+  paintPage(painter, pages, index,
+            QRectF(paperTarget.topLeft(),
+                   QSizeF(pages.pageWidth * scale_ * perWidth, pages.pageHeight * scale_ * perHeight)));
+}
+
 QImage renderPage(const PageList& pages, std::size_t index, int dotsPerInch) {
   const int width = pages.pageWidth * dotsPerInch / 1000;
   const int height = pages.pageHeight * dotsPerInch / 1000;
@@ -93,7 +136,7 @@ QImage renderPage(const PageList& pages, std::size_t index, int dotsPerInch) {
 }
 
 std::string writePdf(const PageList& pages, const std::string& path,
-                     const std::function<void(std::size_t)>& progress) {
+                     const std::function<void(std::size_t)>& progress, const Paper& paper) {
   const QString target = QString::fromStdString(path);
   const QFileInfo info(target);
   if (info.isDir()) return path + " is a folder: name a file to write the PDF to.";
@@ -108,16 +151,18 @@ std::string writePdf(const PageList& pages, const std::string& path,
     writer.setCreator(QStringLiteral("Glimra"));
     writer.setTitle(QStringLiteral("Glimra report"));
     writer.setResolution(RESOLUTION);
+    // A named size where the paper is one (the PDF viewer then says "A4").
     writer.setPageLayout(QPageLayout(
-        QPageSize(QSizeF(pages.pageWidth / 1000.0, pages.pageHeight / 1000.0), QPageSize::Inch, QString(),
-                  QPageSize::ExactMatch),
+        QPageSize(QSizeF(paper.width / 1000.0, paper.height / 1000.0), QPageSize::Inch, QString(),
+                  QPageSize::FuzzyMatch),
         QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     QPainter painter;
     if (!painter.begin(&writer)) return "cannot write " + path + ": the PDF could not be started";
-    const QRectF page(0, 0, pages.pageWidth * RESOLUTION / 1000.0, pages.pageHeight * RESOLUTION / 1000.0);
+    const PaperPlacement placement(pages, paper);
+    const QRectF sheet(0, 0, paper.width * RESOLUTION / 1000.0, paper.height * RESOLUTION / 1000.0);
     for (std::size_t i = 0; i < pages.pages.size(); ++i) {
       if (i > 0 && !writer.newPage()) return "cannot write " + path + ": a new page could not be started";
-      paintPage(painter, pages, i, page);
+      placement.paint(painter, pages, i, sheet);
       if (progress) progress(i + 1);
     }
     if (!painter.end()) return "cannot write " + path + ": the PDF could not be completed";

@@ -9,40 +9,66 @@
 #include <memory>
 
 #include "reports/page.h"
+#include "reports/qt/page_painter.h"
 #include "reports/print_preview.h"
 #include "runtime/qt/qt_page_images.h"
 
 namespace glimra::reports {
 
-// The pages of a report as page images, painted by the page painter. The
-// pages must outlive the images' use (the preview window).
+// The pages of a report as page images, each the whole sheet of the paper
+// it is printed on, painted by the page painter. The pages must outlive the
+// images' use (the preview window).
 class ReportPageImages final : public runtime::QtPageImages {
  public:
-  explicit ReportPageImages(const PageList& pages) : pages_(pages) {}
+  ReportPageImages(const PageList& pages, const Paper& paper) : pages_(pages), placement_(pages, paper) {}
   int count() const override { return static_cast<int>(pages_.pages.size()); }
-  int pageWidth() const override { return pages_.pageWidth; }
-  int pageHeight() const override { return pages_.pageHeight; }
+  int pageWidth() const override { return static_cast<int>(placement_.paper().width + 0.5); }
+  int pageHeight() const override { return static_cast<int>(placement_.paper().height + 0.5); }
   void paint(QPainter& painter, int page, const QRectF& target) const override;
 
  private:
   const PageList& pages_;
+  PaperPlacement placement_;
 };
 
-// Prints pages from..to (1-based, inclusive) on a printer not yet begun:
-// each page fitted into the printer's printable area, its proportions kept,
-// at the top and centred across. progress, when given, is told the number of
-// pages printed so far and answers false to cancel, which aborts the job.
-// Returns false when cancelled or when the printer could not be started.
+// The pages of a report cut to the area their items reach on any page
+// (with a small margin), each drawn there at one scale.
+class CroppedPageImages final : public runtime::QtPageImages {
+ public:
+  explicit CroppedPageImages(const PageList& pages);
+  int count() const override { return static_cast<int>(pages_.pages.size()); }
+  int pageWidth() const override { return area_.w; }
+  int pageHeight() const override { return area_.h; }
+  void paint(QPainter& painter, int page, const QRectF& target) const override;
+
+ private:
+  const PageList& pages_;
+  Rect area_;
+};
+
+// Prints pages from..to (1-based, inclusive) on a printer not yet begun: on
+// the printer's paper each page stands unchanged from the paper's corner,
+// scaled down only where it would leave the printable area. progress, when
+// given, is told the number of pages printed so far and answers false to
+// cancel, which aborts the job. Returns false when cancelled or when the
+// printer could not be started.
 bool printPages(QPrinter& printer, const PageList& pages, int from, int to,
                 const std::function<bool(int printed)>& progress = {});
 
+// The preview shows, and Save as PDF writes, the pages on `paper` (the
+// locale's unless given); the print dialog starts at the printer's own paper.
 class QtPreviewDevices final : public PreviewDevices {
  public:
+  explicit QtPreviewDevices(const Paper& paper = localePaper()) : paper_(paper) {}
   std::shared_ptr<const runtime::PageImages> images(const PageList& pages) override;
+  std::shared_ptr<const runtime::PageImages> croppedImages(const PageList& pages) override;
   // The system's print dialog (printer, page range, copies, print to a PDF
   // file), then the pages under a progress window with Cancel.
   void print(const ReportDescriptor& report, const PageList& pages) override;
   std::string savePdf(const PageList& pages, const std::string& path) override;
+
+ private:
+  Paper paper_;
 };
 
 }  // namespace glimra::reports

@@ -10,11 +10,13 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace glimra::runtime {
 
@@ -122,6 +124,38 @@ QStringList HelpWindow::search(const QString& words) {
   return found;
 }
 
+QRect HelpWindow::besideRect(const QRect& owner, const QSize& size, const QRect& screen) {
+  constexpr int GAP = 4;
+  const int height = std::min(screen.height(), std::max(size.height(), owner.height()));
+  const int top = std::clamp(owner.top(), screen.top(), screen.bottom() + 1 - height);
+  const int right = screen.right() - owner.right() - GAP;  // room right of the owner
+  const int left = owner.left() - screen.left() - GAP;
+  if (right >= size.width()) return QRect(owner.right() + 1 + GAP, top, size.width(), height);
+  if (left >= size.width()) return QRect(owner.left() - GAP - size.width(), top, size.width(), height);
+  if (std::max(left, right) >= MINIMUM_WIDTH) {
+    if (right >= left) return QRect(owner.right() + 1 + GAP, top, right, height);
+    return QRect(screen.left(), top, left, height);
+  }
+  // Over the owner's left two fifths at most: the main window's list, not its form.
+  const int overLeft = std::max(MINIMUM_WIDTH, owner.left() - screen.left() + owner.width() * 2 / 5);
+  return QRect(screen.left(), top, std::min({size.width(), screen.width(), overLeft}), height);
+}
+
+void HelpWindow::showBesideOwner() {
+  if (isVisible()) return raise();
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+  if (owner && owner->isVisible() && screen) {
+    // The frame of the help window is taken to be as thick as the owner's.
+    const QSize decoration = owner->frameGeometry().size() - owner->size();
+    const QRect at = besideRect(owner->frameGeometry(), size() + decoration, screen->availableGeometry());
+    resize(at.size() - decoration);
+    move(at.topLeft());
+  }
+  show();
+  raise();
+}
+
 void HelpWindow::showContents() {
   const QString index = QDir(directory_).filePath(QStringLiteral("index.html"));
   if (QFile::exists(index))
@@ -129,14 +163,12 @@ void HelpWindow::showContents() {
   else
     browser_->setHtml(tr("<p>No help pages are installed.</p>"));
   tabs_->setCurrentWidget(browser_);
-  show();
-  raise();
+  showBesideOwner();
 }
 
 void HelpWindow::showSearch() {
   tabs_->setCurrentIndex(1);
-  show();
-  raise();
+  showBesideOwner();
   query_->setFocus();
 }
 

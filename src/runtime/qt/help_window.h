@@ -3,7 +3,9 @@
 // directory) with a Contents tab that shows index.html and its links, and a
 // Search tab that finds every page containing all the words typed, whatever
 // their case, the most relevant first. It is titled "<application> Help" and
-// is not modal: the user reads it while working in the program.
+// is not modal: the user reads it while working in the program. Each time it
+// comes up it stands beside the window it belongs to (its parent), not over
+// it; once up, it stays where the user puts it.
 #pragma once
 
 #include <QDialog>
@@ -30,6 +32,16 @@ class HelpWindow final : public QDialog {
   QStringList search(const QString& words);
   QTextBrowser* browser() const { return browser_; }
 
+  // Where a window of `size` (its frame) stands beside `owner` (a frame) on
+  // the usable area `screen`: right of it when there is room, else left of
+  // it, else on the side with more room, narrowed down to MINIMUM_WIDTH;
+  // where neither side has that much, at the screen's left edge over no more
+  // than the owner's left two fifths (the list of the main window, not its
+  // form). Never outside the screen; the height is the owner's where the
+  // screen allows.
+  static QRect besideRect(const QRect& owner, const QSize& size, const QRect& screen);
+  static constexpr int MINIMUM_WIDTH = 360;
+
  private:
   struct Page {
     QString file;
@@ -37,6 +49,7 @@ class HelpWindow final : public QDialog {
     QString text;  // plain text, lower case
   };
   void loadPages();
+  void showBesideOwner();
 
   QString directory_;
   std::vector<Page> pages_;

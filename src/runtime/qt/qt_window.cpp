@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
@@ -375,8 +376,12 @@ void QtWindow::build(const ControlDeclaration& d) {
       list->setUniformItemSizes(true);
       list->setSelectionMode(QAbstractItemView::SingleSelection);
       list->setEditTriggers(QAbstractItemView::NoEditTriggers);
-      // Rows stand two dialog units in from the left edge.
-      list->setStyleSheet(QStringLiteral("QListView::item { padding-left: %1px; }").arg(px(2, true)));
+      // Rows stand two dialog units in from the left edge, and are as tall
+      // as a line of the font and a little more, so that the marks above
+      // capitals (the dots of Ä, the ring of Å) are not cut off.
+      list->setStyleSheet(QStringLiteral("QListView::item { padding-left: %1px; min-height: %2px; }")
+                              .arg(px(2, true))
+                              .arg(QFontMetrics(list->font()).height() + 2));
       connect(list->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
               [this, number, list](const QModelIndex&, const QModelIndex& previous) {
                 if (quiet_ || userEvent(Event{number, EventKind::NewSelection})) return;
@@ -916,11 +921,43 @@ void QtWindow::refuse(Control& c, const QString& reason) {
 void QtWindow::showRefusal(Control& c) {
   notice_->setText(c.refusal + QStringLiteral("\nEsc brings back the stored value."));
   notice_->adjustSize();
+  // Below the field or above it, starting at its left edge or ending at its
+  // right one: where it hides none of the field the user goes to next, and as
+  // little of the other fields as it can.
   const QRect field = c.widget->geometry();
-  int x = std::min(field.left(), std::max(0, client_->width() - notice_->width()));
-  int y = field.bottom() + 2;
-  if (y + notice_->height() > client_->height()) y = std::max(0, field.top() - notice_->height() - 2);
-  notice_->move(x, y);
+  const QSize size = notice_->size();
+  auto inside = [&](int x, int y) {
+    return QRect(QPoint(std::clamp(x, 0, std::max(0, client_->width() - size.width())),
+                        std::clamp(y, 0, std::max(0, client_->height() - size.height()))),
+                 size);
+  };
+  const int below = field.bottom() + 2, above = field.top() - 2 - size.height();
+  const int rightAligned = field.right() + 1 - size.width();
+  const QRect places[] = {inside(field.left(), below), inside(rightAligned, below), inside(field.left(), above),
+                          inside(rightAligned, above)};
+  int next = 0;  // the field Tab goes to from this one
+  for (QWidget* w = c.widget->nextInFocusChain(); w && w != c.widget && !next; w = w->nextInFocusChain()) {
+    const auto owner = owners_.find(w);
+    const Control* other = owner == owners_.end() ? nullptr : find(owner->second);
+    if (other && other != &c && isField(other->declaration.kind) && w->isVisible() && (w->focusPolicy() & Qt::TabFocus))
+      next = owner->second;
+  }
+  auto hidden = [&](const QRect& place) {
+    long long cost = 0;
+    for (const auto& [number, other] : controls_) {
+      if (number == c.declaration.number || !other.widget || !other.widget->isVisible() ||
+          other.widget->parentWidget() != client_ || !isField(other.declaration.kind))
+        continue;
+      const QRect covered = place.intersected(other.widget->geometry());
+      if (covered.isEmpty()) continue;
+      cost += static_cast<long long>(covered.width()) * covered.height() * (number == next ? 1000 : 1);
+    }
+    return cost;
+  };
+  const QRect* best = &places[0];
+  for (const QRect& place : places)
+    if (hidden(place) < hidden(*best)) best = &place;
+  notice_->move(best->topLeft());
   notice_->raise();
   notice_->show();
   noticeOwner_ = c.declaration.number;

@@ -150,10 +150,11 @@ TEST_F(CatalogueTest, ARefusedValueStaysMarkedUntilMendedOrEscaped) {
   struct Case {
     int field;
     QString typed;
+    int next;  // the field Tab goes to
   } refused[] = {
-      {GL_PURDATE, "13/45/99"},
-      {GL_VALUE, "abc"},
-      {GL_PURPRICE, "12.345"},
+      {GL_PURDATE, "13/45/99", GL_CUSTOM1},
+      {GL_VALUE, "abc", GL_YEAR},
+      {GL_PURPRICE, "12.345", GL_CUSTOM3},
   };
   QtSession session;
   struct Seen {
@@ -163,6 +164,7 @@ TEST_F(CatalogueTest, ARefusedValueStaysMarkedUntilMendedOrEscaped) {
     QString nameAfterRowClick;
     QString afterEscape;
     bool markedAfterEscape = true;
+    bool nextFieldHidden = true;
   };
   std::vector<Seen> seen(std::size(refused));
   for (std::size_t i = 0; i < std::size(refused); ++i) {
@@ -180,6 +182,7 @@ TEST_F(CatalogueTest, ARefusedValueStaysMarkedUntilMendedOrEscaped) {
           s.marked = user.widget(c.field)->property("refused").toBool();
           auto* notice = session.window->frame()->findChild<QLabel*>("refusal");
           s.notice = notice->isVisible() ? notice->text() : QString();
+          s.nextFieldHidden = notice->geometry().intersects(user.widget(c.next)->geometry());
           if (i == 0) keepPicture(session.window->frame(), "refused-value.png");
           user.clickRow("Star");  // held back: the form still holds the refused text
         })
@@ -201,6 +204,7 @@ TEST_F(CatalogueTest, ARefusedValueStaysMarkedUntilMendedOrEscaped) {
     EXPECT_EQ(seen[i].text, refused[i].typed) << "what was typed stays";
     EXPECT_TRUE(seen[i].marked);
     EXPECT_TRUE(seen[i].notice.contains("Esc")) << seen[i].notice.toStdString();
+    EXPECT_FALSE(seen[i].nextFieldHidden) << "the reason hides the field Tab went to";
     EXPECT_EQ(seen[i].nameAfterRowClick, "Bell");
     EXPECT_EQ(seen[i].afterEscape, "") << "the stored value is back";
     EXPECT_FALSE(seen[i].markedAfterEscape);

@@ -6,6 +6,7 @@
 // GLIMRA_WINDOW_SHOTS=folder saves both windows as pictures for the README.
 #include <QApplication>
 #include <QLineEdit>
+#include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
@@ -87,6 +88,7 @@ TEST(CollectionWindowsQt, StatisticsSortByAHeadingAndGroupAnotherWayWithTheChart
   StatisticsWindow window(s.program, s.measure, s.output, &s.devices);
   QString byName, byValue, byYear;
   int chartInk = -1;
+  double chartDotsPerInch = 0;
   s.drive([&](int step) {
     QWidget* w = windowTitled(STATISTICS_WINDOW_TITLE);
     if (!w) return false;
@@ -101,8 +103,11 @@ TEST(CollectionWindowsQt, StatisticsSortByAHeadingAndGroupAnotherWayWithTheChart
         return false;
       case 2: {
         byYear = firstRow(w);
-        if (auto* view = w->findChild<runtime::PageView*>(); view && view->pages())
-          chartInk = darkPixels(view->grab().toImage());
+        for (QLabel* label : w->findChildren<QLabel*>())
+          if (auto* view = dynamic_cast<runtime::PageView*>(label); view && view->pages()) {
+            chartInk = darkPixels(view->grab().toImage());
+            chartDotsPerInch = view->width() * 1000.0 / view->pages()->pageWidth();
+          }
         if (!s.shots.isEmpty()) w->grab().save(s.shots + QStringLiteral("/statistics.png"));
         QTest::mouseClick(withText<QPushButton>(w, "Cl&ose"), Qt::LeftButton);
         return true;
@@ -121,6 +126,8 @@ TEST(CollectionWindowsQt, StatisticsSortByAHeadingAndGroupAnotherWayWithTheChart
   EXPECT_EQ(window.GROUPING, 3);  // year made, still sorted by value
   EXPECT_EQ(byYear.toStdString(), statisticsRow(window.shown[0], false));
   EXPECT_GT(chartInk, 100) << "the chart page is drawn beside the table";
+  // Cut to its area and as wide as the room: its 9-point text at least 9 pixels high.
+  EXPECT_GE(chartDotsPerInch, 72);
   EXPECT_GE(window.pages().chartPages(), 1u);
 }
 

@@ -96,6 +96,44 @@ TEST(ReportsQt, APageIsPaintedWhereItWasLaidOutAndCutAtItsBoxes) {
   }
 }
 
+// The pages stand unchanged on A4 and on Letter, each PDF on its own paper;
+// on a smaller paper they are scaled down to stay inside its margins.
+TEST(ReportsQt, ReportsUseThePaperGivenAndShrinkOnlyWhereTheyWouldNotFit) {
+  testApplication();
+  const QtTextMeasure measure;
+  CollectionFolder folder;
+  const PageList pages = testing::printReport("name", {ornament({{F::NAME, "Angel"}})}, measure);
+  const Paper letter{8500, 11000}, a4{8268, 11693}, a5{5827, 8268};
+  EXPECT_EQ(PaperPlacement(pages, letter).scale(), 1.0);
+  EXPECT_EQ(PaperPlacement(pages, a4).scale(), 1.0);
+  const double small = PaperPlacement(pages, a5).scale();
+  EXPECT_LT(small, 0.85);
+  EXPECT_GT(small, 0.7);
+
+  // Where "Angel" stands, in points from the paper's corner, and the paper's name.
+  auto angelAndPaper = [&](const Paper& paper, const char* name) {
+    const std::string pdf = folder.path(std::string(name) + ".pdf");
+    EXPECT_EQ(writePdf(pages, pdf, {}, paper), "");
+    const std::string info = pdfTool("pdfinfo", pdf, folder.path(""));
+    const std::string size = info.substr(info.find("Page size:"), info.find('\n', info.find("Page size:")) -
+                                                                     info.find("Page size:"));
+    std::system(("pdftotext -bbox '" + pdf + "' '" + folder.path("bbox.html") + "'").c_str());
+    const std::string boxes = datafile::testing::fileBytes(folder.path("bbox.html"));
+    const std::size_t word = boxes.find(">Angel<");
+    const std::size_t xMin = boxes.rfind("xMin=\"", word);
+    return std::make_pair(word == std::string::npos ? -1.0 : std::stod(boxes.substr(xMin + 6)), size);
+  };
+  const auto [onLetter, letterSize] = angelAndPaper(letter, "letter");
+  const auto [onA4, a4Size] = angelAndPaper(a4, "a4");
+  const auto [onA5, a5Size] = angelAndPaper(a5, "a5");
+  EXPECT_NE(letterSize.find("letter"), std::string::npos) << letterSize;
+  EXPECT_NE(a4Size.find("A4"), std::string::npos) << a4Size;
+  EXPECT_NE(a5Size.find("A5"), std::string::npos) << a5Size;
+  EXPECT_GT(onLetter, 0);
+  EXPECT_NEAR(onA4, onLetter, 0.01);       // placed unchanged
+  EXPECT_NEAR(onA5, onLetter * small, 0.5);  // scaled from the corner
+}
+
 TEST(ReportsQt, APdfIsWrittenWholeWithItsTextOrNotAtAll) {
   testApplication();
   const QtTextMeasure measure;
@@ -129,6 +167,32 @@ TEST(ReportsQt, APdfIsWrittenWholeWithItsTextOrNotAtAll) {
     EXPECT_EQ(entry.path().filename().string().rfind("report.pdf.", 0), std::string::npos) << entry.path();
 }
 
+// In the report font, the largest totals a collection reaches stand clear of
+// their labels.
+TEST(ReportsQt, TheValueTotalsStandClearOfTheirLabels) {
+  testApplication();
+  const QtTextMeasure measure;
+  std::vector<collection::GlRecord> records;
+  for (int i = 0; i < 40; ++i)  // $3,999,999.60 and $3,999,599.60
+    records.push_back(ornament({{F::NAME, "N"}, {F::VALUE, "99999.99"}, {F::PURPRICE, "99989.99"}}));
+  const PageList pages = testing::printReport("value", records, measure, true);
+  const Page& last = pages.pages.back();
+  const struct { const char* label; const char* total; } totals[] = {
+      {"Total Value of Collection:", "$3,999,999.60"},
+      {"Total Purchase Price of Collection:", "$3,999,599.60"},
+  };
+  for (const auto& t : totals) {
+    const PageItem* label = testing::findText(last, t.label);
+    const PageItem* total = testing::findText(last, t.total);
+    ASSERT_TRUE(label && total) << t.label;
+    const int labelEnd = label->textX + measure.width(t.label, pages.styles.at(label->style).font);
+    const int totalEnd = total->textX + measure.width(t.total, pages.styles.at(total->style).font);
+    EXPECT_LT(labelEnd + 50, total->textX) << t.label;  // a space's width between them at least
+    EXPECT_LE(totalEnd, total->box.x + total->box.w) << t.total;
+    EXPECT_FALSE(total->clipped) << t.total;
+  }
+}
+
 TEST(ReportsQt, TheReportCommandMakesAPdfOrSaysWhyNot) {
   CollectionFolder folder;
   const std::string file = folder.path("c.GLM");
@@ -152,6 +216,21 @@ TEST(ReportsQt, TheReportCommandMakesAPdfOrSaysWhyNot) {
     EXPECT_NE(out.find(f.said), std::string::npos) << out;
   }
   EXPECT_FALSE(std::filesystem::exists(folder.path("n.pdf")));
+
+  // Retired versions the file still holds are not printed: each ornament
+  // once, the totals over the live ones.
+  CollectionFolder edited;
+  collection::GlRecord saved = ornament({{F::NAME, "Bright Acorn"}, {F::VALUE, "84.39"}});
+  saved.DELETED = 1;
+  edited.write("c.GLM", {saved, ornament({{F::NAME, "Bright Acorn"}, {F::VALUE, "100"}}),
+                         ornament({{F::NAME, "Drum"}, {F::VALUE, "15.5"}})});
+  out = datafile::testing::runTool("report '" + edited.path("c.GLM") + "' value --pdf '" + edited.path("v.pdf") + "'",
+                                   &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("2 ornaments on 1 page"), std::string::npos) << out;
+  const std::string text = pdfTool("pdftotext", edited.path("v.pdf"), edited.path(""));
+  EXPECT_EQ(text.find("84.39"), std::string::npos) << text;
+  EXPECT_NE(text.find("$115.50"), std::string::npos) << text;
 
   // A collection without any entry the report lists writes nothing.
   CollectionFolder emptyFolder;

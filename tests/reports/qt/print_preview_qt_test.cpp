@@ -143,6 +143,48 @@ TEST(PrintPreviewQt, ThumbnailsAndTheZoomedPageAreDrawnAtTheSizeShown) {
   EXPECT_LE(runtime::pageCacheBytes(), runtime::PAGE_CACHE_BYTES);
 }
 
+// Esc where the keys go leaves the jump dialog without jumping and then the
+// preview without printing, as Cancel and Exit do.
+TEST(PrintPreviewQt, EscapeLeavesTheJumpDialogAndThePreview) {
+  testApplication();
+  const PageList pages = namedOrnaments(60);
+  runtime::QtRuntime runtime;
+  QtPreviewDevices devices;
+  ReportPreview preview(runtime, devices.images(pages), {}, "r.pdf");
+  auto pressEscape = [](QWidget* window) {
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus && focus->window() == window ? focus : window, Qt::Key_Escape);
+  };
+  int step = 0;
+  bool jumpShown = false, jumpClosed = false;
+  QTimer driver;
+  QObject::connect(&driver, &QTimer::timeout, [&] {
+    QWidget* jump = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->windowTitle() == QStringLiteral("Jump to a Report Page")) jump = w;
+    QWidget* window = previewWindow();
+    if (!window) return;
+    if (step == 0) {
+      trigger(window, "&Jump to a page");
+      ++step;
+    } else if (step == 1 && jump) {
+      jumpShown = true;
+      if (!jump->isActiveWindow()) return jump->activateWindow();
+      pressEscape(jump);
+      ++step;
+    } else if (step == 2 && !jump) {
+      jumpClosed = true;
+      if (!window->isActiveWindow()) return window->activateWindow();
+      pressEscape(window);
+      driver.stop();
+    }
+  });
+  driver.start(50);
+  EXPECT_EQ(preview.run(), 2);
+  EXPECT_TRUE(jumpShown);
+  EXPECT_TRUE(jumpClosed);
+}
+
 TEST(PrintPreviewQt, AReportFromTheMenuOpensInThePreviewAndExitPrintsNothing) {
   testApplication();
   testing::CollectionFolder folder;

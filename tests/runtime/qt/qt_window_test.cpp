@@ -519,4 +519,41 @@ TEST(QtRuntimeTest, HelpSearchFindsPagesWithAllTheWords) {
   EXPECT_TRUE(help.browser()->toPlainText().contains(QStringLiteral("Adding")));
 }
 
+// Help comes up beside the window it belongs to, never over its form.
+TEST(QtRuntimeTest, HelpStandsBesideItsWindow) {
+  const QRect screen(0, 0, 1920, 1080);
+  const QSize help(640, 520);
+  const struct {
+    const char* what;
+    QRect owner;
+    QRect expected;
+  } cases[] = {
+      {"room on the right", {100, 100, 900, 600}, {1004, 100, 640, 600}},
+      {"room on the left only", {900, 50, 900, 600}, {256, 50, 640, 600}},
+      {"a little room on either side: the larger", {500, 0, 1000, 500}, {0, 0, 496, 520}},
+      {"maximised: over the list at the left edge", {0, 0, 1920, 1080}, {0, 0, 640, 1080}},
+      {"low on the screen: moved up", {100, 800, 900, 400}, {1004, 560, 640, 520}},
+  };
+  for (const auto& c : cases) {
+    const QRect at = HelpWindow::besideRect(c.owner, help, screen);
+    EXPECT_EQ(at, c.expected) << c.what;
+    EXPECT_TRUE(screen.contains(at)) << c.what;
+  }
+  // A smaller screen with little room either side: over the list only.
+  EXPECT_EQ(HelpWindow::besideRect({95, 150, 1090, 680}, help, QRect(0, 0, 1280, 1024)), QRect(0, 150, 531, 680));
+
+  // On the screen: the help window of a window at the left does not cover it.
+  testApplication();
+  QTemporaryDir dir;
+  QWidget owner;
+  owner.setGeometry(0, 0, 300, 300);
+  owner.show();
+  auto* shown = new HelpWindow(dir.path(), &owner);
+  shown->setWindowFlags(shown->windowFlags() | Qt::Window);
+  shown->resize(320, 240);
+  shown->showContents();
+  EXPECT_FALSE(shown->frameGeometry().intersects(owner.frameGeometry()))
+      << shown->frameGeometry().x() << "," << shown->frameGeometry().width();
+}
+
 }  // namespace
