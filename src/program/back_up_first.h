@@ -16,8 +16,11 @@ namespace glimra::program {
 // Takes a backup of the collection at `path` (reached through `fileSystem`).
 // True when the operation may go on: the backup was taken, or it failed and
 // the user answered Yes to `question` (shown after the reason, under
-// `caption`, No the default). A missing file needs no backup: true.
+// `caption`, No the default). A missing file needs no backup: true. With
+// keyDamageAllowed (the keys are about to be rebuilt) a copy whose keys alone
+// are damaged is a good backup.
 bool backUpFirst(runtime::Runtime& runtime, datafile::FileSystem& fileSystem, const std::string& path,
-                 std::string_view caption, std::string_view question = "Go on without a backup?");
+                 std::string_view caption, std::string_view question = "Go on without a backup?",
+                 bool keyDamageAllowed = false);
 
 }  // namespace glimra::program
