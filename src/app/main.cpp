@@ -22,6 +22,7 @@
 
 #include "catalogue/display_glimra.h"
 #include "catalogue/start_up.h"
+#include "collection/backups.h"
 #include "collection/settings.h"
 #include "glimra_version.h"
 #include "program/program.h"
@@ -133,6 +134,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Glimra"));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/app-icon.svg")));
 
+  // Backups killed on the way (a crash, a kill) left their temporaries.
+  collection::removeAbandonedBackupTemporaries();
   runtime::QtRuntime runtime;
   program::Program shared(runtime);
   // Photo files are read with Qt's image readers.

@@ -11,12 +11,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "collection/collection_check.h"
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
 #include "collection/photo_backups.h"
+#include "collection/temporary_files.h"
 #include "datafile/committed_copy.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
@@ -107,13 +109,30 @@ std::string checkVerdict(datafile::FileSystem& fileSystem, const std::string& pa
   if (keyDamageAllowed && report.repairableByBuild()) return {};
   if (report.openError)
     return "it does not open as a collection file (" + datafile::errorTextFor(report.openError) + ")";
+  if (report.noHeader) return "it does not open as a collection file (" + report.problems.front() + ")";
   if (!report.problems.empty())
     return "it does not pass the integrity check: " + report.problems.front() +
            (report.problems.size() > 1 ? " (and " + std::to_string(report.problems.size() - 1) + " more)" : "");
   return {};
 }
 
+// A backup is written under an owned temporary name beside where it goes
+// (temporary_files.h), so that one a killed backup left behind is never
+// taken for a backup, and is removed by the next backup to the folder (or
+// at the program's start). Its name: the backup's name with ".partial-" and
+// six letters or digits after it.
+std::optional<OwnedTemporary> backupTemporary(const std::string& folder, const std::string& target, int* error) {
+  removeAbandonedTemporariesIn(folder);
+  return OwnedTemporary::create(target, error);
+}
+
 }  // namespace
+
+void removeAbandonedBackupTemporaries() {
+  std::error_code ec;
+  for (const fs::directory_entry& entry : fs::directory_iterator(backupRoot(), ec))
+    if (entry.is_directory(ec)) removeAbandonedTemporariesIn(entry.path().string());
+}
 
 std::string backupRoot() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
@@ -144,8 +163,14 @@ BackupResult backUpCollection(const std::string& collectionPath, datafile::FileS
   std::string target = base + BACKUP_EXTENSION;
   for (int n = 2; fs::exists(target, ec) && n < 10000; ++n)
     target = base + " (" + std::to_string(n) + ")" + BACKUP_EXTENSION;
-  const std::string temporary = target + ".tmp";
   datafile::FileSystem& disk = datafile::posixFileSystem();
+  int temporaryError = 0;
+  const std::optional<OwnedTemporary> owned = backupTemporary(folder, target, &temporaryError);
+  if (!owned) {
+    result.error = "the backup cannot be written to " + folder + ": " + osText(temporaryError);
+    return result;
+  }
+  const std::string& temporary = owned->path();
 
   const datafile::CommittedCopy copy = datafile::copyCommittedFile(fileSystem, collectionPath, disk, temporary);
   std::string problem;

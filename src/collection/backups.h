@@ -15,7 +15,9 @@
 // flushed, checked with the collection's integrity check, and only then given
 // its name; beyond the newest BACKUPS_KEPT of a collection the oldest are
 // removed. A failed backup leaves no file behind and says why; the collection
-// itself is only read.
+// itself is only read. A backup killed on the way leaves its temporary
+// ("NAME STAMP.GLM.partial-XXXXXX"), which the next backup to that folder
+// removes, and so does the program at its start.
 #pragma once
 
 #include <ctime>
@@ -47,6 +49,10 @@ struct BackupResult {
 BackupResult backUpCollection(const std::string& collectionPath,
                               datafile::FileSystem& fileSystem = datafile::posixFileSystem(),
                               std::time_t now = std::time(nullptr), bool keyDamageAllowed = false);
+
+// Removes the temporaries that killed backups left in every collection's
+// backup folder (those of a backup still at work are left alone).
+void removeAbandonedBackupTemporaries();
 
 // True when the collection has no backup stamped on the local day of `now`:
 // opening it then takes one.

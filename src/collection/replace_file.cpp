@@ -10,6 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+
+#include "collection/temporary_files.h"
 
 namespace glimra::collection {
 namespace {
@@ -30,9 +33,13 @@ bool replaceFile(const std::string& path, const std::string& text, std::string* 
     fs::create_directories(target.parent_path(), ec);
     if (ec) return fail(error, "Cannot create the folder " + target.parent_path().string() + ": " + ec.message());
   }
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return fail(error, "Cannot write " + path + ": " + std::strerror(errno));
+  // What a write of this file killed before left behind goes first.
+  removeAbandonedTemporaries(path);
+  int createError = 0;
+  std::optional<OwnedTemporary> owned = OwnedTemporary::create(path, &createError);
+  if (!owned) return fail(error, "Cannot write " + path + ": " + std::strerror(createError));
+  const std::string& temp = owned->path();
+  const int fd = owned->descriptor();
   struct stat old {};
   if (stat(path.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
   else fchmod(fd, 0644);
@@ -48,7 +55,6 @@ bool replaceFile(const std::string& path, const std::string& text, std::string* 
     written += static_cast<std::size_t>(n);
   }
   if (!failure && ::fsync(fd) != 0) failure = errno;
-  if (::close(fd) != 0 && !failure) failure = errno;
   if (!failure && std::rename(temp.c_str(), path.c_str()) != 0) failure = errno;
   if (failure) {
     ::unlink(temp.c_str());

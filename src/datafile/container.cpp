@@ -797,8 +797,10 @@ void Container::Impl::flushHeld() {
 
 std::uint32_t Container::newRecordNumber() {
   impl_->beginChange();
+  // Numbers from FE000000 on are reserved; a counter already past them (a
+  // damaged header) must not wrap round to numbers in use.
+  if (impl_->header.lastRecordNumber >= 0xFDFFFFFFu) throw InternalError{ContainerDamage::NUMBERS_EXHAUSTED};
   const std::uint32_t next = impl_->header.lastRecordNumber + 1;
-  if ((next >> 24) >= 0xFE) throw InternalError{ContainerDamage::NUMBERS_EXHAUSTED};
   impl_->header.lastRecordNumber = next;
   impl_->headerDirty = true;
   return next;

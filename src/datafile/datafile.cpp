@@ -331,7 +331,7 @@ int DataFile::guarded(bool needsOpen, bool writes, Body&& body) {
     if (begun) hooks_->endOperation(*this, writes);
     return errorCode_ ? errorCode_ : setError(result);
   } catch (const InternalError& e) {
-    return fail(e.number, DATA_CORRUPTION_TEXT);
+    return fail(e.number, dataCorruptionText(e.number));
   } catch (const OsFailure& e) {
     return fail(e.code, e.text.empty() ? osErrorText(e.code) : e.text);
   } catch (const std::bad_alloc&) {

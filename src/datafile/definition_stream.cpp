@@ -165,40 +165,110 @@ std::optional<TableDeclaration> decodeDefinition(ByteView stream) {
   return d;
 }
 
-bool sameStructure(const TableDeclaration& a, const TableDeclaration& b) {
+const char* fieldTypeName(FieldType type) {
+  switch (type) {
+    case FieldType::BYTE: return "BYTE";
+    case FieldType::SHORT: return "SHORT";
+    case FieldType::USHORT: return "USHORT";
+    case FieldType::DATE: return "DATE";
+    case FieldType::TIME: return "TIME";
+    case FieldType::LONG: return "LONG";
+    case FieldType::ULONG: return "ULONG";
+    case FieldType::SREAL: return "SREAL";
+    case FieldType::REAL: return "REAL";
+    case FieldType::DECIMAL: return "DECIMAL";
+    case FieldType::PDECIMAL: return "PDECIMAL";
+    case FieldType::BFLOAT4: return "BFLOAT4";
+    case FieldType::BFLOAT8: return "BFLOAT8";
+    case FieldType::STRING: return "STRING";
+    case FieldType::CSTRING: return "CSTRING";
+    case FieldType::PSTRING: return "PSTRING";
+    case FieldType::GROUP: return "GROUP";
+  }
+  return "unknown type";
+}
+
+namespace {
+
+std::string count(std::size_t n, const char* what) { return std::to_string(n) + " " + what + (n == 1 ? "" : "s"); }
+
+std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+std::string fieldShape(const FieldDeclaration& f) {
+  std::string text = std::string(fieldTypeName(f.type)) + " of " + count(f.size, "byte") + " at offset " +
+                     std::to_string(f.offset);
+  if ((f.elements ? f.elements : 1) != 1) text += " in " + count(f.elements, "element");
+  if (f.overlay) text += " over an earlier field";
+  return text;
+}
+
+std::string keyShape(const KeyDeclaration& k) {
+  std::string text = "flags " + std::to_string(k.flags & ~KeyFlag::PRIMARY) + " over field";
+  text += k.components.size() == 1 ? "" : "s";
+  for (std::size_t c = 0; c < k.components.size(); ++c)
+    text += (c ? ", " : " ") + std::string(k.components[c].descending ? "-" : "") +
+            std::to_string(k.components[c].field);
+  if (k.components.empty()) text += " (none)";
+  return text;
+}
+
+}  // namespace
+
+std::string structureDifference(const TableDeclaration& a, const TableDeclaration& b) {
   auto blob = [](const TableDeclaration& d) {
     for (const auto& m : d.memos)
       if (m.flags & MEMO_BLOB) return true;
     return false;
   };
-  if (blob(a) != blob(b) || a.recordLength != b.recordLength || a.fields.size() != b.fields.size() ||
-      a.memos.size() != b.memos.size() || a.keys.size() != b.keys.size())
-    return false;
+  const std::string has = ", the declaration has ";
+  if (a.recordLength != b.recordLength)
+    return "records of " + count(a.recordLength, "byte") + has + std::to_string(b.recordLength);
+  if (a.fields.size() != b.fields.size()) return count(a.fields.size(), "field") + has + std::to_string(b.fields.size());
+  if (a.memos.size() != b.memos.size()) return count(a.memos.size(), "memo") + has + std::to_string(b.memos.size());
+  if (a.keys.size() != b.keys.size()) return count(a.keys.size(), "key") + has + std::to_string(b.keys.size());
+  if (blob(a) != blob(b)) return std::string(blob(a) ? "a BLOB memo" : "no BLOB memo") + has + (blob(b) ? "one" : "none");
   for (std::size_t i = 0; i < a.fields.size(); ++i) {
     const auto& x = a.fields[i];
     const auto& y = b.fields[i];
     if (x.type != y.type || x.offset != y.offset || (x.elements ? x.elements : 1) != (y.elements ? y.elements : 1) ||
         x.size != y.size || x.overlay != y.overlay)
-      return false;
+      return "field " + std::to_string(i) + " (" + y.name + ") is a " + fieldShape(x) + has + "a " + fieldShape(y);
   }
   for (std::size_t i = 0; i < a.memos.size(); ++i) {
     const auto& x = a.memos[i];
     const auto& y = b.memos[i];
-    if ((x.flags & MEMO_BINARY) != (y.flags & MEMO_BINARY)) return false;
-    if (!(x.flags & MEMO_BLOB) && x.size != y.size) return false;
+    if ((x.flags & MEMO_BINARY) != (y.flags & MEMO_BINARY) || (!(x.flags & MEMO_BLOB) && x.size != y.size))
+      return "memo " + std::to_string(i) + " (" + y.name + ") holds " + count(x.size, "byte") + " with flags " +
+             std::to_string(x.flags) + has + std::to_string(y.size) + " with flags " + std::to_string(y.flags);
   }
   for (std::size_t i = 0; i < a.keys.size(); ++i) {
     const auto& x = a.keys[i];
     const auto& y = b.keys[i];
-    if ((x.flags & ~KeyFlag::PRIMARY) != (y.flags & ~KeyFlag::PRIMARY) ||
-        x.components.size() != y.components.size())
-      return false;
-    for (std::size_t c = 0; c < x.components.size(); ++c)
-      if (x.components[c].field != y.components[c].field ||
-          x.components[c].descending != y.components[c].descending)
-        return false;
+    bool same = (x.flags & ~KeyFlag::PRIMARY) == (y.flags & ~KeyFlag::PRIMARY) &&
+                x.components.size() == y.components.size();
+    for (std::size_t c = 0; same && c < x.components.size(); ++c)
+      same = x.components[c].field == y.components[c].field && x.components[c].descending == y.components[c].descending;
+    if (!same) return "key " + std::to_string(i) + " (" + y.name + ") has " + keyShape(x) + has + keyShape(y);
   }
-  return true;
+  return {};
+}
+
+bool sameStructure(const TableDeclaration& a, const TableDeclaration& b) { return structureDifference(a, b).empty(); }
+
+std::string nameDifference(const TableDeclaration& a, const TableDeclaration& b) {
+  for (std::size_t i = 0; i < a.fields.size() && i < b.fields.size(); ++i)
+    if (a.fields[i].name != b.fields[i].name)
+      return "field " + std::to_string(i) + " is named " + quoted(a.fields[i].name) + ", the declaration names it " +
+             quoted(b.fields[i].name);
+  for (std::size_t i = 0; i < a.memos.size() && i < b.memos.size(); ++i)
+    if (a.memos[i].name != b.memos[i].name)
+      return "memo " + std::to_string(i) + " is named " + quoted(a.memos[i].name) + ", the declaration names it " +
+             quoted(b.memos[i].name);
+  for (std::size_t i = 0; i < a.keys.size() && i < b.keys.size(); ++i)
+    if (a.keys[i].name != b.keys[i].name)
+      return "key " + std::to_string(i) + " is named " + quoted(a.keys[i].name) + ", the declaration names it " +
+             quoted(b.keys[i].name);
+  return {};
 }
 
 std::size_t keyValueLength(const TableDeclaration& d, const KeyDeclaration& key) {

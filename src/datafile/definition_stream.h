@@ -33,6 +33,16 @@ std::optional<TableDeclaration> decodeDefinition(ByteView stream);
 // PRIMARY, its components' fields and directions. Names, pictures, decimals
 // and string element lengths may differ.
 bool sameStructure(const TableDeclaration& stored, const TableDeclaration& declared);
+// The first thing sameStructure finds different, said for a user ("field 3
+// (GL:SERIESNUM) is a LONG of 4 bytes at offset 40, the declaration has a
+// STRING of 4 bytes at offset 40"); empty when the two agree.
+std::string structureDifference(const TableDeclaration& stored, const TableDeclaration& declared);
+// The first name that differs between two declarations of the same
+// structure: a field's, a memo's or a key's; empty when all agree.
+std::string nameDifference(const TableDeclaration& stored, const TableDeclaration& declared);
+
+// A field type's name as declarations spell it ("STRING", "LONG" ...).
+const char* fieldTypeName(FieldType type);
 
 // 0 when the declaration can be used; 75 when a key component is an array;
 // 47 when anything else is out of bounds (a field outside the record, a key

@@ -3,12 +3,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
+#include <tuple>
 
 #include "datafile/container.h"
 #include "datafile/definition_stream.h"
@@ -16,6 +19,7 @@
 #include "datafile/key_encoding.h"
 #include "datafile/locks.h"
 #include "datafile/memo_pieces.h"
+#include "datafile/page_codec.h"
 #include "datafile/record_kinds.h"
 #include "datafile/table_catalog.h"
 
@@ -36,6 +40,91 @@ std::string hex(ByteView bytes) {
   return out;
 }
 
+std::string hex32(std::uint32_t value) {
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", value);
+  return text;
+}
+
+// The last record number from which another one can still be issued: the
+// numbers from FE000000 on are reserved (the table-name and transaction
+// records begin with those bytes).
+constexpr std::uint32_t kLastUsableRecordNumber = 0xFDFFFFFFu;
+
+// The header against the file's bytes: its own offset and size, an end of
+// data and a pending area inside the file, regions in order holding whole
+// pages that the header can address, a root exactly when some region holds a
+// page, and room for another record number. Returns whether it names an
+// unfinished write.
+bool checkHeaderFields(const FileHeader& h, std::uint64_t fileSize, const std::function<void(std::string)>& problem) {
+  if (h.headerOffset != 0) problem("header: it gives its own offset as " + std::to_string(h.headerOffset) + ", not 0");
+  if (h.headerSize != page::kHeaderBytes)
+    problem("header: it gives its size as " + std::to_string(h.headerSize) + " bytes, not 512");
+  if (h.lastRecordNumber >= kLastUsableRecordNumber)
+    problem("header: its last record number " + hex32(h.lastRecordNumber) +
+            " leaves no room for another record (the numbers from FE000000 on are reserved)");
+  // A pending area whose copies read back is followed by the container (its
+  // header is the one seen here). One that does not read back is dropped by
+  // the next write, which keeps the last committed state.
+  const bool interruptedWrite = h.dataEnd != h.pendingEnd;
+  const std::string fileBytes = " lies beyond the end of the file (" + std::to_string(fileSize) + " bytes)";
+  if (h.dataEnd > fileSize) problem("header: dataEnd " + std::to_string(h.dataEnd) + fileBytes);
+  if (h.pendingEnd > fileSize) problem("header: pendingEnd " + std::to_string(h.pendingEnd) + fileBytes);
+  if (interruptedWrite && (h.pendingEnd < h.dataEnd || h.dataEnd < 512 || (h.dataEnd - 512) % 256 != 0))
+    problem("header: the unfinished write it names (" + std::to_string(h.dataEnd) + " to " +
+            std::to_string(h.pendingEnd) + ") cannot be one");
+  std::uint32_t previousEnd = 0;
+  std::uint32_t highestEnd = 0;
+  for (int c = 1; c < 60; ++c) {
+    const std::uint32_t start = h.regionStart[c], end = h.regionEnd[c];
+    if (end < start || (end - start) % c != 0)
+      problem("region " + std::to_string(c) + ": bounds " + std::to_string(start) + ".." + std::to_string(end) +
+              " do not hold whole pages");
+    if (start < previousEnd) problem("region " + std::to_string(c) + " starts below the end of the region before it");
+    if (end > (0xFFFFFFFFu - page::kHeaderBytes) / page::kUnit)
+      problem("region " + std::to_string(c) + " ends beyond what the header can address");
+    previousEnd = std::max(previousEnd, end);
+    if (end > start) highestEnd = end;
+  }
+  // A commit cut short after its new header may leave dataEnd above the end
+  // of the data (the stale bytes go at the next commit); never below it.
+  const std::uint64_t end = 512 + std::uint64_t{highestEnd} * 256;
+  if (h.dataEnd < end)
+    problem("header: dataEnd " + std::to_string(h.dataEnd) + " lies below the end of the data (" +
+            std::to_string(end) + ")");
+  if (end > fileSize)
+    problem("header: its regions end at " + std::to_string(end) + ", beyond the end of the file (" +
+            std::to_string(fileSize) + " bytes)");
+  if (h.rootPage != -1 && highestEnd == 0)
+    problem("header: it names root page " + std::to_string(h.rootPage) + ", yet no region holds a page");
+  if (h.rootPage == -1 && highestEnd != 0) problem("header: no root, yet pages exist");
+  return interruptedWrite;
+}
+
+// What is wrong with a header the container refuses to open from (a file
+// too short for one, other magic bytes, impossible regions).
+void describeUnusableHeader(OsFile& file, std::uint64_t fileSize, std::vector<std::string>& problems) {
+  if (fileSize < page::kHeaderBytes) {
+    problems.push_back("header: the file is " + std::to_string(fileSize) +
+                       " bytes long, too short for the 512 bytes of a data file's header");
+    return;
+  }
+  std::uint8_t bytes[page::kHeaderBytes];
+  std::size_t got = 0;
+  if (int error = file.readAt(0, bytes, sizeof bytes, &got); error || got != sizeof bytes) {
+    problems.push_back("header: it cannot be read: " + osErrorText(error ? error : EIO));
+    return;
+  }
+  if (!page::hasMagic(bytes)) {
+    problems.push_back("header: its magic bytes are " + hex(ByteView(bytes + 14, 4)) +
+                       ", not those of a data file (74 4F 70 53)");
+    return;
+  }
+  const std::size_t before = problems.size();
+  checkHeaderFields(page::decodeHeader(bytes), fileSize, [&](std::string text) { problems.push_back(std::move(text)); });
+  if (problems.size() == before) problems.push_back("header: its region table is impossible");
+}
+
 // What the tree check needs of a page, without the records' payloads: the
 // separators of a non-leaf page, the first and last key of a leaf.
 struct PageNode {
@@ -48,13 +137,15 @@ struct PageNode {
 
 class Checker {
  public:
-  Checker(Container& container, std::uint64_t fileSize, FileCheckReport& report)
-      : container_(container), fileSize_(fileSize), report_(report) {}
+  Checker(Container& container, std::uint64_t fileSize, const CheckPresentation& presentation,
+          FileCheckReport& report)
+      : container_(container), fileSize_(fileSize), presentation_(presentation), report_(report) {}
 
   void run() {
     checkHeader();
     if (!report_.problems.empty()) return;  // pages found through a false header prove nothing
     checkPages();
+    checkPageOffsets();
     if (report_.problems.size() >= MAX_PROBLEMS) return;
     checkRecords();
   }
@@ -73,46 +164,10 @@ class Checker {
 
   // --- The container --------------------------------------------------------
 
-  // The header must describe the file's bytes: an end of data and a pending
-  // area inside the file, regions in order holding whole pages, and a root
-  // exactly when some region holds a page.
   void checkHeader() {
     if (fileSize_ == 0) return;  // a new file: empty, no header yet
-    const FileHeader& h = container_.header();
-    // A pending area whose copies read back is followed by the container (its
-    // header is the one seen here). One that does not read back is dropped by
-    // the next write, which keeps the last committed state.
-    report_.interruptedWrite = h.dataEnd != h.pendingEnd;
-    const std::string fileBytes = " lies beyond the end of the file (" + std::to_string(fileSize_) + " bytes)";
-    if (h.dataEnd > fileSize_) problem("header: dataEnd " + std::to_string(h.dataEnd) + fileBytes);
-    if (h.pendingEnd > fileSize_) problem("header: pendingEnd " + std::to_string(h.pendingEnd) + fileBytes);
-    if (report_.interruptedWrite &&
-        (h.pendingEnd < h.dataEnd || h.dataEnd < 512 || (h.dataEnd - 512) % 256 != 0))
-      problem("header: the unfinished write it names (" + std::to_string(h.dataEnd) + " to " +
-              std::to_string(h.pendingEnd) + ") cannot be one");
-    std::uint32_t previousEnd = 0;
-    std::uint32_t highestEnd = 0;
-    for (int c = 1; c < 60; ++c) {
-      const std::uint32_t start = h.regionStart[c], end = h.regionEnd[c];
-      if (end < start || (end - start) % c != 0)
-        problem("region " + std::to_string(c) + ": bounds " + std::to_string(start) + ".." + std::to_string(end) +
-                " do not hold whole pages");
-      if (start < previousEnd) problem("region " + std::to_string(c) + " starts below the end of the region before it");
-      previousEnd = std::max(previousEnd, end);
-      if (end > start) highestEnd = end;
-    }
-    // A commit cut short after its new header may leave dataEnd above the end
-    // of the data (the stale bytes go at the next commit); never below it.
-    const std::uint64_t end = 512 + std::uint64_t{highestEnd} * 256;
-    if (h.dataEnd < end)
-      problem("header: dataEnd " + std::to_string(h.dataEnd) + " lies below the end of the data (" +
-              std::to_string(end) + ")");
-    if (end > fileSize_)
-      problem("header: its regions end at " + std::to_string(end) + ", beyond the end of the file (" +
-              std::to_string(fileSize_) + " bytes)");
-    if (h.rootPage != -1 && highestEnd == 0)
-      problem("header: it names root page " + std::to_string(h.rootPage) + ", yet no region holds a page");
-    if (h.rootPage == -1 && highestEnd != 0) problem("header: no root, yet pages exist");
+    report_.interruptedWrite =
+        checkHeaderFields(container_.header(), fileSize_, [&](std::string text) { problem(std::move(text)); });
   }
 
   void checkPages() {
@@ -154,6 +209,32 @@ class Checker {
     if (h.rootPage == -1) return;
     std::optional<Bytes> lastKey;
     checkSubtree(h.rootPage, std::nullopt, -1, lastKey);
+  }
+
+  // Each page names its own file offset in its first bytes: recovery copies a
+  // pending copy home by it, and a page that names another offset was written
+  // to the wrong place or changed there. Read from the stored slots, as the
+  // decoded pages do not keep it; a file with an unfinished write is read
+  // through its pending copies, whose offsets name their homes, so it is
+  // left out.
+  void checkPageOffsets() {
+    const FileHeader& h = container_.header();
+    int currentClass = 0;
+    std::uint32_t unit = 0;
+    std::size_t wrong = 0;
+    container_.visitStoredPages([&](const std::uint8_t* slot, int sizeClass) {
+      if (sizeClass != currentClass) {
+        currentClass = sizeClass;
+        unit = h.regionStart[sizeClass];
+      }
+      const std::uint64_t own = page::offsetOf(static_cast<std::int32_t>(unit));
+      const std::uint32_t named = page::getU32(slot);
+      if (named != own && ++wrong <= 3)
+        problem("page " + std::to_string(unit) + ": it names offset " + std::to_string(named) + " as its own, it lies at " +
+                std::to_string(own));
+      unit += static_cast<std::uint32_t>(sizeClass);
+    });
+    if (wrong > 3) problem("pages: " + std::to_string(wrong) + " name another offset as their own in all");
   }
 
   void checkPage(const Container::PageInfo& info) {
@@ -282,6 +363,11 @@ class Checker {
     }
 
     for (auto& [number, t] : tables) checkTable(t);
+    // Listed by record, so that one ornament's keys stand together.
+    std::stable_sort(report_.disagreements.begin(), report_.disagreements.end(),
+                     [](const KeyDisagreement& a, const KeyDisagreement& b) {
+                       return std::tie(a.table, a.recordNumber) < std::tie(b.table, b.recordNumber);
+                     });
   }
 
   void checkRecord(const TreeRecord& r, std::map<std::uint32_t, Table>& tables, std::uint32_t last) {
@@ -432,17 +518,148 @@ class Checker {
       // A key being rebuilt (mark > 0) may lack the entries of records from
       // the mark on; a static index may lack any that it was never built with.
       const bool staticIndex = (key.flags & KeyFlag::INDEX) != 0;
+      const std::set<std::uint32_t> disagreeing =
+          staticIndex ? std::set<std::uint32_t>{} : findDisagreements(t, k, expected, missing, extra, mark);
       std::size_t reallyMissing = 0;
       for (const Bytes& e : missing) {
-        const std::uint32_t recordNumber = getBigEndian32(e.data() + e.size() - 2 - 4);
-        if ((mark != 0 && recordNumber >= mark) || staticIndex) continue;
+        const std::uint32_t recordNumber = entryRecord(e);
+        if ((mark != 0 && recordNumber >= mark) || staticIndex || disagreeing.count(recordNumber)) continue;
         if (++reallyMissing <= 3) keyProblem(keyWhere + "no entry for record " + std::to_string(recordNumber));
       }
       if (reallyMissing > 3) keyProblem(keyWhere + std::to_string(reallyMissing) + " entries missing in all");
-      for (std::size_t i = 0; i < extra.size() && i < 3; ++i)
-        keyProblem(keyWhere + "entry " + hex(ByteView(extra[i].data(), extra[i].size() - 2)) +
-                " matches no record");
-      if (extra.size() > 3) keyProblem(keyWhere + std::to_string(extra.size()) + " stray entries in all");
+      std::size_t stray = 0;
+      std::set<std::uint32_t> paired;  // the first entry of a disagreeing record is its pair; more are stray
+      for (const Bytes& e : extra) {
+        const std::uint32_t recordNumber = entryRecord(e);
+        if (disagreeing.count(recordNumber) && paired.insert(recordNumber).second) continue;
+        if (++stray <= 3)
+          keyProblem(keyWhere + "entry " + hex(ByteView(e.data(), e.size() - 2)) + " matches no record");
+      }
+      if (stray > 3) keyProblem(keyWhere + std::to_string(stray) + " stray entries in all");
+    }
+  }
+
+  // The record number a whole entry (its bytes and the 2 key-length bytes)
+  // carries: the last 4 bytes of its key or its payload.
+  static std::uint32_t entryRecord(const Bytes& whole) { return getBigEndian32(whole.data() + whole.size() - 2 - 4); }
+
+  // The records of key k whose entry holds another value than the record: a
+  // stored entry that matches no record but names an existing record whose
+  // own entry is missing (or which the key leaves out); and, in a key that
+  // leaves out blank values, a record whose entry is missing with no other
+  // entry naming it (its value may have been blank). Each becomes a
+  // disagreement, listed with both values; the entry of a record that has its
+  // right entry as well is merely stray, and a missing entry of a key that
+  // holds every record was merely lost. Returns the records found.
+  std::set<std::uint32_t> findDisagreements(const Table& t, std::size_t k, const std::vector<Bytes>& expected,
+                                            const std::vector<Bytes>& missing, const std::vector<Bytes>& extra,
+                                            std::uint32_t mark) {
+    std::set<std::uint32_t> found;
+    std::set<std::uint32_t> expecting, lacking;
+    for (const Bytes& e : expected) expecting.insert(entryRecord(e));
+    for (const Bytes& e : missing) lacking.insert(entryRecord(e));
+    for (const Bytes& e : extra) {
+      const std::uint32_t recordNumber = entryRecord(e);
+      if (found.count(recordNumber) || !t.records.count(recordNumber)) continue;
+      if (expecting.count(recordNumber) && !lacking.count(recordNumber)) continue;  // its right entry is there
+      found.insert(recordNumber);
+      reportDisagreement(t, k, recordNumber, &e);
+    }
+    if (!(t.layout->keys[k].flags & KeyFlag::OPT)) return found;
+    for (const Bytes& e : missing) {
+      const std::uint32_t recordNumber = entryRecord(e);
+      if (found.count(recordNumber) || (mark != 0 && recordNumber >= mark)) continue;
+      found.insert(recordNumber);
+      reportDisagreement(t, k, recordNumber, nullptr);
+    }
+    return found;
+  }
+
+  // entry: the stored entry naming the record; null when the key holds none.
+  void reportDisagreement(const Table& t, std::size_t k, std::uint32_t recordNumber, const Bytes* entry) {
+    const KeyDeclaration& key = t.layout->keys[k];
+    KeyDisagreement d;
+    d.table = t.name;
+    d.recordNumber = recordNumber;
+    d.keyNumber = k;
+    d.key = key.name.empty() ? std::to_string(k) : key.name;
+    TreeRecord stored;
+    Bytes image(t.layout->recordLength, 0);
+    if (container_.find(dataRecordKey(t.number, recordNumber), &stored) &&
+        stored.payload().size() == t.layout->recordLength) {
+      std::copy(stored.payload().begin(), stored.payload().end(), image.begin());
+      if (t.tables.oem) convertRecordText(*t.layout, image.data(), false);
+      if (presentation_.recordName) d.recordName = presentation_.recordName(t.name, *t.layout, image);
+    }
+    // The entry's components decoded into a copy of the image, so that both
+    // values are read from the same fields the same way.
+    Bytes fromEntry = image;
+    std::size_t at = KIND_PREFIX_BYTES;
+    for (const KeyComponent& c : key.components) {
+      const FieldDeclaration& f = t.layout->fields[c.field];
+      if (entry && at + f.size <= entry->size())
+        decodeComponent(f.type, entry->data() + at, f.size, c.descending, t.tables, fromEntry.data() + f.offset);
+      at += f.size;
+    }
+    d.recordValue = keyFieldsText(*t.layout, key, image);
+    d.entryValue = entry ? keyFieldsText(*t.layout, key, fromEntry) : std::string();
+    d.noEntry = entry == nullptr;
+    std::string text = "table " + t.name + ": key " + d.key + ": record " + std::to_string(recordNumber);
+    if (!d.recordName.empty()) text += " (" + d.recordName + ")";
+    text += " holds \"" + d.recordValue + "\", " +
+            (entry ? "its key entry holds \"" + d.entryValue + "\"" : std::string("the key holds no entry for it (as for a blank value)")) +
+            ": one of them was changed, and which is right cannot be told";
+    if (report_.disagreements.size() < MAX_PROBLEMS) report_.disagreements.push_back(std::move(d));
+    keyProblem(std::move(text));
+  }
+
+  // The values of a key's fields in a record image, as text for a user.
+  std::string keyFieldsText(const TableDeclaration& layout, const KeyDeclaration& key, const Bytes& image) const {
+    std::string text;
+    for (std::size_t i = 0; i < key.components.size(); ++i)
+      text += (i ? ", " : "") + fieldText(layout, key.components[i].field, image);
+    return text;
+  }
+
+  std::string fieldText(const TableDeclaration& layout, std::size_t field, const Bytes& image) const {
+    const FieldDeclaration& f = layout.fields[field];
+    const std::uint8_t* at = image.data() + f.offset;
+    auto shown = [&](std::string_view stored) {
+      const std::string clipped(stored.substr(0, stored.find_last_not_of(' ') + 1));
+      return presentation_.displayText ? presentation_.displayText(clipped) : clipped;
+    };
+    auto number = [&](auto zero) {
+      decltype(zero) value{};
+      std::memcpy(&value, at, std::min(sizeof value, std::size_t{f.size}));
+      return std::to_string(value);
+    };
+    switch (f.type) {
+      case FieldType::STRING:
+        return shown(std::string_view(reinterpret_cast<const char*>(at), f.size));
+      case FieldType::CSTRING: {
+        const auto* zero = static_cast<const std::uint8_t*>(std::memchr(at, 0, f.size));
+        return shown(std::string_view(reinterpret_cast<const char*>(at), zero ? std::size_t(zero - at) : f.size));
+      }
+      case FieldType::PSTRING:
+        return shown(std::string_view(reinterpret_cast<const char*>(at + 1), std::min<std::size_t>(at[0], f.size - 1)));
+      case FieldType::BYTE: return std::to_string(at[0]);
+      case FieldType::SHORT: return number(std::int16_t{});
+      case FieldType::USHORT: return number(std::uint16_t{});
+      case FieldType::LONG: return number(std::int32_t{});
+      case FieldType::ULONG:
+      case FieldType::DATE:
+      case FieldType::TIME: return number(std::uint32_t{});
+      case FieldType::GROUP: {
+        // A group shows through the fields laid over it, when it has any.
+        std::string members;
+        for (std::size_t i = field + 1; i < layout.fields.size() && layout.fields[i].overlay; ++i)
+          if (layout.fields[i].offset >= f.offset && layout.fields[i].offset < f.offset + f.size)
+            members += (members.empty() ? "" : " ") + fieldText(layout, i, image);
+        if (!members.empty()) return members;
+        return shown(std::string_view(reinterpret_cast<const char*>(at), f.size));
+      }
+      default:
+        return hex(ByteView(at, f.size));
     }
   }
 
@@ -494,6 +711,7 @@ class Checker {
 
   Container& container_;
   std::uint64_t fileSize_;
+  const CheckPresentation& presentation_;
   FileCheckReport& report_;
   std::map<std::int32_t, PageNode> pages_;
 };
@@ -515,6 +733,8 @@ std::string FileCheckReport::summary() const {
   } else if (!problems.empty()) {
     out << problems.size() << (problems.size() >= MAX_PROBLEMS ? "+" : "") << " problem"
         << (problems.size() == 1 ? "" : "s") << " found";
+    if (!disagreements.empty())
+      out << " (" << disagreements.size() << " where a key entry and its record disagree)";
   } else {
     out << "sound: " << tables << " table" << (tables == 1 ? "" : "s") << ", " << dataRecords << " records, "
         << keyEntries << " key entries, " << treeRecords << " tree records in " << pages << " pages";
@@ -530,11 +750,12 @@ std::string FileCheckReport::summary() const {
 namespace {
 
 // Runs the checker, turning a fault it did not expect into a problem.
-void runChecker(Container& container, std::uint64_t fileSize, FileCheckReport& report) {
+void runChecker(Container& container, std::uint64_t fileSize, const CheckPresentation& presentation,
+                FileCheckReport& report) {
   report.dataEnd = std::max<std::uint64_t>(container.endOfData(), container.header().pendingEnd);
   report.nearAddressableEnd = report.dataEnd * 20 >= kAddressableFileEnd * 19;
   try {
-    Checker(container, fileSize, report).run();
+    Checker(container, fileSize, presentation, report).run();
   } catch (const InternalError& e) {
     report.problems.push_back("internal error " + std::to_string(e.number) + " (" + DATA_CORRUPTION_TEXT + ")");
   } catch (const OsFailure& e) {
@@ -546,17 +767,17 @@ void runChecker(Container& container, std::uint64_t fileSize, FileCheckReport& r
 
 }  // namespace
 
-FileCheckReport checkContainer(Container& container) {
+FileCheckReport checkContainer(Container& container, const CheckPresentation& presentation) {
   FileCheckReport report;
   try {
-    runChecker(container, container.fileBytes(), report);
+    runChecker(container, container.fileBytes(), presentation, report);
   } catch (const OsFailure& e) {
     report.problems.push_back("read failed: " + osErrorText(e.code));
   }
   return report;
 }
 
-FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
+FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path, const CheckPresentation& presentation) {
   FileCheckReport report;
   if (!fileSystem.exists(path)) {
     report.openError = FileError::FILE_NOT_FOUND;
@@ -579,11 +800,18 @@ FileCheckReport checkDataFile(FileSystem& fileSystem, const std::string& path) {
     FileLocks::Guard slot(&locks, kReaderSlot);
     Container container(*file);
     if (int rc = container.open()) {
-      report.openError = rc;
+      // The file is there and readable, but what it starts with is no
+      // header of a data file: that is damage, said as such.
+      if (rc == FileError::INVALID_DATA_FILE) {
+        report.noHeader = true;
+        describeUnusableHeader(*file, container.fileBytes(), report.problems);
+      } else {
+        report.openError = rc;
+      }
       return report;
     }
     container.refresh(false);
-    report = checkContainer(container);
+    report = checkContainer(container, presentation);
     report.waitedForWriter = waited;
   } catch (const InternalError& e) {
     report.problems.push_back("internal error " + std::to_string(e.number) + ", " + internalErrorText(e.number) + " (" +

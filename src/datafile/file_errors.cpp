@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "datafile/file_errors.h"
 
+#include "datafile/internal_errors.h"
+
 namespace glimra::datafile {
 
 std::string errorTextFor(int code) {
@@ -24,6 +26,13 @@ std::string errorTextFor(int code) {
     case 93: return "BUILD Cancelled";
     default: return "Error " + std::to_string(code);
   }
+}
+
+std::string dataCorruptionText(int number) {
+  if (number == ContainerDamage::NUMBERS_EXHAUSTED)
+    return std::string(DATA_CORRUPTION_TEXT) +
+           ": its header's last record number leaves no room for another record (a damaged header)";
+  return DATA_CORRUPTION_TEXT;
 }
 
 }  // namespace glimra::datafile

@@ -40,4 +40,9 @@ std::string errorTextFor(int code);
 
 constexpr const char* DATA_CORRUPTION_TEXT = "Possible data corruption in file";
 
+// The file-error text of internal error `number`: DATA_CORRUPTION_TEXT, with
+// what is wrong after it where a user can act on that (a header whose last
+// record number leaves no room for another record).
+std::string dataCorruptionText(int number);
+
 }  // namespace glimra::datafile

@@ -2,6 +2,7 @@
 #include "datafile/key_encoding.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "datafile/record_kinds.h"
@@ -85,6 +86,66 @@ void encodeComponent(FieldType type, const std::uint8_t* value, std::size_t size
       for (std::size_t i = 0; i < size; ++i) out[i] = tables.windowsWeights[out[i]];
   }
   if (descending) invert(out, size);
+}
+
+void decodeComponent(FieldType type, const std::uint8_t* encoded, std::size_t size, bool descending,
+                     const CharacterTables& tables, std::uint8_t* out) {
+  if (size == 0) return;
+  Bytes value(encoded, encoded + size);
+  if (descending) invert(value.data(), size);
+  const bool text = type == FieldType::STRING || type == FieldType::GROUP || type == FieldType::CSTRING ||
+                    type == FieldType::PSTRING;
+  if (text) {
+    const auto& weights = tables.oem ? tables.oemWeights : tables.windowsWeights;
+    std::array<int, 256> character;
+    character.fill(-1);
+    for (int c = 255; c >= 0; --c) character[weights[c]] = c;  // the lowest character of each weight
+    for (std::uint8_t& c : value) {
+      const std::uint8_t plain = static_cast<std::uint8_t>(character[c] >= 0 ? character[c] : c);
+      c = tables.oem ? oemToWindows(plain) : plain;
+    }
+  }
+  switch (type) {
+    case FieldType::PSTRING: {
+      // The count byte is not kept: the text runs to its first zero byte.
+      const auto* zero = static_cast<const std::uint8_t*>(std::memchr(value.data(), 0, size));
+      const std::size_t n = std::min<std::size_t>(zero ? std::size_t(zero - value.data()) : size, size - 1);
+      out[0] = static_cast<std::uint8_t>(n);
+      std::memcpy(out + 1, value.data(), size - 1);
+      return;
+    }
+    case FieldType::SHORT:
+    case FieldType::LONG:
+      value[0] ^= 0x80;
+      reverseInto(value.data(), size, out);
+      return;
+    case FieldType::USHORT:
+    case FieldType::ULONG:
+    case FieldType::DATE:
+    case FieldType::TIME:
+      reverseInto(value.data(), size, out);
+      return;
+    case FieldType::SREAL:
+    case FieldType::REAL:
+      if (value[0] & 0x80)
+        value[0] &= 0x7F;
+      else
+        invert(value.data(), size);
+      reverseInto(value.data(), size, out);
+      return;
+    case FieldType::DECIMAL:
+      if (value[0] & 0x80) {
+        value[0] ^= 0x80;
+      } else {
+        invert(value.data(), size);
+        value[0] = static_cast<std::uint8_t>((value[0] ^ 0x80) | 0xF0);  // any non-zero sign nibble is negative
+      }
+      std::memcpy(out, value.data(), size);
+      return;
+    default:
+      std::memcpy(out, value.data(), size);
+      return;
+  }
 }
 
 bool isEmptyValue(FieldType type, const std::uint8_t* value, std::size_t size) {

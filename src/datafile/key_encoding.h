@@ -24,6 +24,13 @@ namespace glimra::datafile {
 void encodeComponent(FieldType type, const std::uint8_t* value, std::size_t size, bool descending,
                      bool caseInsensitive, const CharacterTables& tables, std::uint8_t* out);
 
+// The field value an encoded component was made from, as far as the
+// encoding keeps it: the inverse of encodeComponent, for showing what a key
+// entry holds. Text comes back in the case the key folded it to; a weight
+// that several characters share gives the first of them.
+void decodeComponent(FieldType type, const std::uint8_t* encoded, std::size_t size, bool descending,
+                     const CharacterTables& tables, std::uint8_t* out);
+
 // Whether a field value counts as empty for a key that leaves out empty
 // values: all spaces (STRING, GROUP), a zero first byte (CSTRING, PSTRING),
 // all zero bytes (any other type).

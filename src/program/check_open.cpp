@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "program/check_open.h"
 
-#include "program/back_up_first.h"
+#include "program/key_rebuild.h"
 #include "program/messages.h"
 #include "collection/standard_warning.h"
 #include "datafile/file_errors.h"
@@ -62,9 +62,10 @@ void CHECKOPEN(runtime::Runtime& runtime, datafile::DataFile& file, std::optiona
       break;
     case FileError::KEY_FILE_MUST_BE_REBUILT:
       STANDARDWARNING(runtime, file, INVALID_KEY, file.name());
-      // The rebuild rewrites every key: a backup first, or the user's word
-      // (without it the file stays unusable, as below).
-      if (!backUpFirst(runtime, file.fileSystem(), file.name(), "Rebuild Keys")) break;
+      // The rebuild rewrites every key from the records: the user's word
+      // where keys and records disagree, and a backup first (without them
+      // the file stays unusable, as below).
+      if (!readyToRebuildKeys(runtime, file.fileSystem(), file.name(), "Rebuild Keys")) break;
       if ((rebuildKeys ? rebuildKeys(file) : file.buildFile()) != 0) {
         STANDARDWARNING(runtime, file, KEY_REBUILD_ERROR, file.name());
       } else {

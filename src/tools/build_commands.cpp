@@ -10,6 +10,9 @@
 //
 // Both check the file first and change nothing when it is damaged, except
 // that build mends damaged keys by rebuilding them all (then checks again).
+// When key entries disagree with their records, nothing tells which value is
+// right: build lists them and goes on only under --accept-records, keeping
+// the records' values (the backup keeps the entries').
 //
 // Long work shows a progress bar on stderr when it is a terminal. Ctrl-C asks
 // the build to stop: the file keeps everything up to its last checkpoint and
@@ -154,17 +157,30 @@ void listProblems(const std::string& path, const FileCheckReport& report) {
     std::cerr << "glimra-file: " << path << ": " << report.summary() << " (check lists them all)\n";
 }
 
+// The disagreements a check found, as a collector reads them.
+void listDisagreements(const std::string& path, const FileCheckReport& report) {
+  constexpr std::size_t SHOWN = 20;
+  for (std::size_t i = 0; i < report.disagreements.size() && i < SHOWN; ++i)
+    std::cerr << "glimra-file: " << path << ": " << collection::describeDisagreement(report.disagreements[i]) << '\n';
+  if (report.disagreements.size() > SHOWN)
+    std::cerr << "glimra-file: " << path << ": and " << report.disagreements.size() - SHOWN
+              << " more (check lists them all)\n";
+}
+
 int run(const Arguments& args, bool packing) {
   const char* usage =
       packing ? "usage: glimra-file pack FILE [--no-backup] [--wait SECONDS]"
-              : "usage: glimra-file build FILE [--full] [--no-backup] [--wait SECONDS]";
+              : "usage: glimra-file build FILE [--full] [--accept-records] [--no-backup] [--wait SECONDS]";
   std::string path;
   bool full = false;
+  bool acceptRecords = false;
   bool backUp = true;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--full" && !packing) {
       full = true;
+    } else if (arg == "--accept-records" && !packing) {
+      acceptRecords = true;
     } else if (arg == "--no-backup") {
       backUp = false;
     } else if (arg == "--wait" && i + 1 < args.size()) {
@@ -190,13 +206,31 @@ int run(const Arguments& args, bool packing) {
   const char* verb = packing ? "pack" : "build";
   const FileCheckReport before = collection::checkCollectionFile(posixFileSystem(), address.path);
   if (before.openError) return fail(EXIT_FAILED, openFailure(address.path, before));
-  const bool mending = !before.sound();
+  const collection::KeyRepair repair = collection::keyRepairFor(before);
+  const bool mending = repair != collection::KeyRepair::NotNeeded;
+  const bool overruling = repair == collection::KeyRepair::AskFirst;
   if (mending) {
-    listProblems(address.path, before);
-    if (packing || !before.repairableByBuild())
+    if (packing || repair == collection::KeyRepair::Impossible) {
+      listProblems(address.path, before);
       return fail(EXIT_DAMAGED, address.path + ": damaged, left as it was: " + verb +
                                     " cannot mend this (dump saves the records it can read)");
-    std::cerr << "glimra-file: " << address.path << ": only keys are damaged: rebuilding every key from the records\n";
+    }
+    if (overruling) {
+      listDisagreements(address.path, before);
+      if (!acceptRecords)
+        return fail(EXIT_DAMAGED,
+                    address.path + ": left as it was: " + std::to_string(before.disagreements.size()) +
+                        " key entr" + (before.disagreements.size() == 1 ? "y disagrees" : "ies disagree") +
+                        " with " + (before.disagreements.size() == 1 ? "its record" : "their records") +
+                        ", and which value is right cannot be told; a rebuild would keep the records' values for "
+                        "good (build --accept-records does that, after a backup that keeps the key entries' values)");
+      std::cerr << "glimra-file: " << address.path
+                << ": only keys are damaged: rebuilding every key from the records, keeping the records' values "
+                   "(--accept-records)\n";
+    } else {
+      listProblems(address.path, before);
+      std::cerr << "glimra-file: " << address.path << ": only keys are damaged: rebuilding every key from the records\n";
+    }
     full = true;
   }
   std::vector<std::string> tables;
@@ -213,7 +247,10 @@ int run(const Arguments& args, bool packing) {
     if (!backup.ok)
       return fail(EXIT_FAILED, address.path + ": left as it was: no backup could be taken: " + backup.error +
                                    " (--no-backup goes on without one)");
-    std::cerr << "glimra-file: " << address.path << ": backup " << backup.path << "\n";
+    std::cerr << "glimra-file: " << address.path << ": backup " << backup.path
+              << (overruling ? " (it keeps the key entries' values)" : "") << "\n";
+  } else if (overruling) {
+    std::cerr << "glimra-file: " << address.path << ": no backup: the key entries' values are not kept\n";
   }
   const auto previous = std::signal(SIGINT, onInterrupt);
   int exit = EXIT_OK;

@@ -55,6 +55,11 @@ int reportCommand(const Arguments& args);
 // "glimra-file: " + message on stderr; returns code.
 int fail(int code, const std::string& message);
 
+// The exit code for a file that failed with data-file error `code`: damaged
+// for a file that is there but holds no sound data file (Invalid Data File,
+// or damage met while reading it), could not be opened otherwise.
+int exitCodeFor(int code);
+
 // From now on a wait for another program's locks is told on stderr once it
 // has lasted a second ("Waiting for another program to finish writing
 // FILE…"); with a limit, the wait is given up after that many seconds.

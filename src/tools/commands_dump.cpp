@@ -203,7 +203,7 @@ int dumpCommand(const Arguments& args) {
         }
       }
     }
-    if (!retried) return fail(EXIT_FAILED, path + ": " + describeError(file));
+    if (!retried) return fail(exitCodeFor(file.errorCode()), path + ": " + describeError(file));
   }
 
   const TableDeclaration& d = file.declaration();
@@ -230,7 +230,7 @@ int dumpCommand(const Arguments& args) {
     }
     std::cout << line.str();
   };
-  if (file.setFile() != 0) return fail(EXIT_FAILED, path + ": " + describeError(file));
+  if (file.setFile() != 0) return fail(exitCodeFor(file.errorCode()), path + ": " + describeError(file));
   std::vector<bool> printed;
   std::size_t count = 0;
   while (file.next() == 0) {

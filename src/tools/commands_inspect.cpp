@@ -5,6 +5,7 @@
 #include "collection/collection_check.h"
 #include "datafile/container.h"
 #include "datafile/datafile.h"
+#include "datafile/definition_stream.h"
 #include "datafile/file_check.h"
 #include "datafile/file_errors.h"
 #include "datafile/record_kinds.h"
@@ -27,29 +28,6 @@ int checkCommand(const Arguments& args) {
 }
 
 namespace {
-
-const char* typeName(FieldType type) {
-  switch (type) {
-    case FieldType::BYTE: return "BYTE";
-    case FieldType::SHORT: return "SHORT";
-    case FieldType::USHORT: return "USHORT";
-    case FieldType::DATE: return "DATE";
-    case FieldType::TIME: return "TIME";
-    case FieldType::LONG: return "LONG";
-    case FieldType::ULONG: return "ULONG";
-    case FieldType::SREAL: return "SREAL";
-    case FieldType::REAL: return "REAL";
-    case FieldType::DECIMAL: return "DECIMAL";
-    case FieldType::PDECIMAL: return "PDECIMAL";
-    case FieldType::BFLOAT4: return "BFLOAT4";
-    case FieldType::BFLOAT8: return "BFLOAT8";
-    case FieldType::STRING: return "STRING";
-    case FieldType::CSTRING: return "CSTRING";
-    case FieldType::PSTRING: return "PSTRING";
-    case FieldType::GROUP: return "GROUP";
-  }
-  return "?";
-}
 
 std::string keyFlags(std::uint8_t flags) {
   std::string out;
@@ -77,7 +55,7 @@ int infoCommand(const Arguments& args) {
   std::vector<TableEntry> tables;
   try {
     Container container(*file);
-    if (int rc = container.open()) return fail(EXIT_FAILED, path + ": " + errorTextFor(rc) + " (" + std::to_string(rc) + ")");
+    if (int rc = container.open()) return fail(exitCodeFor(rc), path + ": " + errorTextFor(rc) + " (" + std::to_string(rc) + ")");
     container.refresh(false);
     const FileHeader& h = container.header();
     std::uint64_t size = 0;
@@ -94,7 +72,7 @@ int infoCommand(const Arguments& args) {
     std::cout << "  (class:pages)\n";
     tables = listTables(container);
   } catch (const InternalError& e) {
-    return fail(EXIT_FAILED, path + ": " + DATA_CORRUPTION_TEXT + " (" + std::to_string(e.number) + ")");
+    return fail(EXIT_DAMAGED, path + ": " + DATA_CORRUPTION_TEXT + " (" + std::to_string(e.number) + ")");
   } catch (const OsFailure& e) {
     return fail(EXIT_FAILED, path + ": " + osErrorText(e.code));
   }
@@ -113,7 +91,7 @@ int infoCommand(const Arguments& args) {
               << (table.characterTables().oem ? ", OEM text" : "") << "\n";
     for (std::size_t i = 0; i < d.fields.size(); ++i) {
       const FieldDeclaration& f = d.fields[i];
-      std::cout << "  field " << i << "  " << f.name << "  " << typeName(f.type) << "  offset " << f.offset
+      std::cout << "  field " << i << "  " << f.name << "  " << fieldTypeName(f.type) << "  offset " << f.offset
                 << "  size " << f.size;
       if (f.elements > 1) std::cout << "  elements " << f.elements;
       if (f.overlay) std::cout << "  overlay";

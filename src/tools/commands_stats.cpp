@@ -61,11 +61,12 @@ int statsCommand(const Arguments& args) {
   file.setName(path);
   if (file.open(datafile::READ_ONLY_DENY_NONE) != 0) {
     const bool other = file.errorCode() == datafile::FileError::INVALID_RECORD_DECLARATION;
-    return fail(EXIT_FAILED, path + ": " + datafile::describeError(file) + (other ? ": not a collection file" : ""));
+    return fail(exitCodeFor(file.errorCode()),
+                path + ": " + datafile::describeError(file) + (other ? ": not a collection file" : ""));
   }
   collection::CollectionStatistics statistics;
   if (collection::readCollectionStatistics(file, buffer, &statistics) != 0)
-    return fail(EXIT_FAILED, path + ": " + datafile::describeError(file));
+    return fail(exitCodeFor(file.errorCode()), path + ": " + datafile::describeError(file));
   file.close();
 
   const auto& grouping = collection::groupingNames()[static_cast<std::size_t>(by)];

@@ -16,6 +16,11 @@ int fail(int code, const std::string& message) {
   return code;
 }
 
+int exitCodeFor(int code) {
+  return code == datafile::FileError::INVALID_DATA_FILE || code == datafile::FileError::FILE_SYSTEM_ERROR ? EXIT_DAMAGED
+                                                                                                           : EXIT_FAILED;
+}
+
 void sayWhenWaiting(std::optional<int> limitSeconds) {
   datafile::setLockWaitObserver([limitSeconds, said = false](const std::string& path, std::chrono::seconds waited) mutable {
     if (!said) std::cerr << "glimra-file: Waiting for another program to finish writing " << path << "\u2026\n";
@@ -39,21 +44,35 @@ const char* USAGE =
     "  info FILE                    the file's header, regions and tables with their\n"
     "                               fields, keys and counts\n"
     "  check FILE                   walks every page, record and key entry and verifies\n"
-    "                               every invariant; prints each problem, or one line\n"
-    "                               of summary when the file is sound; then checks the\n"
-    "                               photo index against the photo folder (FILE's name\n"
-    "                               with .photos): a missing file or one whose content\n"
-    "                               no longer matches its name is damage; a file nobody\n"
-    "                               refers to and entries of removed ornaments are left\n"
-    "                               for pack; each problem names its ornament\n"
+    "                               every invariant, and that each table of a\n"
+    "                               collection is stored with the declaration the\n"
+    "                               program opens it with; prints each problem (a key\n"
+    "                               entry that disagrees with its record with both\n"
+    "                               values), or one line of summary when the file is\n"
+    "                               sound; bytes that carry no meaning are not looked\n"
+    "                               at: the filler after each page's data, the\n"
+    "                               header's reserved field and the unused first entry\n"
+    "                               of its region table, what lies after the data, the\n"
+    "                               unused part of the character tables, and the\n"
+    "                               display pictures, external names, decimals and\n"
+    "                               element lengths a declaration stores (the program\n"
+    "                               uses its own); then checks the photo index against\n"
+    "                               the photo folder (FILE's name with .photos): a\n"
+    "                               missing file or one whose content no longer\n"
+    "                               matches its name is damage; a file nobody refers to\n"
+    "                               and entries of removed ornaments are left for pack;\n"
+    "                               each problem names its ornament\n"
     "  dump FILE [--json|--csv] [--table NAME]\n"
     "                               the data records in record-number order, each field\n"
     "                               decoded through the definition stored in the file\n"
     "                               (JSON lines by default; text as UTF-8 without its\n"
     "                               trailing blanks; groups appear through their fields)\n"
-    "  build FILE [--full] [--no-backup] [--wait SECONDS]\n"
+    "  build FILE [--full] [--accept-records] [--no-backup] [--wait SECONDS]\n"
     "                               completes (or with --full rebuilds) the keys of the\n"
-    "                               file's tables\n"
+    "                               file's tables; where key entries disagree with\n"
+    "                               their records it lists both values and rebuilds\n"
+    "                               only with --accept-records, which keeps the\n"
+    "                               records' values (the backup keeps the entries')\n"
     "  pack FILE [--no-backup] [--wait SECONDS]\n"
     "                               builds every key, then cuts the file after its data\n"
     "                               (build and pack check the file first and leave a\n"
@@ -120,11 +139,13 @@ const char* USAGE =
     "\n"
     "Exit codes:\n"
     "  0  success (check: the file is sound)\n"
-    "  1  the file is damaged: check found damage (a photo missing or changed\n"
-    "     counts), dump could not read every record, or build or pack refused\n"
-    "     to change it\n"
+    "  1  the file is damaged (it is there but is not a sound collection, a\n"
+    "     damaged header, a file cut short or a photo missing or changed\n"
+    "     included): check found damage, dump could not read every record, or\n"
+    "     build or pack refused to change it\n"
     "  2  wrong arguments\n"
-    "  3  the file could not be opened, read or written\n"
+    "  3  the file could not be opened at all (missing, no permission, not a\n"
+    "     regular file), or a file could not be written\n"
     "  find: 0 found, 1 nothing found, 2 error (the file is only read)\n";
 
 }  // namespace

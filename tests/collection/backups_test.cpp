@@ -15,6 +15,10 @@
 #include <thread>
 
 #include "collection/generator.h"
+#include "collection/glimra_file.h"
+#include "datafile/container.h"
+#include "datafile/record_kinds.h"
+#include "datafile/table_catalog.h"
 #include "datafile/locks.h"
 #include "datafile/temp_dir.h"
 
@@ -156,6 +160,37 @@ TEST_F(BackupsTest, ABackupWaitsForACommitToFinish) {
   glimra::datafile::setLockWaitObserver({});
   EXPECT_TRUE(backUpCollection(collection_).ok) << "taken once the commit is done";
   finish.join();
+}
+
+// A collection with one key entry erased: its records are whole, so a backup
+// taken before its keys are rebuilt lets that through; any other backup
+// refuses it and leaves nothing, and a restore never brings it back.
+TEST_F(BackupsTest, KeyDamageIsLetThroughOnlyForTheBackupBeforeARebuild) {
+  {
+    int error = 0;
+    auto os = glimra::datafile::posixFileSystem().open(collection_, true, false, &error);
+    ASSERT_TRUE(os);
+    glimra::datafile::Container container(*os);
+    ASSERT_EQ(container.open(), 0);
+    container.refresh(true);
+    glimra::datafile::TreeRecord entry;
+    const auto table = glimra::datafile::findTable(container, "UNNAMED");
+    ASSERT_TRUE(table);
+    ASSERT_TRUE(container.findFirstGreater(glimra::datafile::kindPrefix(*table, GlKey::NAMEKEYKEY), &entry));
+    container.erase(entry.key());
+    container.commit();
+  }
+  const BackupResult refused = backUpCollection(collection_, glimra::datafile::posixFileSystem(), NOON);
+  EXPECT_FALSE(refused.ok);
+  EXPECT_NE(refused.error.find("does not pass the integrity check"), std::string::npos) << refused.error;
+  EXPECT_TRUE(namesInFolder().empty()) << "nothing left behind";
+
+  const BackupResult allowed = backUpCollection(collection_, glimra::datafile::posixFileSystem(), NOON, true);
+  ASSERT_TRUE(allowed.ok) << allowed.error;
+  const StagedRestore staged = stageRestore(allowed.path, collection_);
+  EXPECT_FALSE(staged.ok);
+  EXPECT_NE(staged.error.find("is damaged and cannot be restored"), std::string::npos) << staged.error;
+  EXPECT_FALSE(fs::exists(staged.stagedPath));
 }
 
 TEST_F(BackupsTest, ARestoreBringsBackTheChosenStateAndRefusesADamagedBackup) {

@@ -64,6 +64,23 @@ TEST_F(TwoOpens, EachShareModeTakesItsBytesForReadingWritingAndCommitting) {
   }
 }
 
+// An open that holds a reader slot across a commit of its own (it reads
+// while it writes) keeps that slot when the commit gives back the reader
+// range: another open is refused the whole range, as a committer would be,
+// until that reader ends.
+TEST_F(TwoOpens, AReadersSlotOutlivesACommitOfTheSameOpen) {
+  FileLocks locks(*first, OpenMode{0x42});
+  ASSERT_TRUE(locks.take(kReaderSlot, 0, false));
+  {
+    auto writing = locks.forOperation(true);
+    locks.lockForCommit();
+    locks.unlockAfterCommit();
+  }
+  EXPECT_EQ(busyForOthers(), std::make_pair(false, true)) << "the reader still reads";
+  locks.release(kReaderSlot, 0);
+  EXPECT_EQ(busyForOthers(), std::make_pair(false, false));
+}
+
 TEST_F(TwoOpens, AReaderMovesToTheNextFreeSlot) {
   // Every slot but 600 is taken by the first open.
   ASSERT_EQ(first->lock(lock_bytes::kBase, 600, true), 0);

@@ -119,6 +119,50 @@ TEST(ReportEngine, ABandTallerThanAPageIsSplitAcrossPagesAndLosesNothing) {
   EXPECT_NE(findText(pages.pages.back(), "Next"), nullptr);
 }
 
+// A band that ends exactly at the bottom of the detail area stays on its
+// page: in the flow (three bands of two rows fill an area of six) and where a
+// band taller than the area is split between its rows (a row that ends
+// exactly at the bottom stays above the cut). Rows are 100 high.
+TEST(ReportEngine, ABandEndingExactlyAtTheBottomOfTheAreaStaysOnItsPage) {
+  struct Case {
+    const char* what;
+    int rows;  // of each band
+    std::int32_t area;
+    int records;
+    std::vector<std::size_t> rowsPerPage;
+  };
+  const Case cases[] = {
+      {"three bands fill the area", 2, 600, 3, {6}},
+      {"a fourth band starts a page", 2, 600, 4, {6, 2}},
+      {"a band taller than the area, its second row ending at the bottom", 3, 200, 1, {2, 1}},
+      {"a band taller than the area, cut where each page ends exactly", 4, 200, 1, {2, 2}},
+  };
+  static const FixedPitchMeasure measure;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Layout layout;
+    layout.detailArea = {500, 500, 7000, c.area};
+    layout.detail.height = 100 * c.rows;
+    for (int row = 0; row < c.rows; ++row) {
+      Control label;
+      label.text = "Row";
+      label.rect = {0, 100 * row, 1000, 100};
+      layout.detail.controls.push_back(label);
+    }
+    collection::GlRecord buffer;
+    ReportEngine engine(layout, buffer, measure);
+    engine.open();
+    for (int i = 0; i < c.records; ++i) engine.print(DETAIL_BAND);
+    engine.endReport();
+    std::vector<std::size_t> rows;
+    for (const Page& page : engine.takePages().pages) {
+      rows.push_back(page.items.size());
+      for (const PageItem& item : page.items) EXPECT_LE(item.box.y + item.box.h, 500 + c.area);
+    }
+    EXPECT_EQ(rows, c.rowsPerPage);
+  }
+}
+
 TEST(ReportEngine, TextWiderThanItsBoxIsCutAtTheBox) {
   // Fixed pitch: 9 point characters are 56 wide, bold ones 61.
   const struct { int field; std::string value; bool clipped; } cases[] = {
