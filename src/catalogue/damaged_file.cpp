@@ -22,6 +22,7 @@
 #include "datafile/file_errors.h"
 #include "datafile/key_build.h"
 #include "program/back_up_first.h"
+#include "program/key_rebuild.h"
 
 namespace glimra::catalogue {
 
@@ -29,13 +30,25 @@ using runtime::ControlDeclaration;
 using runtime::ControlKind;
 using runtime::EventKind;
 
+namespace {
+
+std::string ornamentCount(long n) { return std::to_string(n) + (n == 1 ? " ornament" : " ornaments"); }
+
+}  // namespace
+
 std::string damageSummary(const datafile::FileCheckReport& report, const std::string& fileName) {
+  if (collection::keyRepairFor(report) == collection::KeyRepair::AskFirst)
+    return "The index of " + fileName + " no longer matches the ornaments stored in it, and for " +
+           ornamentCount(static_cast<long>(report.disagreements.size())) +
+           " the index and the ornament hold different values: which one is right cannot be told (Details lists "
+           "them). Repair keeps the values stored with the ornaments and rebuilds the index from them, after a "
+           "backup that keeps the index's values.";
   if (report.repairableByBuild())
     return "The index of " + fileName +
            ", which keeps its ornaments in order for the lists and the reports, no longer matches the ornaments "
            "stored in it. The ornaments themselves are probably intact: Repair rebuilds the index from them, "
            "after a backup of the file as it is.";
-  if (report.openError != 0)
+  if (report.openError != 0 || report.noHeader)
     return fileName +
            " can no longer be read as a collection: the part of the file that says where everything lies in it "
            "is damaged. Glimra cannot repair this; a backup brings the collection back as it was then.";
@@ -55,6 +68,13 @@ std::string damageDetails(const datafile::FileCheckReport& report) {
   if (report.problems.size() > DAMAGE_DETAILS_SHOWN)
     text += "\n… and " + std::to_string(report.problems.size() - DAMAGE_DETAILS_SHOWN) +
             " more (glimra-file check lists them all).";
+  if (!report.disagreements.empty()) {
+    text += "\n\nWhere the index and an ornament disagree:";
+    for (std::size_t i = 0; i < report.disagreements.size() && i < DAMAGE_DETAILS_SHOWN; ++i)
+      text += "\n- " + collection::describeDisagreement(report.disagreements[i]);
+    if (report.disagreements.size() > DAMAGE_DETAILS_SHOWN)
+      text += "\n… and " + std::to_string(report.disagreements.size() - DAMAGE_DETAILS_SHOWN) + " more.";
+  }
   if (report.repairableByBuild())
     text += "\n\nEvery problem lies in the keys, which are rebuilt from the records.";
   return text;
@@ -68,8 +88,6 @@ enum DamagedFileControl : int {
 };
 
 constexpr const char* REPAIR_CAPTION = "Repair";
-
-std::string ornamentCount(long n) { return std::to_string(n) + (n == 1 ? " ornament" : " ornaments"); }
 
 }  // namespace
 
@@ -97,13 +115,19 @@ DisplayGlimra::DamageChoice DisplayGlimra::DAMAGEDFILEWINDOW(const datafile::Fil
     c.push_back({note, ControlKind::Text, std::move(says), {110, y + 3, 182, 10}});
     y += 20;
   };
+  // Where the index and ornaments disagree a good backup may hold the values
+  // as they were: then it is the choice offered first.
+  const bool disagreeing = collection::keyRepairFor(report) == collection::KeyRepair::AskFirst;
+  const bool repairFirst = repairable && !(disagreeing && backup);
   if (repairable)
-    row(DAMAGE_REPAIR, "&Repair", DAMAGE_REPAIR_NOTE, "Rebuild the index from the ornaments, after a backup.",
-        runtime::DefaultButton);
+    row(DAMAGE_REPAIR, "&Repair", DAMAGE_REPAIR_NOTE,
+        disagreeing ? "Keep the ornaments' values and rebuild the index, after a backup."
+                    : "Rebuild the index from the ornaments, after a backup.",
+        repairFirst ? static_cast<unsigned>(runtime::DefaultButton) : 0u);
   if (backup)
     row(DAMAGE_RESTORE, "Restore from &Backup", DAMAGE_RESTORE_NOTE,
         "The backup of " + backup->taken + ": " + ornamentCount(backup->ornaments) + ".",
-        repairable ? 0u : static_cast<unsigned>(runtime::DefaultButton));
+        repairFirst ? 0u : static_cast<unsigned>(runtime::DefaultButton));
   else
     row(DAMAGE_RESTORE, "Restore from &Backup", DAMAGE_RESTORE_NOTE, "There is no good backup of this file.",
         runtime::Disabled);
@@ -118,7 +142,7 @@ DisplayGlimra::DamageChoice DisplayGlimra::DAMAGEDFILEWINDOW(const datafile::Fil
     const runtime::Event event = w->accept();
     if (event.closes()) break;
     if (event.kind == EventKind::OpenWindow) {
-      w->select(repairable ? DAMAGE_REPAIR : backup ? DAMAGE_RESTORE : DAMAGE_OPEN);
+      w->select(repairFirst ? DAMAGE_REPAIR : backup ? DAMAGE_RESTORE : DAMAGE_OPEN);
     } else if (event.is(DAMAGE_DETAILS, EventKind::Accepted)) {
       runtime_.message(runtime::MessageBox{damageDetails(report), "Details", runtime::MessageIcon::Information,
                                            runtime::Ok, runtime::Ok});
@@ -161,6 +185,13 @@ void DisplayGlimra::repairDamagedFile(const datafile::FileCheckReport& report) {
   auto tell = [&](const std::string& text, runtime::MessageIcon icon) {
     runtime_.message(runtime::MessageBox{text, REPAIR_CAPTION, icon, runtime::Ok, runtime::Ok});
   };
+  // Where key entries and records disagree the rebuild keeps the records'
+  // values for good: only on the user's word, with the list in front of them.
+  if (collection::keyRepairFor(report) == collection::KeyRepair::AskFirst &&
+      runtime_.message(runtime::MessageBox{program::disagreementQuestion(path, report), REPAIR_CAPTION,
+                                           runtime::MessageIcon::Exclamation, runtime::Yes | runtime::No,
+                                           runtime::No}) != runtime::Yes)
+    return;
   GLIMRA.close();
   // The rebuild rewrites every key: a backup first (its keys may carry the
   // same damage; its records are whole), or the user's word.

@@ -45,9 +45,12 @@ OpenFailure describeOpenFailure(datafile::FileSystem& fileSystem, const std::str
     failure.report = checkCollectionFile(fileSystem, path);
     failure.checked = true;
     const datafile::FileCheckReport& report = failure.report;
-    if (report.openError == 0 && !report.problems.empty()) {
+    // A file with no usable header may be a damaged collection or never
+    // have been one: only its backups tell.
+    const bool readable = report.openError == 0 && !report.noHeader;
+    if (readable && !report.problems.empty()) {
       failure.kind = OpenFailureKind::Damaged;
-    } else if (report.openError == 0) {
+    } else if (readable) {
       failure.kind = kindOfContents(report);
       // A sound collection table that would not open: damage the check
       // cannot name (the open read something it did not).

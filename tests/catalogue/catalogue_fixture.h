@@ -95,9 +95,8 @@ class Session {
   std::deque<Step> steps_;
 };
 
-// Removes one entry of the file's first key behind the record layer: the
-// records stay whole, the key no longer matches them (damage a key rebuild
-// mends).
+// Removes one key entry behind the record layer: the records stay whole, the
+// key no longer matches them (damage a key rebuild mends).
 inline void damageKeys(const fs::path& file) {
   GlRecord record;
   glimra::datafile::DataFile data;
@@ -106,7 +105,10 @@ inline void damageKeys(const fs::path& file) {
   ASSERT_EQ(data.open(), 0);
   glimra::datafile::Container& container = *data.container();
   glimra::datafile::TreeRecord entry;
-  ASSERT_TRUE(container.findFirstGreater(glimra::datafile::kindPrefix(data.tableNumber(), 1), &entry));
+  // An entry of the key of creation times, which holds every record: a lost
+  // entry there is plain key damage that a rebuild mends by itself.
+  ASSERT_TRUE(container.findFirstGreater(
+      glimra::datafile::kindPrefix(data.tableNumber(), glimra::collection::GlKey::CREATEDKEY), &entry));
   container.erase(entry.key());
   container.commit();
   data.close();

@@ -17,6 +17,8 @@
 #include "collection/backups.h"
 #include "collection/collection_check.h"
 #include "collection/generator.h"
+#include "datafile/record_kinds.h"
+#include "datafile/container.h"
 #include "program/report_menu.h"
 
 namespace catalogue_test {
@@ -211,6 +213,55 @@ TEST_F(CatalogueTest, AFileBeyondRepairIsNotOfferedAsANewOne) {
   EXPECT_TRUE(session.runtime.fileDialogs.empty()) << "no Create a New File over it";
   EXPECT_FALSE(addOffered);
   EXPECT_FALSE(reportOffered);
+}
+
+// One bit of an ornament's Stock # changed on the disk: its key entry still
+// holds the old value, and which of the two is right cannot be told. The
+// window says so and lists both values; Repair asks before it keeps the
+// record's value, and No leaves the file as it was.
+TEST_F(CatalogueTest, ARepairThatWouldKeepAChangedValueAsksWithBothValues) {
+  for (const bool yes : {false, true}) {
+    SCOPED_TRACE(yes ? "Yes" : "No");
+    const fs::path file = path(yes ? "Yes.GLM" : "No.GLM");
+    writeCollection(file, {{"Star", "", "", false, [](GlRecord& r) { r.CUSTOM1 = "S-3245"; }}});
+    {
+      GlRecord record;
+      glimra::datafile::DataFile data;
+      data.declare(glimra::collection::glimraDeclaration(), &record);
+      data.setName(file.string());
+      ASSERT_EQ(data.open(), 0);
+      glimra::datafile::Container& container = *data.container();
+      glimra::datafile::TreeRecord r;
+      ASSERT_TRUE(container.findLastLess(
+          glimra::datafile::kindPrefix(data.tableNumber(), glimra::datafile::RecordKind::DATA + 1), &r));
+      r.bytes[r.keyLength + glimra::collection::glimraDeclaration().fields[glimra::collection::GlField::CUSTOM1].offset] ^=
+          0x10;  // "S-3245" becomes "C-3245"
+      container.replace(r);
+      container.commit();
+      data.close();
+    }
+    remember(file);
+    Session session;
+    session.runtime.messageAnswers.push_back(glimra::runtime::Ok);  // Details
+    session.runtime.messageAnswers.push_back(yes ? glimra::runtime::Yes : glimra::runtime::No);
+    session.runtime.duringWait = [](const glimra::runtime::ShownWaitNotice&) { return false; };
+    WindowSeen seen;
+    answerDamagedFileWindow(session, seen, {"&Repair"}, true);
+    session.run();
+
+    EXPECT_NE(seen.summary.find("which one is right cannot be told"), std::string::npos) << seen.summary;
+    const auto& messages = session.runtime.messages;
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[0].caption, "Details");
+    const std::string both = "Star (record 3): Stock # is \"C-3245\" in the record, \"S-3245\" in its key entry";
+    EXPECT_NE(messages[0].text.find(both), std::string::npos) << messages[0].text;
+    EXPECT_EQ(messages[1].caption, "Repair");
+    EXPECT_EQ(messages[1].defaultButton, glimra::runtime::No);
+    EXPECT_NE(messages[1].text.find(both), std::string::npos) << messages[1].text;
+    EXPECT_EQ(sound(file), yes);
+    EXPECT_EQ(glimra::collection::listBackups(file.string()).size(), yes ? 1u : 0u)
+        << "the backup that keeps the key entry's value is taken only when the rebuild goes on";
+  }
 }
 
 TEST(DamagedFileTexts, DetailsListTheCheckAndCountWhatTheyLeaveOut) {
