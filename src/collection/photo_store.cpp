@@ -4,9 +4,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 #include "collection/sha256.h"
 
@@ -14,6 +19,75 @@ namespace glimra::collection {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Hashes the pieces of a photo on a second thread while the caller goes on
+// reading, writing and flushing: the copy no longer waits for the hash, so
+// storing a photo costs about what copying and flushing it costs. Pieces
+// live in a ring of buffers; the caller takes a buffer back only once its
+// piece has been hashed, so memory stays at the ring's size for any photo.
+class HashingRing {
+ public:
+  static constexpr std::size_t PIECES = 8;
+  static constexpr std::size_t PIECE_BYTES = 512 * 1024;
+
+  HashingRing() : worker_([this] { work(); }) {
+    for (auto& buffer : buffers_) buffer.resize(PIECE_BYTES);
+  }
+  ~HashingRing() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    worker_.join();
+  }
+
+  // The next buffer to fill, once the worker has hashed what it held.
+  std::uint8_t* nextBuffer() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return given_ - hashed_ < PIECES; });
+    return buffers_[given_ % PIECES].data();
+  }
+  // Hands the buffer from nextBuffer() over with the bytes it holds.
+  void hash(std::size_t length) {
+    {
+      std::lock_guard lock(mutex_);
+      lengths_[given_ % PIECES] = length;
+      ++given_;
+    }
+    changed_.notify_all();
+  }
+  // Waits for every piece handed over and gives the digest.
+  std::string hexDigest() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return hashed_ == given_; });
+    return hash_.hexDigest();
+  }
+
+ private:
+  void work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [&] { return stopping_ || hashed_ < given_; });
+      if (hashed_ == given_) return;  // stopping, nothing left
+      const std::size_t slot = hashed_ % PIECES;
+      lock.unlock();
+      hash_.update(buffers_[slot].data(), lengths_[slot]);
+      lock.lock();
+      ++hashed_;
+      changed_.notify_all();
+    }
+  }
+
+  Sha256 hash_;
+  std::array<std::vector<std::uint8_t>, PIECES> buffers_;
+  std::array<std::size_t, PIECES> lengths_{};
+  std::size_t given_ = 0, hashed_ = 0;
+  bool stopping_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::thread worker_;  // last: starts once everything it uses is there
+};
 
 std::string temporaryName(const std::string& folder) {
   static std::atomic<unsigned> counter{0};
@@ -100,22 +174,24 @@ int PhotoStore::storeFrom(const Reader& read, const std::string& source, const s
     *error = std::move(what) + datafile::osErrorText(failed);
     return failed;
   };
-  Sha256 hash;
-  std::vector<std::uint8_t> buffer(1 << 20);
+  HashingRing hashing;
   std::uint64_t offset = 0;
   for (;;) {
+    std::uint8_t* buffer = hashing.nextBuffer();
     std::size_t got = 0;
-    if ((code = read(buffer.data(), buffer.size(), &got)) != 0)
-      return fail(code, source + " cannot be read: ");
+    if ((code = read(buffer, HashingRing::PIECE_BYTES, &got)) != 0) return fail(code, source + " cannot be read: ");
     if (got == 0) break;
-    hash.update(buffer.data(), got);
-    if ((code = to->writeAt(offset, buffer.data(), got)) != 0)
+    if ((code = to->writeAt(offset, buffer, got)) != 0)
       return fail(code, "the photo cannot be written to " + folder_ + ": ");
+    // The disk writes this piece while the next is read and hashed, so the
+    // flush below waits for the last piece rather than for the whole photo.
+    to->startWritingBack(offset, got);
+    hashing.hash(got);
     offset += got;
   }
   if ((code = to->flush()) != 0) return fail(code, "the photo cannot be written to " + folder_ + ": ");
   to.reset();
-  stored->hash = hash.hexDigest();
+  stored->hash = hashing.hexDigest();
   stored->bytes = offset;
   const std::string target = pathOf(stored->hash + "." + type);
   // Stored once: the same content is already there under its name. One of

@@ -31,6 +31,10 @@ class OsFile {
   virtual int readAt(std::uint64_t offset, void* buffer, std::size_t length, std::size_t* got) = 0;
   virtual int writeAt(std::uint64_t offset, const void* buffer, std::size_t length) = 0;
   virtual int flush() = 0;
+  // Asks the OS to start writing a range to the disk now, without waiting,
+  // so that a later flush has less left to wait for. Only a hint: it makes
+  // nothing durable and its failure changes nothing.
+  virtual void startWritingBack(std::uint64_t /*offset*/, std::uint64_t /*length*/) {}
   virtual int size(std::uint64_t* bytes) = 0;
   virtual int truncate(std::uint64_t bytes) = 0;
   // Byte-range locks (shared or exclusive) at any 64-bit offset, without

@@ -53,6 +53,10 @@ class PosixFile final : public OsFile {
 
   int flush() override { return ::fsync(fd_) == 0 ? 0 : errno; }
 
+  void startWritingBack(std::uint64_t offset, std::uint64_t length) override {
+    ::sync_file_range(fd_, off_t(offset), off_t(length), SYNC_FILE_RANGE_WRITE);
+  }
+
   int size(std::uint64_t* bytes) override {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return errno;
