@@ -21,6 +21,7 @@
 #include <string>
 
 #include "catalogue/display_glimra.h"
+#include "catalogue/qt/photo_side.h"
 #include "catalogue/start_up.h"
 #include "collection/backups.h"
 #include "collection/settings.h"
@@ -154,6 +155,10 @@ int main(int argc, char** argv) {
   reports::ReportProcedures reportProcedures(shared, reportMeasure, previewOutput, &previewDevices);
   main.reports = &reportProcedures;
   main.onWindowOpened = finishMainWindow;
+  // The photo beside the form and the viewer, with pictures made in the
+  // background and kept in the user's cache.
+  collection::PhotoCache photoCache;
+  catalogue::PhotoSide photoSide(main, photoCache);
   catalogue::runGlimra(runtime, main);
   return 0;
 }

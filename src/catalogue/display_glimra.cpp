@@ -52,6 +52,7 @@ void DisplayGlimra::DISPLAYGLIMRA() {
   if (const auto at = chooseWindowPlacement(rememberedWindowPlacement(), w.screens(), DESIGN_WIDTH, DESIGN_HEIGHT))
     w.place(*at);
   w.setMinimumSize(DESIGN_WIDTH, DESIGN_HEIGHT);
+  if (photoWindows) photoWindows->windowOpened(w);
   if (onWindowOpened) onWindowOpened(w);
   runtime_.setHelpFile("Glm.hlp");
   w.setWallpaper(WALLPAPER_IMAGE);
@@ -137,6 +138,7 @@ void DisplayGlimra::runEventLoop() {
     } else if (event.kind == EventKind::Accepted && event.control >= FIRSTOVERVIEW &&
                event.control <= LASTOVERVIEW) {
       if (reports) reports->runOverview(event.control - FIRSTOVERVIEW);
+    } else if (photoCommand(event)) {
     } else if (event.is(HELPABOUT, EventKind::Accepted)) {
       ABOUTGLIMRA(runtime_);
     } else if (event.kind == EventKind::Resized) {

@@ -37,6 +37,7 @@
 #include <vector>
 
 #include "catalogue/catalogue_lists.h"
+#include "catalogue/photo_windows.h"
 #include "collection/csv_import.h"
 #include "collection/fixed_text.h"
 #include "collection/gl_record.h"
@@ -102,6 +103,9 @@ class DisplayGlimra {
   // The reports the Reports menu offers; set by the program before
   // DISPLAYGLIMRA. None: no Reports menu.
   program::ReportMenu* reports = nullptr;
+  // What shows photos (the picture beside the form, the viewer); set by the
+  // program before DISPLAYGLIMRA. None: no photo commands, no picture.
+  PhotoWindows* photoWindows = nullptr;
 
   // --- what every window shares, under its own names
   program::Program& program;
@@ -377,6 +381,12 @@ class DisplayGlimra {
   bool recordWindowsOffered() const;
   void offerRecordWindows();
 
+  // Photos: the Ornament menu's photo commands (photo_commands.cpp); false
+  // when the event is none of theirs.
+  bool photoCommand(const runtime::Event& event);
+  // Offers them while photos can be changed, and tells the photo side that
+  // the form changed.
+  void offerPhotoCommands();
   // Photos: writes the ornament's new list and records the undo entry.
   bool changePhotos(std::vector<collection::PhotoEntry> photos, std::string_view caption);
   // Puts back the list an entry saved; false (reported) when it failed.

@@ -92,6 +92,11 @@ enum : int {
   FILEEXPORTARCHIVE = 1120,     // File menu: Export Archive...
   FINDTABNOTE = 1130,           // the line above the form that says how to edit on the find tab
   DAMAGEDFILE = 1131,           // no control: its posted event offers the damaged-file window
+  PHOTOSEPARATOR = 1140,        // Ornament menu: the line before the photo commands
+  GLMADDPHOTOS = 1141,          // Ornament menu: Add Photos...
+  GLMPASTEPHOTO = 1142,         // Ornament menu: Paste Photo
+  GLMVIEWPHOTOS = 1143,         // Ornament menu: View Photos...
+  PHOTOFRAME = 1144,            // the frame beside the form that shows the ornament's first photo
 };
 
 static_assert(Z == 558 && KA == 543);

@@ -76,9 +76,12 @@ const std::vector<DesignPlace>& designPlaces() {
     p.push_back({GLMLIST, {9, 21, 175, 193}});
     p.push_back({PANELUSE, {187, 57, 230, 158}});
     p.push_back({control::LISTBYSERIES, {60, 217, -1, -1}});
-    p.push_back({FINDTABNOTE, {190, 46, 225, 10}});
+    // The ornament's first photo stands in the top right corner of the form,
+    // beside the name and category; the note of the find tab wraps to its left.
+    p.push_back({PHOTOFRAME, {350, 21, 64, 72}});
+    p.push_back({FINDTABNOTE, {190, 33, 156, 20}});
     p.push_back({GL_NAME - 1, {190, 64, -1, 12}});
-    p.push_back({GL_NAME, {246, 62, 150, 12}});
+    p.push_back({GL_NAME, {246, 62, 100, 12}});
     p.push_back({GL_CATEGORY - 1, {190, 81, -1, 12}});
     p.push_back({GL_CATEGORY, {246, 79, 100, 12}});
     // Rows 3-9 of the form: a left prompt and field, a right prompt and field.
@@ -137,6 +140,13 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(item(GLMUNDO, "&Undo", ORNAMENT));
   c.push_back(item(GLMFIND, "&Find", ORNAMENT));
   c.back().shortcut = "Ctrl+F";
+  if (photoWindows) {
+    c.push_back(separator(PHOTOSEPARATOR, ORNAMENT));
+    c.push_back(item(GLMADDPHOTOS, "Add &Photos...", ORNAMENT));
+    c.push_back(item(GLMPASTEPHOTO, "Paste P&hoto", ORNAMENT));
+    c.back().shortcut = "Ctrl+Shift+V";
+    c.push_back(item(GLMVIEWPHOTOS, "&View Photos...", ORNAMENT));
+  }
   if (reports) {
     const auto items = reports->items();
     if (!items.empty()) c.push_back(menu(REPORTS, "&Reports"));
@@ -188,8 +198,10 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
 
   ControlDeclaration findTabNote{FINDTABNOTE, ControlKind::Text, "Read-only here: choose ALL or a category tab to edit.",
                                  designRect(FINDTABNOTE)};
-  findTabNote.flags = runtime::Hidden | runtime::Bold;
+  findTabNote.flags = runtime::Hidden | runtime::Bold | runtime::Wrapped;
   c.push_back(findTabNote);
+  // The photo side fills this frame with the picture of the ornament shown.
+  if (photoWindows) c.push_back({PHOTOFRAME, ControlKind::Panel, "", designRect(PHOTOFRAME)});
 
   const FormField fields[] = {
       {GL_NAME, "Name:", Binding::to(GL.NAME), "s45"},

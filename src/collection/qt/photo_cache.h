@@ -36,6 +36,7 @@ class PhotoCache : public QObject {
   ~PhotoCache() override;
 
   static QString defaultFolder();
+  const QString& folder() const { return folder_; }
 
   // The key of the picture of `photo` fitted into `box`.
   static QString keyOf(const PhotoEntry& photo, QSize box);
