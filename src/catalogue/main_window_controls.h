@@ -92,6 +92,8 @@ enum : int {
   FILEEXPORTARCHIVE = 1120,     // File menu: Export Archive...
   FINDTABNOTE = 1130,           // the line above the form that says how to edit on the find tab
   DAMAGEDFILE = 1131,           // no control: its posted event offers the damaged-file window
+  VALUEHISTORY = 1132,          // the button beside the Value field: the value history window
+  GLMVALUEHISTORY = 1133,       // Ornament menu: Value History...
 };
 
 static_assert(Z == 558 && KA == 543);

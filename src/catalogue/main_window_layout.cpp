@@ -88,7 +88,9 @@ const std::vector<DesignPlace>& designPlaces() {
       p.push_back({first, {190, y, -1, 12}});
       p.push_back({first + 1, {246, y - 2, 70, 12}});
       p.push_back({first + 2, {324, y, -1, 12}});
-      p.push_back({first + 3, {361, y - 2, 50, 12}});
+      // The Value field makes room for its value history button.
+      p.push_back({first + 3, {361, y - 2, first + 3 == GL_VALUE ? 38 : 50, 12}});
+      if (first + 3 == GL_VALUE) p.push_back({VALUEHISTORY, {400, y - 2, 12, 12}});
     }
     return p;
   }();
@@ -137,6 +139,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(item(GLMUNDO, "&Undo", ORNAMENT));
   c.push_back(item(GLMFIND, "&Find", ORNAMENT));
   c.back().shortcut = "Ctrl+F";
+  if (reports && reports->offersValueHistory()) c.push_back(item(GLMVALUEHISTORY, "&Value History...", ORNAMENT));
   if (reports) {
     const auto items = reports->items();
     if (!items.empty()) c.push_back(menu(REPORTS, "&Reports"));
@@ -214,6 +217,10 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
     c.push_back({f.field, f.field == GL_CATEGORY ? ControlKind::Combo : ControlKind::Entry, "", designRect(f.field),
                  f.use, f.picture});
   }
+  ControlDeclaration valueHistory{VALUEHISTORY, ControlKind::Button, "...", designRect(VALUEHISTORY)};
+  valueHistory.tip = "Value History";
+  valueHistory.flags = runtime::Disabled;
+  c.push_back(valueHistory);
   return window;
 }
 

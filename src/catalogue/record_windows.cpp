@@ -126,6 +126,7 @@ void DisplayGlimra::offerRecordWindows() {
     window_->enable(DESCRIPTION, LIBRARIAN);
   else
     window_->disable(DESCRIPTION, LIBRARIAN);
+  offerValueHistory();
 }
 
 }  // namespace glimra::catalogue
