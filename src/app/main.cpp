@@ -24,6 +24,7 @@
 #include "catalogue/qt/photo_side.h"
 #include "catalogue/start_up.h"
 #include "collection/backups.h"
+#include "collection/currency.h"
 #include "collection/settings.h"
 #include "glimra_version.h"
 #include "program/program.h"
@@ -137,6 +138,7 @@ int main(int argc, char** argv) {
 
   // Backups killed on the way (a crash, a kill) left their temporaries.
   collection::removeAbandonedBackupTemporaries();
+  collection::readCurrencySetting();
   runtime::QtRuntime runtime;
   program::Program shared(runtime);
   // Photo files are read with Qt's image readers.

@@ -76,6 +76,7 @@ struct UndoEntry {
   std::int32_t POINTER;    // the new record, the new version, or the deleted record
   std::int32_t OLDPOINTER; // the record shown before an add or copy, the previous version of a save
   std::int32_t PHOTOSTATE; // a change of photos: its saved list of the ornament's photos (from 1)
+  std::int32_t VALUATIONSTATE; // a save that changed valuations: the ornament's list before it (from 1)
   void clear() {
     ACTION = 0;
     SORTKEY.clear();
@@ -83,6 +84,7 @@ struct UndoEntry {
     POINTER = 0;
     OLDPOINTER = 0;
     PHOTOSTATE = 0;
+    VALUATIONSTATE = 0;
   }
 };
 #pragma pack(pop)

@@ -130,6 +130,8 @@ void DisplayGlimra::runEventLoop() {
       editInRecordWindow(&DisplayGlimra::DESCRIPTIONWINDOW);
     } else if (event.is(LIBRARIAN, EventKind::Accepted)) {
       editInRecordWindow(&DisplayGlimra::LIBRARIANWINDOW);
+    } else if (event.is(VALUEHISTORY, EventKind::Accepted) || event.is(GLMVALUEHISTORY, EventKind::Accepted)) {
+      showValueHistory();
     } else if (event.kind == EventKind::Selected && event.control > FIRSTFORMCONTROL &&
                event.control <= LASTFORMCONTROL) {
       editStart();

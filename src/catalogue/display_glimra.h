@@ -43,6 +43,7 @@
 #include "collection/gl_record.h"
 #include "collection/ornament_identity.h"
 #include "collection/photo_index.h"
+#include "collection/valuations.h"
 #include "datafile/datafile.h"
 #include "datafile/file_check.h"
 #include "program/messages.h"
@@ -232,6 +233,20 @@ class DisplayGlimra {
   // by Undo (the windows that show photos refresh from it).
   std::function<void(collection::OrnamentId)> onPhotosChanged;
 
+  // --- the value history of the ornament shown (valuations.cpp)
+  // Its valuations in date order (empty when none, or unreadable).
+  std::vector<collection::Valuation> valuationsOfShownOrnament();
+  // Saves the ornament shown with `valuations` as its history and the latest
+  // one's amount as its Value: one ordinary save (edits in the form are
+  // saved with it), one operation of the undo history. False when not
+  // offered or it failed (the user was told; nothing changed).
+  bool saveValuations(std::vector<collection::Valuation> valuations);
+  // The value history window of the ornament shown (the button beside Value
+  // and the Ornament menu): offered with the description window, when the
+  // program has the window (its reports).
+  void showValueHistory();
+  void offerValueHistory();
+
   // Takes a backup of the current collection file before an operation that
   // rewrites it as a whole (an import, say). False when none could be taken
   // and the user chose not to go on without one; `caption` names the
@@ -365,6 +380,7 @@ class DisplayGlimra {
   // record shown back in the lists, restores the edit in the form and tells
   // the user under `caption`. Returns false for R_SAVERECORD.
   bool saveFailed(std::string_view caption);
+  bool saveFailed(std::string_view caption, const datafile::DataFile& failed);
 
   // Find (the Ornament menu's Find and its toolbar button).
   void findMatchingOrnaments();
@@ -396,6 +412,27 @@ class DisplayGlimra {
     std::vector<collection::PhotoEntry> before;
   };
   std::vector<PhotoUndoState> photoUndoStates_;  // UNDO:PHOTOSTATE - 1 indexes it
+
+  // Valuations: what a save writes to the ornament's history (the list the
+  // value history window staged, or an own estimate when Value changed).
+  bool valueHistoryOffered() const;
+  struct ValuationChange {
+    collection::OrnamentId ornament;
+    std::vector<collection::Valuation> before;
+    std::vector<collection::Valuation> after;
+    bool changes() const { return before != after; }
+  };
+  // Reads the history of the ornament being saved (`stored`: its version on
+  // disk, `saved`: the form) and creates the table when the save adds to
+  // it; before the save's transaction. Returns the table's error code.
+  int prepareValuationChange(collection::ValuationTable& table, const GlRecord& stored, const GlRecord& saved,
+                             ValuationChange* change);
+  // Remembers the list before a save for its undo entry.
+  void rememberValuations(const ValuationChange& change, UndoEntry& undo);
+  // The list an undo entry puts back; null when its save left them alone.
+  const ValuationChange* valuationsBefore(const UndoEntry& undo) const;
+  std::optional<std::vector<collection::Valuation>> stagedValuations_;
+  std::vector<ValuationChange> valuationUndoStates_;  // UNDO:VALUATIONSTATE - 1 indexes it
 
   // File commands beyond the file itself (collection_archive_commands.cpp).
   // Export Archive...: the collection and its photos as one .zip file.

@@ -176,6 +176,13 @@ bool DisplayGlimra::R_SAVERECORD() {
   const std::uint8_t previousKeyType = CURRENTKEYTYPE;
 
   CHG = GL;  // the edited contents, whole; a failure from here on puts them back
+  // The ornament's value history changes in the same transaction as its record.
+  collection::ValuationTable valuations(program.fileSystem);
+  ValuationChange valuationChange;
+  GlRecord stored;
+  collection::fromImage(stored, CURRENTRECORD);
+  if (prepareValuationChange(valuations, stored, CHG, &valuationChange) != 0)
+    return saveFailed("Can't Save Record", valuations.file());
   if (GLIMRA.logout() != 0) return saveFailed("Can't Save Record");
   // The record shown becomes the file's current record, so that the
   // write-back lands on it whatever was read since.
@@ -193,6 +200,8 @@ bool DisplayGlimra::R_SAVERECORD() {
   GL.CHANGEDDATE = collection::today();
   GL.CHANGEDTIME = collection::now();  // the created stamp stays
   if (GLIMRA.add() != 0) return saveFailed("Can't Add Saved Record");
+  if (valuationChange.changes() && valuations.replace(valuationChange.ornament, valuationChange.after) != 0)
+    return saveFailed("Can't Save Record", valuations.file());
   if (GLIMRA.commit() != 0) return saveFailed("Can't Save Record");
 
   R_INSERTQUEUE();
@@ -202,6 +211,7 @@ bool DisplayGlimra::R_SAVERECORD() {
   undo.POINTER = CURRENTPOINTER;
   undo.SORTKEY = previousSortKey;
   undo.KEYTYPE = previousKeyType;
+  rememberValuations(valuationChange, undo);
   pushUndo(undo);
   PENDINGADD = 0;
   refreshCategoryView();
@@ -211,10 +221,12 @@ bool DisplayGlimra::R_SAVERECORD() {
   return true;
 }
 
-bool DisplayGlimra::saveFailed(std::string_view caption) {
+bool DisplayGlimra::saveFailed(std::string_view caption) { return saveFailed(caption, GLIMRA); }
+
+bool DisplayGlimra::saveFailed(std::string_view caption, const datafile::DataFile& failed) {
   runtime::Window& w = *window_;
-  const int code = GLIMRA.errorCode();
-  const std::string text = fileErrorMessage(GLIMRA);
+  const int code = failed.errorCode();
+  const std::string text = fileErrorMessage(failed);
   if (GLIMRA.inTransaction()) GLIMRA.rollback();
 
   // The entry of the record shown goes back where it was: in order for a

@@ -91,7 +91,9 @@ const std::vector<DesignPlace>& designPlaces() {
       p.push_back({first, {190, y, -1, 12}});
       p.push_back({first + 1, {246, y - 2, 70, 12}});
       p.push_back({first + 2, {324, y, -1, 12}});
-      p.push_back({first + 3, {361, y - 2, 50, 12}});
+      // The Value field makes room for its value history button.
+      p.push_back({first + 3, {361, y - 2, first + 3 == GL_VALUE ? 38 : 50, 12}});
+      if (first + 3 == GL_VALUE) p.push_back({VALUEHISTORY, {400, y - 2, 12, 12}});
     }
     return p;
   }();
@@ -140,6 +142,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   c.push_back(item(GLMUNDO, "&Undo", ORNAMENT));
   c.push_back(item(GLMFIND, "&Find", ORNAMENT));
   c.back().shortcut = "Ctrl+F";
+  if (reports && reports->offersValueHistory()) c.push_back(item(GLMVALUEHISTORY, "Va&lue History...", ORNAMENT));
   if (photoWindows) {
     c.push_back(separator(PHOTOSEPARATOR, ORNAMENT));
     c.push_back(item(GLMADDPHOTOS, "Add &Photos...", ORNAMENT));
@@ -226,6 +229,10 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
     c.push_back({f.field, f.field == GL_CATEGORY ? ControlKind::Combo : ControlKind::Entry, "", designRect(f.field),
                  f.use, f.picture});
   }
+  ControlDeclaration valueHistory{VALUEHISTORY, ControlKind::Button, "...", designRect(VALUEHISTORY)};
+  valueHistory.tip = "Value History";
+  valueHistory.flags = runtime::Disabled;
+  c.push_back(valueHistory);
   return window;
 }
 

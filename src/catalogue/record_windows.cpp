@@ -127,6 +127,7 @@ void DisplayGlimra::offerRecordWindows() {
   else
     window_->disable(DESCRIPTION, LIBRARIAN);
   offerPhotoCommands();
+  offerValueHistory();
 }
 
 }  // namespace glimra::catalogue

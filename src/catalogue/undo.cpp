@@ -32,6 +32,7 @@ void DisplayGlimra::takeBackEdit() {
 void DisplayGlimra::clearUndoHistory() {
   UNDOQUEUE.removeAll();
   photoUndoStates_.clear();
+  valuationUndoStates_.clear();
   if (window_) enableUndo(false);
 }
 
@@ -84,6 +85,14 @@ void DisplayGlimra::undoLastOperation() {
       break;
 
     case UndoAction::Saved: {
+      // A save that changed the ornament's valuations puts them back in the
+      // same transaction as the record.
+      const ValuationChange* valuationsBack = valuationsBefore(undo);
+      collection::ValuationTable valuations(program.fileSystem);
+      if (valuationsBack && valuations.open(GLIMRAFILE.str(), datafile::READ_WRITE_DENY_WRITE) != 0) {
+        CHECKERROR(runtime_, valuations.file(), "Can't Undo Save");
+        return stop();
+      }
       GLIMRA.logout();
       if (GLIMRA.get(static_cast<std::uint32_t>(undo.POINTER)) != 0) {
         if (GLIMRA.inTransaction()) GLIMRA.rollback();
@@ -94,7 +103,13 @@ void DisplayGlimra::undoLastOperation() {
       if (GLIMRA.get(static_cast<std::uint32_t>(undo.OLDPOINTER)) != 0)
         return saveUndoFailed("Can't Get Undo Old Record");
       GL.DELETED = 0;
-      if (GLIMRA.put() != 0 || GLIMRA.commit() != 0) return saveUndoFailed("Can't Put Undo Save Record");
+      if (GLIMRA.put() != 0) return saveUndoFailed("Can't Put Undo Save Record");
+      if (valuationsBack && valuations.replace(valuationsBack->ornament, valuationsBack->before) != 0) {
+        GLIMRA.rollback();
+        CHECKERROR(runtime_, valuations.file(), "Can't Undo Save");
+        return stop();
+      }
+      if (GLIMRA.commit() != 0) return saveUndoFailed("Can't Put Undo Save Record");
       removeQueueEntries(undo.POINTER);
       CURRENTPOINTER = undo.OLDPOINTER;
       R_INSERTQUEUE();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "collection/currency.h"
 #include "collection/std_date.h"
 
 namespace glimra::collection {
@@ -147,10 +148,9 @@ std::optional<std::int64_t> readAmountMillionths(std::string_view text) {
   text = trimBlanks(text);
   bool negative = false;
   for (int i = 0; i < 2 && !text.empty(); ++i) {
-    if (text.front() == '-' && !negative) negative = true;
-    else if (text.front() == '$') {}
+    if (text.front() == '-' && !negative) text.remove_prefix(1), negative = true;
+    else if (const std::size_t sign = leadingCurrencySign(text); sign > 0) text.remove_prefix(sign);
     else break;
-    text.remove_prefix(1);
   }
   const std::size_t point = text.find('.');
   const std::string_view whole = text.substr(0, point);
@@ -245,7 +245,7 @@ int Picture::width() const {
     case 's': return positions_;
     case 'd': return 8;
     case 't': return 5;
-    case 'n': return positions_ + (currency_ ? 1 : 0);
+    case 'n': return positions_ + (currency_ ? static_cast<int>(currencySign().size()) : 0);
     default: return 0;
   }
 }
@@ -290,7 +290,7 @@ std::string Picture::format(std::string_view stored) const {
       if (number->isZero() && blankWhenZero_) return {};
       const bool grouped = decimals_ > 0 || currency_;
       std::string text = number->negative ? "-" : "";
-      if (currency_) text += '$';
+      if (currency_) text += currencySign();
       text += grouped ? groupThousands(number->whole) : number->whole;
       if (decimals_ > 0) {
         text += '.';
@@ -386,7 +386,7 @@ Deformatted Picture::deformat(std::string_view typed) const {
         number.negative = true;
         text.remove_prefix(1);
       }
-      if (currency_ && !text.empty() && text.front() == '$') text.remove_prefix(1);
+      if (currency_) text.remove_prefix(leadingCurrencySign(text));
       if (!number.negative && !text.empty() && text.front() == '-') {
         number.negative = true;
         text.remove_prefix(1);

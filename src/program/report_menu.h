@@ -8,8 +8,12 @@
 // the window shows no Reports menu.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "collection/gl_record.h"
+#include "collection/valuations.h"
 
 namespace glimra::program {
 
@@ -33,6 +37,22 @@ class ReportMenu {
   // leave its record buffer alone, so the main window need not reopen it.
   virtual std::vector<ReportMenuItem> overviewItems() const { return {}; }
   virtual void runOverview(int /*index*/) {}
+
+  // The value history window of the ornament shown; false when this menu
+  // has none (the main window then offers no value history).
+  virtual bool offersValueHistory() const { return false; }
+  virtual void showValueHistory(const struct ValueHistoryAccess& /*ornament*/) {}
+};
+
+// What the value history window works on: the ornament shown, read afresh
+// after each change, and the save that changes its history (an ordinary save
+// of the ornament: one operation of the undo history; false when it failed,
+// the user told).
+struct ValueHistoryAccess {
+  std::string heading;  // the entry of the ornament in the list, Windows-1252
+  std::function<collection::GlRecord()> record;
+  std::function<std::vector<collection::Valuation>()> valuations;
+  std::function<bool(std::vector<collection::Valuation>)> save;
 };
 
 }  // namespace glimra::program

@@ -12,6 +12,7 @@
 #include "reports/report_run.h"
 #include "reports/series_window.h"
 #include "reports/statistics_window.h"
+#include "reports/value_history_window.h"
 
 namespace glimra::reports {
 
@@ -213,6 +214,10 @@ void ReportProcedures::runOverview(int index) {
     case WANTED_LIST: printWantedList(program_, measure_, output_); break;
     default: break;
   }
+}
+
+void ReportProcedures::showValueHistory(const program::ValueHistoryAccess& ornament) {
+  ValueHistoryWindow(program_, measure_, output_, devices_, ornament).run();
 }
 
 }  // namespace glimra::reports

@@ -86,6 +86,8 @@ class ReportProcedures final : public program::ReportMenu {
   // The Statistics and Series windows and the wanted list of every series.
   std::vector<program::ReportMenuItem> overviewItems() const override;
   void runOverview(int index) override;
+  bool offersValueHistory() const override { return true; }
+  void showValueHistory(const program::ValueHistoryAccess& ornament) override;
 
  private:
   program::Program& program_;

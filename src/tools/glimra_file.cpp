@@ -4,6 +4,7 @@
 #include <iostream>
 #include <string>
 
+#include "collection/currency.h"
 #include "datafile/file_errors.h"
 #include "datafile/locks.h"
 #include "glimra_version.h"
@@ -114,6 +115,10 @@ const char* USAGE =
     "                               of purchase prices and the gain, with the totals;\n"
     "                               amounts that are not numbers count as 0 and are\n"
     "                               counted\n"
+    "  stats FILE --over-time [--by month|year] [--json]\n"
+    "                               the value of the ornaments owned at the end of\n"
+    "                               each year (or month) up to today, beside what was\n"
+    "                               paid for them\n"
     "  photos FILE [--json]         every photo of every ornament: record number and\n"
     "                               name, position, role, file, size in pixels and\n"
     "                               bytes, rotation, caption and the name it had\n"
@@ -161,6 +166,7 @@ int main(int argc, char** argv) {
   const std::string command = args.front();
   args.erase(args.begin());
   sayWhenWaiting(std::nullopt);
+  glimra::collection::readCurrencySetting();
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << USAGE;
     return EXIT_OK;
