@@ -38,7 +38,6 @@
 
 #include "catalogue/catalogue_lists.h"
 #include "collection/csv_import.h"
-#include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "collection/ornament_identity.h"
 #include "collection/photo_index.h"
@@ -49,6 +48,7 @@
 #include "program/report_menu.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 struct Backup;

@@ -5,13 +5,13 @@
 #include <string_view>
 #include <utility>
 
-#include "collection/picture.h"
 #include "collection/standard_warning.h"
 #include "program/check_open.h"
 #include "program/messages.h"
 #include "reports/report_run.h"
 #include "reports/series_window.h"
 #include "reports/statistics_window.h"
+#include "text/picture.h"
 
 namespace glimra::reports {
 

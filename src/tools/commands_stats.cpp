@@ -7,11 +7,11 @@
 #include <sstream>
 
 #include "collection/collection_statistics.h"
-#include "collection/cp1252.h"
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
+#include "text/cp1252.h"
+#include "text/picture.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {
