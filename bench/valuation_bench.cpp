@@ -16,7 +16,7 @@
 #include "collection/collection_statistics.h"
 #include "collection/generator.h"
 #include "collection/glimra_file.h"
-#include "collection/std_date.h"
+#include "text/std_date.h"
 #include "collection/value_over_time.h"
 
 namespace {

@@ -24,7 +24,6 @@
 #include "catalogue/qt/photo_side.h"
 #include "catalogue/start_up.h"
 #include "collection/backups.h"
-#include "collection/currency.h"
 #include "collection/settings.h"
 #include "glimra_version.h"
 #include "program/program.h"

@@ -15,9 +15,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "collection/fixed_text.h"
 #include "runtime/list_source.h"
 #include "runtime/queue.h"
+#include "text/fixed_text.h"
 
 namespace glimra::catalogue {
 

@@ -24,7 +24,7 @@
 #include "collection/open_failure.h"
 #include "collection/photo_store.h"
 #include "collection/settings.h"
-#include "collection/std_date.h"
+#include "text/std_date.h"
 #include "datafile/file_errors.h"
 
 namespace glimra::catalogue {

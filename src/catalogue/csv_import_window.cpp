@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <map>
 
-#include "collection/cp1252.h"
 #include "collection/settings.h"
+#include "text/cp1252.h"
 
 namespace glimra::catalogue {
 

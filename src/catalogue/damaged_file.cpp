@@ -18,11 +18,11 @@
 #include "catalogue/display_glimra.h"
 #include "collection/backups.h"
 #include "collection/collection_check.h"
-#include "collection/cp1252.h"
 #include "datafile/file_errors.h"
 #include "datafile/key_build.h"
 #include "program/back_up_first.h"
 #include "program/key_rebuild.h"
+#include "text/cp1252.h"
 
 namespace glimra::catalogue {
 

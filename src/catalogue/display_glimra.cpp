@@ -7,9 +7,9 @@
 #include "catalogue/main_window_controls.h"
 #include "catalogue/start_up.h"
 #include "catalogue/window_placement.h"
-#include "collection/cp1252.h"
 #include "collection/glimra_file.h"
 #include "collection/settings.h"
+#include "text/cp1252.h"
 
 namespace glimra::catalogue {
 

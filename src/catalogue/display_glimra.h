@@ -39,7 +39,6 @@
 #include "catalogue/catalogue_lists.h"
 #include "catalogue/photo_windows.h"
 #include "collection/csv_import.h"
-#include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "collection/ornament_identity.h"
 #include "collection/photo_index.h"
@@ -51,6 +50,7 @@
 #include "program/report_menu.h"
 #include "runtime/runtime.h"
 #include "runtime/window.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 struct Backup;

@@ -12,7 +12,7 @@
 #include "catalogue/main_window_controls.h"
 #include "program/messages.h"
 #include "collection/sort_keys.h"
-#include "collection/std_date.h"
+#include "text/std_date.h"
 
 namespace glimra::catalogue {
 

@@ -8,7 +8,7 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
 #include "catalogue/start_up.h"
-#include "collection/cp1252.h"
+#include "text/cp1252.h"
 
 namespace glimra::catalogue {
 

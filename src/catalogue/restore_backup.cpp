@@ -17,8 +17,8 @@
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
 #include "collection/backups.h"
-#include "collection/cp1252.h"
 #include "program/back_up_first.h"
+#include "text/cp1252.h"
 
 namespace glimra::catalogue {
 

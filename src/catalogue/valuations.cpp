@@ -8,7 +8,7 @@
 // save puts both back together.
 #include "catalogue/display_glimra.h"
 #include "catalogue/main_window_controls.h"
-#include "collection/std_date.h"
+#include "text/std_date.h"
 
 namespace glimra::catalogue {
 

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 
-#include "collection/cp1252.h"
 #include "collection/csv_export.h"
 #include "collection/glimra_file.h"
 #include "collection/series_sizes.h"
 #include "datafile/definition_stream.h"
 #include "datafile/record_kinds.h"
+#include "text/cp1252.h"
 
 namespace glimra::collection {
 namespace {

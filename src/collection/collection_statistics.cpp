@@ -3,9 +3,9 @@
 
 #include <algorithm>
 
-#include "collection/picture.h"
 #include "collection/record_search.h"
 #include "datafile/file_errors.h"
+#include "text/picture.h"
 
 namespace glimra::collection {
 namespace {

@@ -9,15 +9,15 @@
 #include <set>
 #include <system_error>
 
-#include "collection/cp1252.h"
 #include "collection/glimra_file.h"
 #include "collection/photo_index.h"
 #include "collection/photo_store.h"
-#include "collection/picture.h"
 #include "collection/replace_file.h"
-#include "collection/std_date.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
+#include "text/cp1252.h"
+#include "text/picture.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 namespace {

@@ -9,15 +9,15 @@
 #include <iterator>
 #include <sstream>
 
-#include "collection/cp1252.h"
 #include "collection/csv_export.h"
 #include "collection/glimra_file.h"
 #include "collection/ornament_identity.h"
 #include "collection/ornament_photos.h"
-#include "collection/picture.h"
 #include "collection/sort_keys.h"
 #include "datafile/file_errors.h"
-#include "collection/std_date.h"
+#include "text/cp1252.h"
+#include "text/picture.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 namespace {

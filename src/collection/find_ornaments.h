@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "collection/fixed_text.h"
 #include "datafile/datafile.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 

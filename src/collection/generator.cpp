@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
 #include "collection/sort_keys.h"
 #include "datafile/datafile.h"
+#include "text/picture.h"
 
 namespace glimra::collection {
 namespace {

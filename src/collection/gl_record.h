@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "collection/fixed_text.h"
 #include "collection/packed_int.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 

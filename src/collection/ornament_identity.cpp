@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "collection/glimra_file.h"
-#include "collection/std_date.h"
 #include "datafile/file_errors.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "collection/std_date.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 namespace {

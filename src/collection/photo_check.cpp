@@ -5,13 +5,13 @@
 #include <system_error>
 
 #include "collection/collection_statistics.h"
-#include "collection/cp1252.h"
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
 #include "collection/photo_store.h"
 #include "collection/sha256.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
+#include "text/cp1252.h"
 
 namespace glimra::collection {
 namespace {

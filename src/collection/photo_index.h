@@ -25,10 +25,10 @@
 #include <string_view>
 #include <vector>
 
-#include "collection/fixed_text.h"
 #include "collection/ornament_identity.h"
 #include "collection/packed_int.h"
 #include "datafile/datafile.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 
-#include "collection/fixed_text.h"
 #include "datafile/character_tables.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 const std::array<std::uint8_t, 256>& upperCp1252Table() {

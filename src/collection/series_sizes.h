@@ -20,10 +20,10 @@
 #include <string>
 #include <string_view>
 
-#include "collection/fixed_text.h"
 #include "collection/packed_int.h"
 #include "collection/series_completeness.h"
 #include "datafile/datafile.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 

@@ -2,6 +2,8 @@
 #include "collection/settings.h"
 
 #include "collection/replace_file.h"
+#include "text/cp1252.h"
+#include "text/currency.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -208,6 +210,11 @@ bool writeSetting(std::string_view section, std::string_view key, std::string_vi
   std::string text;
   for (const auto& line : profile.lines) text += line + lineEnd;
   return replaceFile(path, text, error);
+}
+
+void readCurrencySetting() {
+  const Cp1252Conversion sign = utf8ToCp1252(readSetting(CURRENCY_SECTION, CURRENCY_KEY, "$"));
+  setCurrencySign(sign.ok ? sign.text : "$");
 }
 
 }  // namespace glimra::collection

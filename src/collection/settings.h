@@ -40,4 +40,11 @@ std::string readSetting(std::string_view section, std::string_view key,
 bool writeSetting(std::string_view section, std::string_view key, std::string_view value,
                   std::string_view file = SETTINGS_FILE_NAME, std::string* error = nullptr);
 
+// The currency sign shown before amounts: Currency of section [Display],
+// UTF-8 in the file; "$" when it is not set or cannot be shown.
+inline constexpr const char* CURRENCY_SECTION = "Display";
+inline constexpr const char* CURRENCY_KEY = "Currency";
+// Sets the sign amounts show (text/currency.h) from the settings file.
+void readCurrencySetting();
+
 }  // namespace glimra::collection

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "collection/fixed_text.h"
 #include "collection/record_search.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "collection/standard_warning.h"
 
-#include "collection/fixed_text.h"
+#include "datafile/file_errors.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 
 std::string standardErrorText(int errorCode, std::string_view errorText, std::string_view osErrorText,
                               std::string_view osErrorCode) {
   std::string text;
-  if (errorCode == FILE_SYSTEM_ERROR) {
+  if (errorCode == datafile::FileError::FILE_SYSTEM_ERROR) {
     text = std::string(clipTrailingBlanks(osErrorText)) + " (" + std::string(clipTrailingBlanks(osErrorCode)) + ")";
   } else {
     text = std::string(clipTrailingBlanks(errorText)) + " (" + std::to_string(errorCode) + ")";

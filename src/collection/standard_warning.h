@@ -36,7 +36,6 @@ namespace WarningButton {
 enum : int { OK = 1, YES = 2, NO = 4 };
 }  // namespace WarningButton
 
-inline constexpr int FILE_SYSTEM_ERROR = 90;
 inline constexpr std::size_t ERRORTEXT_SIZE = 150;
 
 struct StandardWarningMessage {

@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cstddef>
 
-#include "collection/picture.h"
+#include "text/picture.h"
 #include "datafile/file_errors.h"
 
 namespace glimra::collection {

@@ -24,7 +24,7 @@
 #include <string_view>
 #include <vector>
 
-#include "collection/fixed_text.h"
+#include "text/fixed_text.h"
 #include "collection/gl_record.h"
 #include "collection/ornament_identity.h"
 #include "collection/packed_int.h"

@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "collection/collection_statistics.h"
-#include "collection/picture.h"
-#include "collection/std_date.h"
+#include "text/picture.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 namespace {

@@ -21,19 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "datafile/bytes.h"
 #include "datafile/internal_errors.h"
 #include "datafile/os_file.h"
-#include "datafile/record_bytes.h"
 
 namespace glimra::datafile {
-
-using Bytes = std::vector<std::uint8_t>;
-using ByteView = std::span<const std::uint8_t>;
-
-// A structural fault of the file, numbered as the format's internal errors.
-struct InternalError {
-  int number;
-};
 
 // The OS refused a read, write, flush or lock. code is the OS error (errno);
 // a short write counts as 5. text, when set, says more than the OS's text for
@@ -48,33 +40,6 @@ struct OsFailure {
 // anything, so the file keeps its last commit and the changes stay in memory
 // for the caller to drop.
 struct LockWaitGivenUp {};
-
-// One record of the tree: its first keyLength bytes are its sort key.
-struct TreeRecord {
-  RecordBytes bytes;
-  std::uint16_t keyLength = 0;
-
-  ByteView key() const { return ByteView(bytes.data(), keyLength); }
-  ByteView payload() const { return ByteView(bytes.data() + keyLength, bytes.size() - keyLength); }
-};
-
-// Unsigned byte-wise order over the shorter length; the shorter key first when
-// that prefix is equal.
-int compareKeys(ByteView a, ByteView b);
-
-// The header as it is held in memory (all fields decoded).
-struct FileHeader {
-  std::uint32_t headerOffset = 0;
-  std::uint16_t headerSize = 512;
-  std::uint32_t dataEnd = 0;
-  std::uint32_t pendingEnd = 0;
-  std::uint16_t reserved = 0;
-  std::uint32_t lastRecordNumber = 0;  // decoded from its big-endian bytes
-  std::uint32_t changeCount = 0;
-  std::int32_t rootPage = -1;
-  std::uint32_t regionStart[60] = {};
-  std::uint32_t regionEnd[60] = {};
-};
 
 // The header's offsets are 32-bit: the data and the redo area of a commit
 // must end at or below the last page boundary they can name (512 + 256 ×

@@ -176,8 +176,8 @@ void Container::Impl::scanPendingArea() {
     while (at < end) {
       std::uint8_t first[page::kUnit];
       readBlock(at, first, sizeof first);
-      const std::uint32_t home = page::getU32(first);
-      const std::size_t stored = page::getU16(first + 4);
+      const std::uint32_t home = getU32(first);
+      const std::size_t stored = getU16(first + 4);
       const std::size_t length = page::roundUp(stored, page::kUnit);
       if (length == 0 || length > page::kMaxStoredRounded || at + length > end) return;
       Bytes copy(length);
@@ -212,7 +212,7 @@ void Container::Impl::recover() {
       if (home == 0) continue;
       std::uint8_t first[page::kUnit];
       readBlock(copyAt, first, sizeof first);
-      const std::size_t length = page::roundUp(page::getU16(first + 4), page::kUnit);
+      const std::size_t length = page::roundUp(getU16(first + 4), page::kUnit);
       Bytes copy(length);
       readBlock(copyAt, copy.data(), length);
       writeBlock(home, copy.data(), length);

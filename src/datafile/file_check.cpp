@@ -228,7 +228,7 @@ class Checker {
         unit = h.regionStart[sizeClass];
       }
       const std::uint64_t own = page::offsetOf(static_cast<std::int32_t>(unit));
-      const std::uint32_t named = page::getU32(slot);
+      const std::uint32_t named = getU32(slot);
       if (named != own && ++wrong <= 3)
         problem("page " + std::to_string(unit) + ": it names offset " + std::to_string(named) + " as its own, it lies at " +
                 std::to_string(own));
@@ -443,7 +443,7 @@ class Checker {
           problem(where + "memo piece of " + std::to_string(payload.size()) + " bytes");
         Table::MemoPieces& pieces = t.memos[{recordNumber, memo}];
         pieces.sizes[piece] = payload.size();
-        if (blob && piece == 0 && payload.size() >= 4) pieces.blobLength = getLittleEndian32(payload.data());
+        if (blob && piece == 0 && payload.size() >= 4) pieces.blobLength = getU32(payload.data());
         return;
       }
       default:

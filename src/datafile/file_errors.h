@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The error codes of the data-file layer and their texts, and the internal
-// error numbers the record layer adds to the container's when a stored record
-// contradicts another (both end as error 90, "Possible data corruption").
+// The error codes of the data-file layer and their texts. An internal error
+// (internal_errors.h) ends as error 90, "Possible data corruption".
 #pragma once
 
 #include <string>
@@ -27,14 +26,6 @@ constexpr int RECORD_CHANGED = 89;
 constexpr int FILE_SYSTEM_ERROR = 90;
 constexpr int BUILD_CANCELLED = 93;
 }  // namespace FileError
-
-// Internal error numbers of the record layer (reported as error 90).
-namespace RecordDamage {
-constexpr int ENTRY_WITHOUT_RECORD = 3001;  // a key entry names a record that is not there
-constexpr int RECORD_LENGTH = 3002;         // a data record's payload is not the record length
-constexpr int COUNTER = 3003;               // a counter record shorter than its 8 bytes
-constexpr int FAILS_CHECK = 3004;           // a writer found damage it cannot mend and changed nothing
-}  // namespace RecordDamage
 
 std::string errorTextFor(int code);
 

@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "datafile/internal_errors.h"
 
-#include "datafile/file_errors.h"
-#include "datafile/locks.h"
-#include "datafile/transactions.h"
-
 namespace glimra::datafile {
 
 const char* internalErrorText(int number) {

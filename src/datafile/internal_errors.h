@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The internal error numbers of the container: a structural fault found while
-// reading, changing or writing the tree. Every one abandons the operation in
-// progress, which then fails with error 90 ("File System Error") and the
-// number, in decimal, as its file-error code (file_errors.h). The record
-// layer's numbers (RecordDamage) and those of locks and transactions sit
-// beside their code; internalErrorText() names them all.
+// Every internal error number of the engine, in one table: a structural fault
+// of the tree found while reading, changing or writing it (ContainerDamage), a
+// stored record that contradicts another (RecordDamage), a malformed lock
+// request, too many transaction control files. Every one abandons the
+// operation in progress, which then fails with error 90 ("File System Error")
+// and the number, in decimal, as its file-error code (file_errors.h). The
+// numbers are part of what a file's user sees and are never reused;
+// internalErrorText() names them all.
 #pragma once
 
 namespace glimra::datafile {
@@ -31,6 +33,21 @@ constexpr int READ_NOT_BLOCKS = 2272;        // a read length that is not a mult
 constexpr int READ_FAILED = 2277;
 constexpr int WRITE_NOT_BLOCKS = 2286;       // a write length that is not a multiple of 64
 }  // namespace ContainerDamage
+
+namespace RecordDamage {
+constexpr int ENTRY_WITHOUT_RECORD = 3001;  // a key entry names a record that is not there
+constexpr int RECORD_LENGTH = 3002;         // a data record's payload is not the record length
+constexpr int COUNTER = 3003;               // a counter record shorter than its 8 bytes
+constexpr int FAILS_CHECK = 3004;           // a writer found damage it cannot mend and changed nothing
+}  // namespace RecordDamage
+
+// A lock request that puts a number's byte together with a reader or writer
+// lock (locks.h).
+constexpr int kNumberLockWithReaderLock = 2328;
+constexpr int kNumberLockWithWriterLock = 2352;
+// More than kMaxControlFiles transaction control files in one transaction
+// (transactions.h).
+constexpr int kTooManyControlFiles = 2183;
 
 // What an internal error number means, for reports; a number this engine
 // does not raise gets "unknown internal error".

@@ -67,10 +67,6 @@ enum LockKind : unsigned {
   kNumberByte = 0x8,
 };
 
-// Internal errors of a malformed request.
-constexpr int kNumberLockWithReaderLock = 2328;
-constexpr int kNumberLockWithWriterLock = 2352;
-
 // Told while an operation waits for locks another program holds: first after
 // a second of waiting, then about ten times a second (so that a program can
 // keep a notice about the wait answering its user), with the data file's

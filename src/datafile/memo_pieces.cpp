@@ -12,7 +12,7 @@ std::vector<Bytes> cutMemo(const MemoDeclaration& memo, ByteView value) {
   if (memo.flags & MEMO_BLOB) {
     if (value.empty()) return pieces;
     Bytes first(4);
-    putLittleEndian32(first.data(), static_cast<std::uint32_t>(value.size()));
+    putU32(first.data(), static_cast<std::uint32_t>(value.size()));
     const std::size_t n = std::min(value.size(), MEMO_PIECE_SIZE);
     first.insert(first.end(), value.begin(), value.begin() + n);
     pieces.push_back(std::move(first));
@@ -48,7 +48,7 @@ Bytes joinMemo(const MemoDeclaration& memo, const std::vector<Bytes>& pieces) {
   Bytes value;
   if (memo.flags & MEMO_BLOB) {
     if (pieces.empty() || pieces[0].size() < 4) return value;
-    const std::uint32_t total = getLittleEndian32(pieces[0].data());
+    const std::uint32_t total = getU32(pieces[0].data());
     value.insert(value.end(), pieces[0].begin() + 4, pieces[0].end());
     for (std::size_t i = 1; i < pieces.size() && value.size() < total; ++i)
       value.insert(value.end(), pieces[i].begin(), pieces[i].end());

@@ -7,39 +7,6 @@
 
 namespace glimra::datafile {
 
-// Short keys (an inner page's separators are 8 to 16 bytes) are compared
-// eight bytes at a time as big-endian words, whose unsigned order is the
-// bytes' order, without a call; longer ones (key entries, with their long
-// shared prefixes) go to memcmp, which is faster on long equal runs.
-int compareKeys(ByteView a, ByteView b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  if (n > 16) {
-    const int c = std::memcmp(a.data(), b.data(), n);
-    if (c != 0) return c < 0 ? -1 : 1;
-    if (a.size() == b.size()) return 0;
-    return a.size() < b.size() ? -1 : 1;
-  }
-  const std::uint8_t* x = a.data();
-  const std::uint8_t* y = b.data();
-  std::size_t i = 0;
-  for (; i + 8 <= n; i += 8) {
-    std::uint64_t u, v;
-    std::memcpy(&u, x + i, 8);
-    std::memcpy(&v, y + i, 8);
-    if (u != v) {
-      if constexpr (std::endian::native == std::endian::little) {
-        u = __builtin_bswap64(u);
-        v = __builtin_bswap64(v);
-      }
-      return u < v ? -1 : 1;
-    }
-  }
-  for (; i < n; ++i)
-    if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 namespace page {
 
 namespace {
@@ -73,11 +40,7 @@ void encodeHeader(const FileHeader& h, std::uint8_t* out) {
   putU32(out + header::PENDING_END, h.pendingEnd);
   std::memcpy(out + header::MAGIC, kMagic, sizeof kMagic);
   putU16(out + header::RESERVED, h.reserved);
-  std::uint8_t* number = out + header::LAST_RECORD_NUMBER;  // big-endian
-  number[0] = std::uint8_t(h.lastRecordNumber >> 24);
-  number[1] = std::uint8_t(h.lastRecordNumber >> 16);
-  number[2] = std::uint8_t(h.lastRecordNumber >> 8);
-  number[3] = std::uint8_t(h.lastRecordNumber);
+  putBigEndian32(out + header::LAST_RECORD_NUMBER, h.lastRecordNumber);
   putU32(out + header::CHANGE_COUNT, h.changeCount);
   putU32(out + header::ROOT_PAGE, std::uint32_t(h.rootPage));
   for (int i = 0; i < header::REGION_ENTRIES; ++i) {
@@ -93,9 +56,7 @@ FileHeader decodeHeader(const std::uint8_t* in) {
   h.dataEnd = getU32(in + header::DATA_END);
   h.pendingEnd = getU32(in + header::PENDING_END);
   h.reserved = getU16(in + header::RESERVED);
-  const std::uint8_t* number = in + header::LAST_RECORD_NUMBER;  // big-endian
-  h.lastRecordNumber = (std::uint32_t(number[0]) << 24) | (std::uint32_t(number[1]) << 16) |
-                       (std::uint32_t(number[2]) << 8) | std::uint32_t(number[3]);
+  h.lastRecordNumber = getBigEndian32(in + header::LAST_RECORD_NUMBER);
   h.changeCount = getU32(in + header::CHANGE_COUNT);
   h.rootPage = std::int32_t(getU32(in + header::ROOT_PAGE));
   for (int i = 0; i < header::REGION_ENTRIES; ++i) {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Page codec: the byte form of one tree page and of the file header.
 //
-// Offers the little-endian field helpers, the prefix coding of a page's
-// records, the run-length compression of the record stream, and whole-page
-// encode/decode. Decoding checks every length against the bytes present and
+// Offers the prefix coding of a page's records, the run-length compression
+// of the record stream, and whole-page encode/decode (the byte-order helpers
+// it writes fields with are in bytes.h). Decoding checks every length against the bytes present and
 // throws InternalError with the format's number on any inconsistency; encoding
 // never produces a page that decoding would refuse.
 //
@@ -64,7 +64,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "datafile/container.h"
+#include "datafile/bytes.h"
+#include "datafile/internal_errors.h"
 
 namespace glimra::datafile::page {
 
@@ -116,18 +117,6 @@ constexpr std::uint8_t kNewLength = 0x80;
 constexpr std::uint8_t kNewKeyLength = 0x40;
 constexpr std::uint8_t kSharedMask = 0x3F;
 constexpr std::uint8_t kMoreGroups = 0x80;  // a count group followed by another
-
-inline std::uint16_t getU16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
-inline std::uint32_t getU32(const std::uint8_t* p) {
-  return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) | (std::uint32_t(p[3]) << 24);
-}
-inline void putU16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = std::uint8_t(v);
-  p[1] = std::uint8_t(v >> 8);
-}
-inline void putU32(std::uint8_t* p, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = std::uint8_t(v >> (8 * i));
-}
 
 inline std::size_t roundUp(std::size_t n, std::size_t unit) { return (n + unit - 1) / unit * unit; }
 // The size class (1..59, or more for an oversize page) that holds storedSize bytes.

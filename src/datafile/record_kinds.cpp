@@ -5,25 +5,6 @@
 
 namespace glimra::datafile {
 
-void putBigEndian32(std::uint8_t* at, std::uint32_t value) {
-  at[0] = static_cast<std::uint8_t>(value >> 24);
-  at[1] = static_cast<std::uint8_t>(value >> 16);
-  at[2] = static_cast<std::uint8_t>(value >> 8);
-  at[3] = static_cast<std::uint8_t>(value);
-}
-std::uint32_t getBigEndian32(const std::uint8_t* at) {
-  return (std::uint32_t{at[0]} << 24) | (std::uint32_t{at[1]} << 16) | (std::uint32_t{at[2]} << 8) | at[3];
-}
-void putLittleEndian32(std::uint8_t* at, std::uint32_t value) {
-  at[0] = static_cast<std::uint8_t>(value);
-  at[1] = static_cast<std::uint8_t>(value >> 8);
-  at[2] = static_cast<std::uint8_t>(value >> 16);
-  at[3] = static_cast<std::uint8_t>(value >> 24);
-}
-std::uint32_t getLittleEndian32(const std::uint8_t* at) {
-  return (std::uint32_t{at[3]} << 24) | (std::uint32_t{at[2]} << 16) | (std::uint32_t{at[1]} << 8) | at[0];
-}
-
 Bytes kindPrefix(std::uint32_t table, std::uint8_t kind) {
   Bytes key(KIND_PREFIX_BYTES);
   putBigEndian32(key.data(), table);
@@ -98,13 +79,13 @@ Bytes Counter::payload() const {
 }
 
 void Counter::store(std::uint8_t* out8) const {
-  putLittleEndian32(out8, count);
-  putLittleEndian32(out8 + 4, mark);
+  putU32(out8, count);
+  putU32(out8 + 4, mark);
 }
 
 std::optional<Counter> Counter::parse(ByteView payload) {
   if (payload.size() < COUNTER_PAYLOAD_BYTES) return std::nullopt;
-  return Counter{getLittleEndian32(payload.data()), getLittleEndian32(payload.data() + 4)};
+  return Counter{getU32(payload.data()), getU32(payload.data() + 4)};
 }
 
 TableAddress TableAddress::parse(std::string_view fileName, FileSystem* fileSystem) {

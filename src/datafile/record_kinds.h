@@ -14,7 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "datafile/container.h"
+#include "datafile/bytes.h"
+#include "datafile/os_file.h"
 
 namespace glimra::datafile {
 
@@ -42,11 +43,6 @@ constexpr std::size_t MAX_KEYS = RecordKind::LAST_KEY + 1;
 constexpr std::size_t DEFINITION_PIECE_SIZE = 512;
 constexpr std::size_t MEMO_PIECE_SIZE = 256;
 constexpr std::size_t MAX_RECORD_BYTES = 15093;  // key + payload of one tree record
-
-void putBigEndian32(std::uint8_t* at, std::uint32_t value);
-std::uint32_t getBigEndian32(const std::uint8_t* at);
-void putLittleEndian32(std::uint8_t* at, std::uint32_t value);
-std::uint32_t getLittleEndian32(const std::uint8_t* at);
 
 // table number (4) + kind byte: the prefix shared by every record of one kind.
 Bytes kindPrefix(std::uint32_t table, std::uint8_t kind);

@@ -120,9 +120,9 @@ class Search {
   // One stored page: its slot of sizeClass x 256 bytes. Checked as decoding
   // the page would check it, as far as the search reads it.
   void page(const std::uint8_t* slot, int sizeClass) {
-    const std::size_t storedSize = page::getU16(slot + page::field::STORED_SIZE);
-    const std::size_t expandedSize = page::getU16(slot + page::field::EXPANDED_SIZE);
-    const std::size_t count = page::getU16(slot + page::field::RECORD_COUNT);
+    const std::size_t storedSize = getU16(slot + page::field::STORED_SIZE);
+    const std::size_t expandedSize = getU16(slot + page::field::EXPANDED_SIZE);
+    const std::size_t count = getU16(slot + page::field::RECORD_COUNT);
     const std::uint8_t level = slot[page::field::LEVEL];
     if (page::classOf(storedSize) != sizeClass || storedSize < page::kPageHeaderBytes) throw InternalError{ContainerDamage::WRONG_CLASS};
     const std::size_t fixed = page::kPageHeaderBytes + (level > 0 ? 4 * count : 0);
@@ -196,11 +196,11 @@ class Search {
       std::uint8_t field[2];
       if (flags & page::kNewLength) {
         pull(reader, field, 2);
-        length = page::getU16(field);
+        length = getU16(field);
       }
       if (flags & page::kNewKeyLength) {
         pull(reader, field, 2);
-        keyLength = page::getU16(field);
+        keyLength = getU16(field);
       }
       if (keyLength > length || shared > length || (i > 0 && shared > previousLength)) throw InternalError{ContainerDamage::RECORDS_OVERRUN};
       if (length - shared > reader.remaining()) throw InternalError{ContainerDamage::RECORDS_OVERRUN};

@@ -60,8 +60,7 @@ std::optional<TransactionMarker> findMarker(Container& container) {
   const ByteView payload = record.payload();
   TransactionMarker marker;
   if (payload.size() < 4) return marker;
-  marker.id = std::uint32_t(payload[0]) | std::uint32_t(payload[1]) << 8 | std::uint32_t(payload[2]) << 16 |
-              std::uint32_t(payload[3]) << 24;
+  marker.id = getU32(payload.data());
   const auto name = payload.subspan(4);
   const auto zero = std::find(name.begin(), name.end(), std::uint8_t(0));
   marker.controlFile.assign(name.begin(), zero);

@@ -50,7 +50,6 @@ namespace glimra::datafile {
 constexpr std::string_view kDefaultControlFileName = "C:\\DATAFILE.TCF";
 constexpr std::string_view kControlFileBaseName = "datafile.tcf";
 constexpr std::size_t kMaxControlFiles = 99;
-constexpr int kTooManyControlFiles = 2183;  // internal error
 // The key of the marker record: one byte, no table number.
 constexpr std::uint8_t kMarkerKey = 0xFF;
 

@@ -15,7 +15,7 @@ using runtime::MessageIcon;
 
 std::string fileErrorMessage(const datafile::DataFile& file) {
   std::string text = file.errorText();
-  if (file.errorCode() == collection::FILE_SYSTEM_ERROR && !file.fileErrorText().empty())
+  if (file.errorCode() == datafile::FileError::FILE_SYSTEM_ERROR && !file.fileErrorText().empty())
     text += " (" + file.fileErrorText() + ")";
   // A wait for another program that was given up leaves everything as it was.
   if (file.errorCode() == datafile::FileError::FILE_ALREADY_LOCKED)

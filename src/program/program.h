@@ -21,12 +21,12 @@
 
 #include <cstdint>
 
-#include "collection/fixed_text.h"
 #include "collection/gl_record.h"
 #include "collection/photo_images.h"
 #include "datafile/datafile.h"
 #include "program/lock_wait_notice.h"
 #include "runtime/runtime.h"
+#include "text/fixed_text.h"
 
 namespace glimra::program {
 

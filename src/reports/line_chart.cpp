@@ -5,8 +5,8 @@
 #include <cstdio>
 
 #include "collection/collection_statistics.h"
-#include "collection/cp1252.h"
-#include "collection/std_date.h"
+#include "text/cp1252.h"
+#include "text/std_date.h"
 #include "reports/layouts.h"
 
 namespace glimra::reports {

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <string>
 
-#include "collection/cp1252.h"
-#include "collection/fixed_text.h"
 #include "collection/glimra_file.h"
+#include "text/cp1252.h"
+#include "text/fixed_text.h"
 
 namespace glimra::reports {
 namespace {

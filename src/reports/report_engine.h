@@ -30,10 +30,10 @@
 #include <vector>
 
 #include "collection/gl_record.h"
-#include "collection/picture.h"
 #include "reports/layout.h"
 #include "reports/page.h"
 #include "reports/text_measure.h"
+#include "text/picture.h"
 
 namespace glimra::reports {
 

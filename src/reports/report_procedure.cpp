@@ -5,7 +5,6 @@
 #include <string_view>
 #include <utility>
 
-#include "collection/picture.h"
 #include "collection/standard_warning.h"
 #include "program/check_open.h"
 #include "program/messages.h"
@@ -13,6 +12,7 @@
 #include "reports/series_window.h"
 #include "reports/statistics_window.h"
 #include "reports/value_history_window.h"
+#include "text/picture.h"
 
 namespace glimra::reports {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "collection/cp1252.h"
 #include "datafile/file_errors.h"
 #include "reports/wanted_list.h"
+#include "text/cp1252.h"
 
 namespace glimra::reports {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
 #include "reports/report_engine.h"
+#include "text/picture.h"
 
 namespace glimra::reports {
 namespace {

@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "collection/cp1252.h"
-#include "collection/fixed_text.h"
+#include "text/cp1252.h"
+#include "text/fixed_text.h"
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
-#include "collection/std_date.h"
+#include "text/picture.h"
+#include "text/std_date.h"
 #include "reports/line_chart.h"
 #include "reports/statistics_report.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "collection/fixed_text.h"
+#include "text/fixed_text.h"
 
 namespace glimra::runtime {
 

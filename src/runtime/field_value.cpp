@@ -3,8 +3,8 @@
 
 #include <algorithm>
 
-#include "collection/cp1252.h"
-#include "collection/fixed_text.h"
+#include "text/cp1252.h"
+#include "text/fixed_text.h"
 
 namespace glimra::runtime {
 

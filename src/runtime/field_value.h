@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "collection/cp1252.h"
-#include "collection/picture.h"
 #include "runtime/binding.h"
+#include "text/cp1252.h"
+#include "text/picture.h"
 
 namespace glimra::runtime {
 

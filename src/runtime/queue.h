@@ -30,9 +30,9 @@
 #include <type_traits>
 #include <vector>
 
-#include "collection/fixed_text.h"
 #include "runtime/last_error.h"
 #include "runtime/list_source.h"
+#include "text/fixed_text.h"
 
 namespace glimra::runtime {
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "collection/cp1252.h"
+#include "text/cp1252.h"
 
 namespace glimra::runtime {
 

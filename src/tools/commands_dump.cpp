@@ -8,12 +8,12 @@
 #include <sstream>
 #include <vector>
 
-#include "collection/cp1252.h"
 #include "collection/csv_export.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
 #include "datafile/os_file.h"
 #include "datafile/table_catalog.h"
+#include "text/cp1252.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {

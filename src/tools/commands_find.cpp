@@ -3,13 +3,13 @@
 // catalogue's Find lists them.
 #include <iostream>
 
-#include "collection/cp1252.h"
 #include "collection/find_ornaments.h"
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
 #include "collection/record_search.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
+#include "text/cp1252.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {

@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <iostream>
 
-#include "collection/cp1252.h"
 #include "collection/photo_check.h"
 #include "collection/photo_store.h"
-#include "collection/std_date.h"
 #include "datafile/datafile.h"
+#include "text/cp1252.h"
+#include "text/std_date.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {

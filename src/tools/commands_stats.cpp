@@ -7,13 +7,13 @@
 #include <sstream>
 
 #include "collection/collection_statistics.h"
-#include "collection/cp1252.h"
-#include "collection/std_date.h"
-#include "collection/value_over_time.h"
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
+#include "collection/value_over_time.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
+#include "text/cp1252.h"
+#include "text/picture.h"
+#include "text/std_date.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {

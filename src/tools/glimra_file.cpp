@@ -4,7 +4,7 @@
 #include <iostream>
 #include <string>
 
-#include "collection/currency.h"
+#include "collection/settings.h"
 #include "datafile/file_errors.h"
 #include "datafile/locks.h"
 #include "glimra_version.h"

@@ -8,8 +8,8 @@
 #include <iterator>
 
 #include "catalogue_fixture.h"
-#include "collection/std_date.h"
 #include "datafile/fault_file.h"
+#include "text/std_date.h"
 
 namespace catalogue_test {
 namespace {

@@ -8,8 +8,8 @@
 #include <iterator>
 
 #include "catalogue_fixture.h"
-#include "collection/cp1252.h"
 #include "datafile/fault_file.h"
+#include "text/cp1252.h"
 
 namespace catalogue_test {
 namespace {

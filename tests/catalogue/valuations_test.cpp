@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue_fixture.h"
-#include "collection/std_date.h"
+#include "text/std_date.h"
 #include "collection/valuations.h"
 
 namespace catalogue_test {

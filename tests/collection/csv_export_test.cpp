@@ -9,9 +9,9 @@
 
 #include "collection/csv_import.h"
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
 #include "datafile/datafile.h"
 #include "datafile/temp_dir.h"
+#include "text/picture.h"
 
 namespace glimra::collection {
 namespace {

@@ -6,7 +6,7 @@
 #include "collection/csv_export.h"
 #include "collection/csv_import.h"
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
+#include "text/picture.h"
 
 namespace glimra::collection {
 namespace {

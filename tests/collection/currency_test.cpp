@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "collection/collection_statistics.h"
-#include "collection/currency.h"
-#include "collection/picture.h"
+#include "text/currency.h"
+#include "text/picture.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include "collection/glimra_file.h"
 #include "collection/sort_keys.h"
-#include "collection/std_date.h"
+#include "text/std_date.h"
 #include "collection/valuations.h"
 #include "collection/value_over_time.h"
 #include "datafile/fault_file.h"
-#include "collection/picture.h"
+#include "text/picture.h"
 #include "photo_fixture.h"
 
 namespace photo_test {

@@ -15,9 +15,6 @@
 namespace glimra::datafile::testing {
 namespace {
 
-using page::getU16;
-using page::getU32;
-
 std::string randomText(std::mt19937& random, std::size_t length) {
   std::string s(length, ' ');
   for (char& c : s) c = char('!' + random() % 90);
@@ -357,10 +354,10 @@ TEST(ContainerFormat, DamagedFilesGiveNumberedInternalErrors) {
     std::function<void(Bytes&)> damage;
     int error;
   } cases[] = {
-      {"root outside every region", [](Bytes& b) { page::putU32(&b[28], 99999); }, 1735},
+      {"root outside every region", [](Bytes& b) { putU32(&b[28], 99999); }, 1735},
       {"stored size of another class",
-       [&](Bytes& b) { page::putU16(&b[leaf + 4], std::uint16_t(getU16(&b[leaf + 4]) + 256)); }, 1477},
-      {"one record too many", [&](Bytes& b) { page::putU16(&b[leaf + 10], std::uint16_t(getU16(&b[leaf + 10]) + 1)); },
+       [&](Bytes& b) { putU16(&b[leaf + 4], std::uint16_t(getU16(&b[leaf + 4]) + 256)); }, 1477},
+      {"one record too many", [&](Bytes& b) { putU16(&b[leaf + 10], std::uint16_t(getU16(&b[leaf + 10]) + 1)); },
        1602},
       {"child on the wrong level", [&](Bytes& b) { b[root + 12] = 7; }, 1895},
       {"file cut inside a page", [&](Bytes& b) { b.resize(leaf + 100); }, 2172},

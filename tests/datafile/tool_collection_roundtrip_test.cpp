@@ -16,12 +16,12 @@
 #include <sstream>
 #include <variant>
 
-#include "collection/cp1252.h"
 #include "collection/generator.h"
 #include "collection/glimra_file.h"
 #include "datafile/datafile.h"
 #include "datafile_fixture.h"
 #include "run_tool.h"
+#include "text/cp1252.h"
 
 namespace glimra::datafile {
 namespace {

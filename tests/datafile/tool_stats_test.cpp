@@ -5,9 +5,9 @@
 
 #include "collection/collection_statistics.h"
 #include "collection/generator.h"
-#include "collection/picture.h"
 #include "datafile_fixture.h"
 #include "run_tool.h"
+#include "text/picture.h"
 
 namespace glimra::datafile::testing {
 namespace {

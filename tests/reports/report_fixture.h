@@ -13,12 +13,12 @@
 
 #include "collection/gl_record.h"
 #include "collection/glimra_file.h"
-#include "collection/picture.h"
 #include "collection/sort_keys.h"
 #include "datafile/datafile.h"
 #include "reports/layouts.h"
 #include "reports/page.h"
 #include "reports/report_engine.h"
+#include "text/picture.h"
 
 namespace glimra::reports::testing {
 

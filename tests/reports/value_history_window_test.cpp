@@ -10,7 +10,7 @@
 #include <deque>
 #include <functional>
 
-#include "collection/std_date.h"
+#include "text/std_date.h"
 #include "runtime/scripted_runtime.h"
 
 namespace glimra::reports {

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <string>
 
-#include "collection/fixed_text.h"
 #include "runtime/declaration.h"
 #include "runtime/queue.h"
+#include "text/fixed_text.h"
 
 namespace demo {
 

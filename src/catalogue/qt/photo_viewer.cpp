@@ -21,7 +21,7 @@
 
 #include "catalogue/qt/photo_pane.h"
 #include "catalogue/qt/photo_side.h"
-#include "collection/cp1252.h"
+#include "text/cp1252.h"
 
 namespace glimra::catalogue {
 

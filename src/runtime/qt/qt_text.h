@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "collection/cp1252.h"
+#include "text/cp1252.h"
 
 namespace glimra::runtime {
 

@@ -8,12 +8,12 @@
 #include <clocale>
 #include <iostream>
 
-#include "collection/cp1252.h"
 #include "collection/glimra_file.h"
 #include "collection/ornament_photos.h"
 #include "collection/qt/photo_images_qt.h"
 #include "datafile/datafile.h"
 #include "datafile/file_errors.h"
+#include "text/cp1252.h"
 #include "tools/commands.h"
 
 namespace glimra::tools {

@@ -1,8 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collection/currency.h"
-
-#include "collection/cp1252.h"
-#include "collection/settings.h"
+#include "text/currency.h"
 
 namespace glimra::collection {
 namespace {
@@ -20,11 +17,6 @@ void setCurrencySign(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
   sign() = text.empty() || text.size() > CURRENCY_SIGN_LENGTH ? "$" : std::string(text);
-}
-
-void readCurrencySetting() {
-  const Cp1252Conversion sign = utf8ToCp1252(readSetting(CURRENCY_SECTION, CURRENCY_KEY, "$"));
-  setCurrencySign(sign.ok ? sign.text : "$");
 }
 
 std::size_t leadingCurrencySign(std::string_view text) {

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collection/picture.h"
+#include "text/picture.h"
 
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 
-#include "collection/currency.h"
-#include "collection/std_date.h"
+#include "text/currency.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 namespace {

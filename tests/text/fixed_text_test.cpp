@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collection/fixed_text.h"
+#include "text/fixed_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collection/cp1252.h"
+#include "text/cp1252.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collection/std_date.h"
+#include "text/std_date.h"
 
 #include <chrono>
 #include <ctime>

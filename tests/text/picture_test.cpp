@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "collection/picture.h"
+#include "text/picture.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "collection/std_date.h"
+#include "text/std_date.h"
 
 namespace glimra::collection {
 namespace {
