@@ -68,6 +68,7 @@ void DisplayGlimra::DISPLAYGLIMRA() {
   R_OPENGLIMRA();
   GLMSPLASH(runtime_);
   runEventLoop();
+  dailyBackup_.stop();
   closeFiles();
   // Kept for the next start when it says something: on a screen that is
   // known, and changed.
@@ -109,6 +110,8 @@ void DisplayGlimra::runEventLoop() {
       importFromCsv();
     } else if (event.is(FILERESTORE, EventKind::Accepted)) {
       restoreFromBackup();
+    } else if (event.kind == EventKind::Timer) {
+      dailyBackupTurn();
     } else if (event.is(DAMAGEDFILE, EventKind::Accepted)) {
       offerDamageChoices();
     } else if (event.is(FILEEXPORTARCHIVE, EventKind::Accepted)) {
