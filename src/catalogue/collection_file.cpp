@@ -72,11 +72,9 @@ void DisplayGlimra::R_OPENGLIMRA() {
     openFailed();
     return;
   }
-  if (!dailyBackupTaken()) {
-    GLIMRA.close();
-    showNoFile();
-    return;
-  }
+  // The day's backup copies the file as it was opened, before the load
+  // purges what was deleted; its check runs behind the shown ornaments.
+  startDailyBackup();
   editingCommands(true);
   collection::writeSetting("CurrentFile", "GlimraFile", GLIMRAFILE.clipped());
   loadLists(true);
@@ -89,7 +87,8 @@ void DisplayGlimra::R_OPENGLIMRA() {
   } else {
     R_DISPLAYSELECTION();
   }
-  // Damage the daily backup found is told once the ornaments are shown.
+  // Damage the day's backup found (when it ran to its end here) is told
+  // once the ornaments are shown.
   if (damage_) w.post(DAMAGEDFILE, EventKind::Accepted);
 }
 
@@ -119,23 +118,6 @@ void DisplayGlimra::openFailed() {
     runtime_.message(runtime::MessageBox{failure.text, "Can't Open File", runtime::MessageIcon::Exclamation,
                                          runtime::Ok, runtime::Ok});
   w.post(FILENEW, EventKind::Accepted);
-}
-
-bool DisplayGlimra::dailyBackupTaken() {
-  const std::string path = GLIMRAFILE.str();
-  // A file known to be damaged is not copied and checked again at every reload.
-  if (!collection::dailyBackupDue(path) || damageOffered_ == path) return true;
-  const collection::BackupResult backup = collection::backUpCollection(path, program.fileSystem);
-  if (backup.ok) return true;
-  // The copy failed its check: the file itself is damaged. It is opened
-  // (its ornaments are shown) and the damaged-file window says what to do.
-  if (const datafile::FileCheckReport report = collection::checkCollectionFile(program.fileSystem, path);
-      report.openError == 0 && !report.sound()) {
-    damage_ = report;
-    damagePath_ = path;
-    return true;
-  }
-  return program::goOnWithoutBackup(runtime_, path, backup.error, "Daily Backup", "Open it without today's backup?");
 }
 
 void DisplayGlimra::showNoFile() {

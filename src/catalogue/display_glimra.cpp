@@ -69,6 +69,7 @@ void DisplayGlimra::DISPLAYGLIMRA() {
   R_OPENGLIMRA();
   GLMSPLASH(runtime_);
   runEventLoop();
+  dailyBackup_.stop();
   closeFiles();
   // Kept for the next start when it says something: on a screen that is
   // known, and changed.
@@ -110,6 +111,8 @@ void DisplayGlimra::runEventLoop() {
       importFromCsv();
     } else if (event.is(FILERESTORE, EventKind::Accepted)) {
       restoreFromBackup();
+    } else if (event.kind == EventKind::Timer) {
+      dailyBackupTurn();
     } else if (event.is(DAMAGEDFILE, EventKind::Accepted)) {
       offerDamageChoices();
     } else if (event.is(FILEEXPORTARCHIVE, EventKind::Accepted)) {

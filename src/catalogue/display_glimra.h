@@ -38,6 +38,7 @@
 
 #include "catalogue/catalogue_lists.h"
 #include "catalogue/photo_windows.h"
+#include "collection/background_backup.h"
 #include "collection/csv_import.h"
 #include "collection/gl_record.h"
 #include "collection/ornament_identity.h"
@@ -107,6 +108,11 @@ class DisplayGlimra {
   // What shows photos (the picture beside the form, the viewer); set by the
   // program before DISPLAYGLIMRA. None: no photo commands, no picture.
   PhotoWindows* photoWindows = nullptr;
+  // The day's backup runs on a thread of its own while the user works, its
+  // progress in the status bar (daily_backup.cpp). Off: it runs to its end
+  // before the window serves the user again, as tests on the scripted
+  // runtime need.
+  bool dailyBackupInBackground = true;
 
   // --- what every window shares, under its own names
   program::Program& program;
@@ -303,7 +309,14 @@ class DisplayGlimra {
   // be taken and the user chose not to open the file without one; a backup
   // that failed because the file is damaged leaves the damaged-file window
   // to be offered once the file is shown.
-  bool dailyBackupTaken();
+  // The day's backup of the open file, when it has none yet: started as the
+  // file is opened, followed on the window's timer (dailyBackupTurn) and
+  // told in the status bar; stopped and dropped when the program leaves.
+  // Damage it finds is posted as DAMAGEDFILE when tellDamage (else the
+  // caller posts it).
+  void startDailyBackup();
+  void dailyBackupTurn();
+  void dailyBackupDone(const collection::BackupResult& result, const std::string& path, bool tellDamage);
   // Offers the damaged-file window for the damage found by the last open,
   // once per file and session, and does what the user chose.
   void offerDamageChoices();
@@ -461,6 +474,8 @@ class DisplayGlimra {
   std::optional<datafile::FileCheckReport> damage_;
   std::string damagePath_;  // the file damage_ was found in
   std::string damageOffered_;
+  collection::BackgroundBackup dailyBackup_;
+  bool dailyBackupAsked_ = false;  // a backup waits for one of another file to end
 };
 
 }  // namespace glimra::catalogue

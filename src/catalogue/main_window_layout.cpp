@@ -118,6 +118,7 @@ runtime::WindowDeclaration DisplayGlimra::mainWindowDeclaration() {
   // Opened at the size chosen for the screen (window_placement.h); the user
   // may change it, and the next start lays the window out for that size.
   window.flags = runtime::CentreOnScreen | runtime::Resizable;
+  window.statusZones = {DESIGN_WIDTH};  // what the day's backup is doing
   auto& c = window.controls;
 
   // The File, Ornament and Help menus and the editing buttons of the toolbar.

@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "collection/collection_check.h"
 #include "collection/gl_record.h"
@@ -103,9 +105,8 @@ std::vector<Found> findBackups(const std::string& collectionPath) {
 
 std::string osText(int code) { return datafile::osErrorText(code); }
 
-// What the integrity check of a copy found, for a message; "" when sound.
-std::string checkVerdict(datafile::FileSystem& fileSystem, const std::string& path, bool keyDamageAllowed = false) {
-  const datafile::FileCheckReport report = checkCollectionFile(fileSystem, path);
+// What an integrity check found, for a message; "" when sound.
+std::string verdictOf(const datafile::FileCheckReport& report, bool keyDamageAllowed = false) {
   if (keyDamageAllowed && report.repairableByBuild()) return {};
   if (report.openError)
     return "it does not open as a collection file (" + datafile::errorTextFor(report.openError) + ")";
@@ -114,6 +115,75 @@ std::string checkVerdict(datafile::FileSystem& fileSystem, const std::string& pa
     return "it does not pass the integrity check: " + report.problems.front() +
            (report.problems.size() > 1 ? " (and " + std::to_string(report.problems.size() - 1) + " more)" : "");
   return {};
+}
+
+std::string checkVerdict(datafile::FileSystem& fileSystem, const std::string& path, bool keyDamageAllowed = false) {
+  return verdictOf(checkCollectionFile(fileSystem, path), keyDamageAllowed);
+}
+
+// A file system whose reads and writes fail with ECANCELED once *stop turns
+// true: it stops a backup's copy and check wherever they are, and they then
+// clean up as after any failed read or write.
+class StoppableFile : public datafile::OsFile {
+ public:
+  StoppableFile(std::unique_ptr<datafile::OsFile> file, const std::atomic<bool>& stop, std::function<void()> firstRead)
+      : file_(std::move(file)), stop_(stop), firstRead_(std::move(firstRead)) {}
+  int readAt(std::uint64_t offset, void* buffer, std::size_t length, std::size_t* got) override {
+    if (firstRead_) std::exchange(firstRead_, nullptr)();
+    if (stop_.load(std::memory_order_relaxed)) return ECANCELED;
+    return file_->readAt(offset, buffer, length, got);
+  }
+  int writeAt(std::uint64_t offset, const void* buffer, std::size_t length) override {
+    if (stop_.load(std::memory_order_relaxed)) return ECANCELED;
+    return file_->writeAt(offset, buffer, length);
+  }
+  int flush() override { return stop_.load(std::memory_order_relaxed) ? ECANCELED : file_->flush(); }
+  void startWritingBack(std::uint64_t offset, std::uint64_t length) override { file_->startWritingBack(offset, length); }
+  int size(std::uint64_t* bytes) override { return file_->size(bytes); }
+  int truncate(std::uint64_t bytes) override { return file_->truncate(bytes); }
+  int lock(std::uint64_t offset, std::uint64_t length, bool exclusive) override {
+    return file_->lock(offset, length, exclusive);
+  }
+  int unlock(std::uint64_t offset, std::uint64_t length) override { return file_->unlock(offset, length); }
+
+ private:
+  std::unique_ptr<datafile::OsFile> file_;
+  const std::atomic<bool>& stop_;
+  std::function<void()> firstRead_;
+};
+
+class StoppableFileSystem : public datafile::FileSystem {
+ public:
+  // firstRead: told at the first read of the first file opened (the copy
+  // reads only after it took the source's reader slot).
+  StoppableFileSystem(datafile::FileSystem& inner, const std::atomic<bool>& stop, std::function<void()> firstRead = {})
+      : inner_(inner), stop_(stop), firstRead_(std::move(firstRead)) {}
+  std::unique_ptr<datafile::OsFile> open(const std::string& path, bool forWrite, bool create, int* error) override {
+    if (stop_.load(std::memory_order_relaxed)) {
+      *error = ECANCELED;
+      return nullptr;
+    }
+    std::unique_ptr<datafile::OsFile> file = inner_.open(path, forWrite, create, error);
+    if (!file) return nullptr;
+    return std::make_unique<StoppableFile>(std::move(file), stop_, std::exchange(firstRead_, nullptr));
+  }
+  bool exists(const std::string& path) override { return inner_.exists(path); }
+  int remove(const std::string& path) override { return inner_.remove(path); }
+  int copy(const std::string& from, const std::string& to) override { return inner_.copy(from, to); }
+  int rename(const std::string& from, const std::string& to) override { return inner_.rename(from, to); }
+  int flushFolderOf(const std::string& path) override { return inner_.flushFolderOf(path); }
+  int makeFolder(const std::string& path) override { return inner_.makeFolder(path); }
+
+ private:
+  datafile::FileSystem& inner_;
+  const std::atomic<bool>& stop_;
+  std::function<void()> firstRead_;
+};
+
+// Naming a backup and pruning the folder, one backup of this process at a time.
+std::mutex& namingLock() {
+  static std::mutex lock;
+  return lock;
 }
 
 // A backup is written under an owned temporary name beside where it goes
@@ -150,7 +220,8 @@ std::string backupFolderOf(const std::string& collectionPath) {
 }
 
 BackupResult backUpCollection(const std::string& collectionPath, datafile::FileSystem& fileSystem, std::time_t now,
-                              bool keyDamageAllowed) {
+                              bool keyDamageAllowed, BackupControl* control) {
+  const std::atomic<bool>* stop = control ? &control->stop : nullptr;
   BackupResult result;
   const std::string folder = backupFolderOf(collectionPath);
   std::error_code ec;
@@ -160,40 +231,67 @@ BackupResult backUpCollection(const std::string& collectionPath, datafile::FileS
     return result;
   }
   const std::string base = folder + "/" + stemOf(collectionPath) + " " + localStamp(now, "%Y-%m-%d %H.%M.%S");
-  std::string target = base + BACKUP_EXTENSION;
-  for (int n = 2; fs::exists(target, ec) && n < 10000; ++n)
-    target = base + " (" + std::to_string(n) + ")" + BACKUP_EXTENSION;
-  datafile::FileSystem& disk = datafile::posixFileSystem();
+  // The first free name of the stamp; taken for good under namingLock.
+  auto freeTarget = [&] {
+    std::string target = base + BACKUP_EXTENSION;
+    for (int n = 2; fs::exists(target, ec) && n < 10000; ++n)
+      target = base + " (" + std::to_string(n) + ")" + BACKUP_EXTENSION;
+    return target;
+  };
+  std::optional<StoppableFileSystem> stoppableSource, stoppableDisk;
+  if (stop) {
+    stoppableSource.emplace(fileSystem, *stop, control->copying);
+    stoppableDisk.emplace(datafile::posixFileSystem(), *stop);
+  }
+  datafile::FileSystem& source = stop ? static_cast<datafile::FileSystem&>(*stoppableSource) : fileSystem;
+  datafile::FileSystem& disk = stop ? static_cast<datafile::FileSystem&>(*stoppableDisk) : datafile::posixFileSystem();
+  datafile::FileSystem& plainDisk = datafile::posixFileSystem();
   int temporaryError = 0;
-  const std::optional<OwnedTemporary> owned = backupTemporary(folder, target, &temporaryError);
+  const std::optional<OwnedTemporary> owned = backupTemporary(folder, freeTarget(), &temporaryError);
   if (!owned) {
     result.error = "the backup cannot be written to " + folder + ": " + osText(temporaryError);
     return result;
   }
   const std::string& temporary = owned->path();
+  auto stopped = [&] { return stop && stop->load(); };
 
-  const datafile::CommittedCopy copy = datafile::copyCommittedFile(fileSystem, collectionPath, disk, temporary);
+  const datafile::CommittedCopy copy = datafile::copyCommittedFile(source, collectionPath, disk, temporary);
   std::string problem;
-  if (copy.gaveUp)
+  if (copy.gaveUp) {
     problem = "another program kept writing " + collectionPath;
-  else if (copy.osError)
+  } else if (copy.osError) {
     problem = copy.sourceSide ? collectionPath + " cannot be read: " + osText(copy.osError)
                               : "the backup cannot be written to " + folder + ": " + osText(copy.osError);
-  else
-    problem = checkVerdict(disk, temporary, keyDamageAllowed);
-  std::vector<std::string> earlier;
-  for (const Found& f : findBackups(collectionPath)) earlier.push_back(f.path);
-  if (problem.empty()) problem = backUpPhotos(temporary, collectionPath, target, earlier);
-  if (problem.empty()) {
-    if (int error = disk.rename(temporary, target))
-      problem = "the backup cannot be named " + target + ": " + osText(error);
-    else
-      disk.flushFolderOf(target);
+  } else {
+    // The copy holds a committed state of the collection byte for byte: its
+    // damage is the collection's (as of that state).
+    const datafile::FileCheckReport report = checkCollectionFile(disk, temporary);
+    problem = verdictOf(report, keyDamageAllowed);
+    if (!problem.empty() && report.openError == 0 && !stopped()) result.damage = report;
   }
-  if (!problem.empty()) {
-    disk.remove(temporary);
-    removeBackupPhotos(target);
-    result.error = problem;
+  std::string target;
+  std::unique_lock<std::mutex> naming(namingLock(), std::defer_lock);
+  if (problem.empty() && !stopped()) {
+    naming.lock();
+    target = freeTarget();
+    std::vector<std::string> earlier;
+    for (const Found& f : findBackups(collectionPath)) earlier.push_back(f.path);
+    problem = backUpPhotos(temporary, collectionPath, target, earlier);
+    // Past this point the backup is whole and checked: it is named even when
+    // a stop comes now.
+    if (problem.empty()) {
+      if (int error = plainDisk.rename(temporary, target))
+        problem = "the backup cannot be named " + target + ": " + osText(error);
+      else
+        plainDisk.flushFolderOf(target);
+    }
+  }
+  if (!problem.empty() || target.empty()) {
+    plainDisk.remove(temporary);
+    if (!target.empty()) removeBackupPhotos(target);
+    result.stopped = stopped() && target.empty();
+    result.error = result.stopped ? "the backup was stopped" : problem;
+    if (result.stopped) result.damage.reset();
     return result;
   }
   result.ok = true;

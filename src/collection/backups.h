@@ -20,10 +20,14 @@
 // removes, and so does the program at its start.
 #pragma once
 
+#include <atomic>
 #include <ctime>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "datafile/file_check.h"
 #include "datafile/os_file.h"
 
 namespace glimra::collection {
@@ -38,6 +42,20 @@ struct BackupResult {
   bool ok = false;
   std::string path;   // the backup taken
   std::string error;  // when not ok: why, as a clause ("X cannot be read: …")
+  bool stopped = false;  // not ok because the caller asked it to stop
+  // When the copy failed its check: what the check found. The copy holds a
+  // committed state of the collection byte for byte, so this is the
+  // collection's own damage (as of that state).
+  std::optional<datafile::FileCheckReport> damage;
+};
+
+// What a caller on another thread may do with a backup at work: stop it, and
+// hear when its copy holds the collection (its reader slot is taken, so no
+// commit changes what is copied from then on). `copying` is told once, from
+// the backup's thread, or not at all when the copy never got that far.
+struct BackupControl {
+  std::atomic<bool> stop{false};
+  std::function<void()> copying;
 };
 
 // Takes a backup of the collection at collectionPath, read through
@@ -46,9 +64,18 @@ struct BackupResult {
 // must pass the integrity check; with keyDamageAllowed (a collection about to
 // have its damaged keys rebuilt) problems of its keys alone are let through,
 // as every record is there.
+//
+// Once control->stop turns true (another thread may set it at any time) the backup
+// stops at its next read or write, removes its temporary and counts nothing:
+// the result is then not ok and `stopped`. The collection is held (its
+// reader slot) only while its bytes are copied; the check reads the copy.
+// Backups of this process are named and pruned one at a time, so that two
+// running at once (the day's in the background, one before a command) never
+// take one name.
 BackupResult backUpCollection(const std::string& collectionPath,
                               datafile::FileSystem& fileSystem = datafile::posixFileSystem(),
-                              std::time_t now = std::time(nullptr), bool keyDamageAllowed = false);
+                              std::time_t now = std::time(nullptr), bool keyDamageAllowed = false,
+                              BackupControl* control = nullptr);
 
 // Removes the temporaries that killed backups left in every collection's
 // backup folder (those of a backup still at work are left alone).

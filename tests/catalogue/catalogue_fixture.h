@@ -59,7 +59,9 @@ class Session {
  public:
   // The program reaches its collection file through `fileSystem`.
   explicit Session(glimra::datafile::FileSystem& fileSystem = glimra::datafile::posixFileSystem())
-      : shared(runtime, fileSystem), program(shared) {}
+      : shared(runtime, fileSystem), program(shared) {
+    program.dailyBackupInBackground = false;  // a script has no idle turns to follow it on
+  }
 
   ScriptedRuntime runtime;
   glimra::program::Program shared;  // what every window shares

@@ -14,7 +14,11 @@
 #include <string>
 #include <thread>
 
+#include "collection/background_backup.h"
+#include "collection/collection_check.h"
 #include "collection/generator.h"
+#include "collection/gl_record.h"
+#include "datafile/datafile.h"
 #include "collection/glimra_file.h"
 #include "datafile/container.h"
 #include "datafile/record_kinds.h"
@@ -221,3 +225,49 @@ TEST_F(BackupsTest, ARestoreBringsBackTheChosenStateAndRefusesADamagedBackup) {
 }
 
 }  // namespace
+
+namespace glimra::collection {
+namespace {
+
+// The day's backup on its own thread, racing commits of the collection and
+// stopped (as at the program's exit) at different moments: the folder then
+// holds either one whole backup that passes the check, or nothing at all.
+TEST_F(BackupsTest, ABackgroundBackupRacingSavesAndAStopIsWholeOrAbsent) {
+  std::string error;
+  ASSERT_EQ(generateCollectionFile(collection_, 2000, 3, &error), 0) << error;
+  for (int stopAfterMs : {0, 5, 30, -1}) {  // -1: never stopped
+    SCOPED_TRACE(stopAfterMs);
+    fs::remove_all(backupFolderOf(collection_));
+    BackgroundBackup backup;
+    backup.start(collection_, datafile::posixFileSystem());
+    {
+      // Saves go on meanwhile, each a committed transaction of its own.
+      GlRecord record;
+      datafile::DataFile file;
+      file.declare(glimraDeclaration(), &record);
+      file.setName(collection_);
+      ASSERT_EQ(file.open(datafile::READ_WRITE_DENY_WRITE), 0);
+      record.clear();
+      for (int i = 0; i < 5; ++i) {
+        ASSERT_EQ(file.add(), 0) << file.errorText();
+      }
+      file.close();
+    }
+    if (stopAfterMs >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(stopAfterMs));
+      backup.stop();
+    } else {
+      const auto result = backup.wait();
+      ASSERT_TRUE(result && result->ok) << (result ? result->error : "");
+    }
+    const std::vector<std::string> names = namesInFolder();
+    if (names.empty()) continue;  // dropped: nothing counted, nothing left
+    ASSERT_EQ(names.size(), 1u) << names[0] << " (no temporary beside a backup)";
+    const auto backups = listBackups(collection_);
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(checkCollectionFile(datafile::posixFileSystem(), backups[0].path).sound());
+  }
+}
+
+}  // namespace
+}  // namespace glimra::collection
