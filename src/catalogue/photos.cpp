@@ -138,6 +138,9 @@ bool DisplayGlimra::changePhotos(std::vector<PhotoEntry> photos, std::string_vie
   undo.KEYTYPE = CURRENTKEYTYPE;
   undo.PHOTOSTATE = static_cast<std::int32_t>(photoUndoStates_.size());
   pushUndo(undo);
+  // Closed before anyone is told: while this open holds the table, another
+  // open of it is refused and would read no photos at all.
+  index.close();
   if (onPhotosChanged) onPhotosChanged(id);
   return true;
 }
@@ -162,6 +165,7 @@ bool DisplayGlimra::undoPhotoChange(const UndoEntry& undo) {
     R_SELECTCURRENTENTRY();
     R_DISPLAYSELECTION();
   }
+  index.close();
   if (onPhotosChanged) onPhotosChanged(state.ornament);
   return true;
 }

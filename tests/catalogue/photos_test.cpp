@@ -103,6 +103,9 @@ TEST_F(PhotosTest, EachPhotoChangeIsOneUndoableOperation) {
     return text;
   };
   bool undoEnabledAtEnd = true;
+  // What a window that shows photos reads when it is told of a change.
+  std::vector<std::string> told;
+  s.program.onPhotosChanged = [&](glimra::collection::OrnamentId) { told.push_back(describe()); };
   s.act([](ScriptedWindow& w) { w.chooseRow(control::GLMLIST, STAR); })
       .check([&](ScriptedWindow& w) {
         EXPECT_FALSE(w.isEnabled(control::UNDO));
@@ -132,6 +135,9 @@ TEST_F(PhotosTest, EachPhotoChangeIsOneUndoableOperation) {
                        "",                                             // … the adding
                    }));
   EXPECT_FALSE(undoEnabledAtEnd);
+  ASSERT_EQ(told.size(), 12u) << "six changes and six undos, each told once";
+  EXPECT_EQ(told[5], steps[0]) << "told after the change, it reads the new list";
+  EXPECT_EQ(std::vector<std::string>(told.begin() + 6, told.end()), std::vector<std::string>(steps.begin() + 1, steps.end()));
   ASSERT_EQ(s.runtime.messages.size(), 1u);
   EXPECT_NE(s.runtime.messages[0].text.find(file("list.txt")), std::string::npos) << s.runtime.messages[0].text;
   EXPECT_EQ(s.runtime.messages[0].caption, "Add Photos");
