@@ -4,12 +4,9 @@
 #include <cctype>
 #include <cstddef>
 
-#include "datafile/file_errors.h"
 
 namespace glimra::collection {
 namespace {
-
-constexpr std::size_t ORNAMENTKEY = 0;
 
 datafile::FieldDeclaration field(datafile::FieldType type, std::size_t offset, const char* name, std::size_t size) {
   datafile::FieldDeclaration f;
@@ -83,7 +80,7 @@ const datafile::TableDeclaration& photoIndexDeclaration() {
   return declaration;
 }
 
-PhotoEntry entryOf(const PhotoRecord& r) {
+PhotoEntry PhotoIndexFormat::entryOf(const PhotoRecord& r) {
   PhotoEntry e;
   e.hash = r.HASH.str();
   e.type = r.TYPE.str();
@@ -99,7 +96,7 @@ PhotoEntry entryOf(const PhotoRecord& r) {
   return e;
 }
 
-void fillRecord(PhotoRecord& r, OrnamentId ornament, std::int32_t position, const PhotoEntry& e) {
+void PhotoIndexFormat::fill(PhotoRecord& r, OrnamentId ornament, std::int32_t position, const PhotoEntry& e) {
   r.ORNAMENTDATE = ornament.date;
   r.ORNAMENTTIME = ornament.time;
   r.POSITION = position;
@@ -114,93 +111,6 @@ void fillRecord(PhotoRecord& r, OrnamentId ornament, std::int32_t position, cons
   r.ORIGINALNAME = cutUtf8(e.originalName, PHOTO_ORIGINAL_NAME_LENGTH);
   r.ADDEDDATE = e.addedDate;
   r.ADDEDTIME = e.addedTime;
-}
-
-PhotoIndex::PhotoIndex(datafile::FileSystem& fileSystem) : file_(fileSystem) {
-  file_.declare(photoIndexDeclaration(), &PH);
-}
-
-int PhotoIndex::open(const std::string& collectionPath, datafile::OpenMode mode) {
-  close();
-  mode_ = mode;
-  file_.setName(collectionPath + "\\!" + PHOTOS_TABLE);
-  const int error = file_.open(mode);
-  absent_ = error == datafile::FileError::FILE_NOT_FOUND;
-  return absent_ ? 0 : error;
-}
-
-void PhotoIndex::close() {
-  if (file_.isOpen()) file_.close();
-  absent_ = false;
-}
-
-int PhotoIndex::photosOf(OrnamentId ornament, std::vector<PhotoEntry>* photos) {
-  photos->clear();
-  if (absent_) return 0;
-  fillRecord(PH, ornament, 0, PhotoEntry{});
-  if (file_.setKeyFromBuffer(ORNAMENTKEY) != 0) return file_.errorCode();
-  while (file_.next() == 0) {
-    if (OrnamentId{PH.ORNAMENTDATE, PH.ORNAMENTTIME} != ornament) return 0;
-    photos->push_back(entryOf(PH));
-  }
-  return file_.errorCode() == datafile::FileError::RECORD_NOT_AVAILABLE ? 0 : file_.errorCode();
-}
-
-int PhotoIndex::all(std::vector<OrnamentPhotoList>* lists) {
-  lists->clear();
-  if (absent_) return 0;
-  if (file_.setKey(ORNAMENTKEY) != 0) return file_.errorCode();
-  while (file_.next() == 0) {
-    const OrnamentId id{PH.ORNAMENTDATE, PH.ORNAMENTTIME};
-    if (lists->empty() || lists->back().ornament != id) lists->push_back(OrnamentPhotoList{id, {}});
-    lists->back().photos.push_back(entryOf(PH));
-  }
-  return file_.errorCode() == datafile::FileError::RECORD_NOT_AVAILABLE ? 0 : file_.errorCode();
-}
-
-int PhotoIndex::ensureTable() {
-  if (!absent_) return 0;
-  if (file_.create() != 0) return file_.errorCode();
-  if (file_.open(mode_) != 0) return file_.errorCode();
-  absent_ = false;
-  return 0;
-}
-
-int PhotoIndex::removeAll(OrnamentId ornament) {
-  for (;;) {
-    fillRecord(PH, ornament, 0, PhotoEntry{});
-    if (file_.setKeyFromBuffer(ORNAMENTKEY) != 0) return file_.errorCode();
-    if (file_.next() != 0)
-      return file_.errorCode() == datafile::FileError::RECORD_NOT_AVAILABLE ? 0 : file_.errorCode();
-    if (OrnamentId{PH.ORNAMENTDATE, PH.ORNAMENTTIME} != ornament) return 0;
-    if (file_.erase() != 0) return file_.errorCode();
-  }
-}
-
-int PhotoIndex::addAll(OrnamentId ornament, const std::vector<PhotoEntry>& photos) {
-  std::int32_t position = 0;
-  for (const PhotoEntry& photo : photos) {
-    fillRecord(PH, ornament, ++position, photo);
-    if (file_.add() != 0) return file_.errorCode();
-  }
-  return 0;
-}
-
-int PhotoIndex::replace(OrnamentId ornament, const std::vector<PhotoEntry>& photos) {
-  // A table that is not there holds no photos; adding needs ensureTable first.
-  if (absent_) return photos.empty() ? 0 : datafile::FileError::FILE_NOT_FOUND;
-  const bool own = !file_.inTransaction();
-  if (own && file_.logout() != 0) return file_.errorCode();
-  int error = removeAll(ornament);
-  if (error == 0) error = addAll(ornament, photos);
-  if (own) {
-    if (error != 0) {
-      file_.rollback();
-      return error;
-    }
-    return file_.commit();
-  }
-  return error;
 }
 
 }  // namespace glimra::collection

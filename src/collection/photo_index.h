@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "collection/ornament_identity.h"
+#include "collection/ornament_table.h"
 #include "collection/packed_int.h"
 #include "datafile/datafile.h"
 #include "text/fixed_text.h"
@@ -92,47 +93,30 @@ struct OrnamentPhotoList {
   std::vector<PhotoEntry> photos;
 };
 
-class PhotoIndex {
- public:
-  explicit PhotoIndex(datafile::FileSystem& fileSystem = datafile::posixFileSystem());
-
-  // Opens the table of the collection file at collectionPath. A file without
-  // the table opens as empty (0); other failures give the error code.
-  int open(const std::string& collectionPath, datafile::OpenMode mode);
-  void close();
-  // Whether the file holds the table.
-  bool present() const { return file_.isOpen() && !absent_; }
-
-  // The ornament's photos in order.
-  int photosOf(OrnamentId ornament, std::vector<PhotoEntry>* photos);
-  // Every ornament that has photos, in identity order.
-  int all(std::vector<OrnamentPhotoList>* lists);
-
-  // Creates the table when the file has none (outside any transaction: a
-  // table is created on its own).
-  int ensureTable();
-  // The ornament's photos become `photos`, in that order (none removes them
-  // all). Inside the caller's transaction when one is open (LOGOUT on the
-  // collection takes this table in), else in a transaction of its own. The
-  // table must exist unless `photos` is empty.
-  int replace(OrnamentId ornament, const std::vector<PhotoEntry>& photos);
-
-  // The table's file object: its error of the last failed operation.
-  const datafile::DataFile& file() const { return file_; }
-  datafile::DataFile& file() { return file_; }
-
- private:
-  int removeAll(OrnamentId ornament);
-  int addAll(OrnamentId ornament, const std::vector<PhotoEntry>& photos);
-
-  datafile::DataFile file_;
-  PhotoRecord PH;
-  datafile::OpenMode mode_{};
-  bool absent_ = false;
+// The table's record and what the program works with.
+struct PhotoIndexFormat {
+  using Record = PhotoRecord;
+  using Entry = PhotoEntry;
+  static constexpr const char* TABLE = PHOTOS_TABLE;
+  static const datafile::TableDeclaration& declaration() { return photoIndexDeclaration(); }
+  static PhotoEntry entryOf(const PhotoRecord& record);
+  static void fill(PhotoRecord& record, OrnamentId ornament, std::int32_t position, const PhotoEntry& entry);
 };
 
-PhotoEntry entryOf(const PhotoRecord& record);
-void fillRecord(PhotoRecord& record, OrnamentId ornament, std::int32_t position, const PhotoEntry& entry);
+class PhotoIndex : public OrnamentTable<PhotoIndexFormat> {
+ public:
+  explicit PhotoIndex(datafile::FileSystem& fileSystem = datafile::posixFileSystem()) : OrnamentTable(fileSystem) {}
+
+  // The ornament's photos in order.
+  int photosOf(OrnamentId ornament, std::vector<PhotoEntry>* photos) { return listOf(ornament, photos); }
+  // Every ornament that has photos, in identity order.
+  int all(std::vector<OrnamentPhotoList>* lists) {
+    return allInto<OrnamentPhotoList, &OrnamentPhotoList::photos>(lists);
+  }
+  // The ornament's photos become `photos`, in that order (none removes them
+  // all); see replaceList.
+  int replace(OrnamentId ornament, const std::vector<PhotoEntry>& photos) { return replaceList(ornament, photos); }
+};
 
 // A UTF-8 text cut to at most `limit` bytes without splitting a character.
 std::string cutUtf8(std::string_view text, std::size_t limit);

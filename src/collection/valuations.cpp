@@ -6,12 +6,9 @@
 #include <cstddef>
 
 #include "text/picture.h"
-#include "datafile/file_errors.h"
 
 namespace glimra::collection {
 namespace {
-
-constexpr std::size_t ORNAMENTKEY = 0;
 
 datafile::FieldDeclaration field(datafile::FieldType type, std::size_t offset, const char* name, std::size_t size) {
   datafile::FieldDeclaration f;
@@ -44,27 +41,6 @@ datafile::TableDeclaration buildDeclaration() {
 
 #undef VA_FIELD
 
-Valuation valuationOf(const ValuationRecord& r) {
-  Valuation v;
-  v.date = r.DATE;
-  v.amount = r.AMOUNT.str();
-  v.kind = r.KIND >= 1 && r.KIND <= 5 ? static_cast<ValuationKind>(r.KIND) : ValuationKind::OwnEstimate;
-  v.source = r.SOURCE.str();
-  v.note = r.NOTE.str();
-  return v;
-}
-
-void fillRecord(ValuationRecord& r, OrnamentId ornament, std::int32_t position, const Valuation& v) {
-  r.ORNAMENTDATE = ornament.date;
-  r.ORNAMENTTIME = ornament.time;
-  r.POSITION = position;
-  r.DATE = v.date;
-  r.AMOUNT = v.amount;
-  r.KIND = static_cast<std::uint8_t>(v.kind);
-  r.SOURCE = v.source;
-  r.NOTE = v.note;
-}
-
 }  // namespace
 
 std::int32_t storedDay(std::string_view text) {
@@ -91,97 +67,30 @@ const datafile::TableDeclaration& valuationTableDeclaration() {
   return declaration;
 }
 
-ValuationTable::ValuationTable(datafile::FileSystem& fileSystem) : file_(fileSystem) {
-  file_.declare(valuationTableDeclaration(), &VA);
+Valuation ValuationTableFormat::entryOf(const ValuationRecord& r) {
+  Valuation v;
+  v.date = r.DATE;
+  v.amount = r.AMOUNT.str();
+  v.kind = r.KIND >= 1 && r.KIND <= 5 ? static_cast<ValuationKind>(r.KIND) : ValuationKind::OwnEstimate;
+  v.source = r.SOURCE.str();
+  v.note = r.NOTE.str();
+  return v;
 }
 
-int ValuationTable::open(const std::string& collectionPath, datafile::OpenMode mode) {
-  close();
-  mode_ = mode;
-  file_.setName(collectionPath + "\\!" + VALUATIONS_TABLE);
-  const int error = file_.open(mode);
-  absent_ = error == datafile::FileError::FILE_NOT_FOUND;
-  return absent_ ? 0 : error;
-}
-
-void ValuationTable::close() {
-  if (file_.isOpen()) file_.close();
-  absent_ = false;
-}
-
-int ValuationTable::valuationsOf(OrnamentId ornament, std::vector<Valuation>* valuations) {
-  valuations->clear();
-  if (absent_) return 0;
-  fillRecord(VA, ornament, 0, Valuation{});
-  if (file_.setKeyFromBuffer(ORNAMENTKEY) != 0) return file_.errorCode();
-  while (file_.next() == 0) {
-    if (OrnamentId{VA.ORNAMENTDATE, VA.ORNAMENTTIME} != ornament) return 0;
-    valuations->push_back(valuationOf(VA));
-  }
-  return file_.errorCode() == datafile::FileError::RECORD_NOT_AVAILABLE ? 0 : file_.errorCode();
-}
-
-int ValuationTable::all(std::vector<OrnamentValuations>* lists) {
-  lists->clear();
-  if (absent_) return 0;
-  // Read in record order (no key lookups), then put in key order.
-  struct Read {
-    OrnamentId ornament;
-    std::int32_t position;
-    Valuation valuation;
-  };
-  std::vector<Read> read;
-  if (file_.setFile() != 0) return file_.errorCode();
-  while (file_.next() == 0) read.push_back({{VA.ORNAMENTDATE, VA.ORNAMENTTIME}, VA.POSITION, valuationOf(VA)});
-  if (file_.errorCode() != datafile::FileError::RECORD_NOT_AVAILABLE) return file_.errorCode();
-  std::sort(read.begin(), read.end(), [](const Read& a, const Read& b) {
-    return a.ornament != b.ornament ? a.ornament < b.ornament : a.position < b.position;
-  });
-  for (Read& r : read) {
-    if (lists->empty() || lists->back().ornament != r.ornament) lists->push_back(OrnamentValuations{r.ornament, {}});
-    lists->back().valuations.push_back(std::move(r.valuation));
-  }
-  return 0;
-}
-
-int ValuationTable::ensureTable() {
-  if (!absent_) return 0;
-  if (file_.create() != 0) return file_.errorCode();
-  if (file_.open(mode_) != 0) return file_.errorCode();
-  absent_ = false;
-  return 0;
-}
-
-int ValuationTable::removeAll(OrnamentId ornament) {
-  for (;;) {
-    fillRecord(VA, ornament, 0, Valuation{});
-    if (file_.setKeyFromBuffer(ORNAMENTKEY) != 0) return file_.errorCode();
-    if (file_.next() != 0)
-      return file_.errorCode() == datafile::FileError::RECORD_NOT_AVAILABLE ? 0 : file_.errorCode();
-    if (OrnamentId{VA.ORNAMENTDATE, VA.ORNAMENTTIME} != ornament) return 0;
-    if (file_.erase() != 0) return file_.errorCode();
-  }
+void ValuationTableFormat::fill(ValuationRecord& r, OrnamentId ornament, std::int32_t position, const Valuation& v) {
+  r.ORNAMENTDATE = ornament.date;
+  r.ORNAMENTTIME = ornament.time;
+  r.POSITION = position;
+  r.DATE = v.date;
+  r.AMOUNT = v.amount;
+  r.KIND = static_cast<std::uint8_t>(v.kind);
+  r.SOURCE = v.source;
+  r.NOTE = v.note;
 }
 
 int ValuationTable::replace(OrnamentId ornament, std::vector<Valuation> valuations) {
-  if (absent_) return valuations.empty() ? 0 : datafile::FileError::FILE_NOT_FOUND;
   sortValuations(valuations);
-  const bool own = !file_.inTransaction();
-  if (own && file_.logout() != 0) return file_.errorCode();
-  int error = removeAll(ornament);
-  std::int32_t position = 0;
-  for (std::size_t i = 0; error == 0 && i < valuations.size(); ++i) {
-    fillRecord(VA, ornament, ++position, valuations[i]);
-    if (file_.add() != 0) error = file_.errorCode();
-  }
-  if (own) {
-    if (error != 0) {
-      file_.rollback();
-      return error;
-    }
-    return file_.commit();
-  }
-  return error;
+  return replaceList(ornament, valuations);
 }
 
 void sortValuations(std::vector<Valuation>& valuations) {

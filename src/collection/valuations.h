@@ -24,11 +24,12 @@
 #include <string_view>
 #include <vector>
 
-#include "text/fixed_text.h"
 #include "collection/gl_record.h"
 #include "collection/ornament_identity.h"
+#include "collection/ornament_table.h"
 #include "collection/packed_int.h"
 #include "datafile/datafile.h"
+#include "text/fixed_text.h"
 
 namespace glimra::collection {
 
@@ -74,39 +75,30 @@ struct OrnamentValuations {
   std::vector<Valuation> valuations;
 };
 
-class ValuationTable {
- public:
-  explicit ValuationTable(datafile::FileSystem& fileSystem = datafile::posixFileSystem());
+// The table's record and what the program works with.
+struct ValuationTableFormat {
+  using Record = ValuationRecord;
+  using Entry = Valuation;
+  static constexpr const char* TABLE = VALUATIONS_TABLE;
+  static const datafile::TableDeclaration& declaration() { return valuationTableDeclaration(); }
+  static Valuation entryOf(const ValuationRecord& record);
+  static void fill(ValuationRecord& record, OrnamentId ornament, std::int32_t position, const Valuation& valuation);
+};
 
-  // Opens the table of the collection file at collectionPath. A file without
-  // the table opens as empty (0); other failures give the error code.
-  int open(const std::string& collectionPath, datafile::OpenMode mode);
-  void close();
-  bool present() const { return file_.isOpen() && !absent_; }
+class ValuationTable : public OrnamentTable<ValuationTableFormat> {
+ public:
+  explicit ValuationTable(datafile::FileSystem& fileSystem = datafile::posixFileSystem())
+      : OrnamentTable(fileSystem) {}
 
   // The ornament's valuations in date order.
-  int valuationsOf(OrnamentId ornament, std::vector<Valuation>* valuations);
+  int valuationsOf(OrnamentId ornament, std::vector<Valuation>* valuations) { return listOf(ornament, valuations); }
   // Every ornament that has valuations, in identity order.
-  int all(std::vector<OrnamentValuations>* lists);
-
-  // Creates the table when the file has none (outside any transaction).
-  int ensureTable();
-  // The ornament's valuations become `valuations` (put in date order, ties
-  // kept as given). Inside the caller's transaction when one is open (LOGOUT
-  // on the collection takes this table in), else in one of its own. The table
-  // must exist unless `valuations` is empty.
+  int all(std::vector<OrnamentValuations>* lists) {
+    return allInto<OrnamentValuations, &OrnamentValuations::valuations>(lists);
+  }
+  // The ornament's valuations become `valuations`, put in date order (ties
+  // kept as given); see replaceList.
   int replace(OrnamentId ornament, std::vector<Valuation> valuations);
-
-  const datafile::DataFile& file() const { return file_; }
-  datafile::DataFile& file() { return file_; }
-
- private:
-  int removeAll(OrnamentId ornament);
-
-  datafile::DataFile file_;
-  ValuationRecord VA;
-  datafile::OpenMode mode_{};
-  bool absent_ = false;
 };
 
 // Date order, valuations of one date in the order given.
