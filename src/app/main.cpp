@@ -9,7 +9,9 @@
 // this way); --help and --version answer and leave.
 //
 // GLIMRA_SCREENSHOT=path.png makes the program save a picture of its main
-// window once the splash has gone and then close, for documentation.
+// window once the splash has gone and then close, for documentation;
+// GLIMRA_QUIT_WHEN_SHOWN makes it leave once the list is shown, for timing
+// (quit_when_shown.h).
 #include <QApplication>
 #include <QIcon>
 #include <QMainWindow>
@@ -20,6 +22,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/quit_when_shown.h"
 #include "catalogue/display_glimra.h"
 #include "catalogue/qt/photo_side.h"
 #include "catalogue/start_up.h"
@@ -155,7 +158,10 @@ int main(int argc, char** argv) {
   reports::PreviewOutput previewOutput(shared, previewDevices);
   reports::ReportProcedures reportProcedures(shared, reportMeasure, previewOutput, &previewDevices);
   main.reports = &reportProcedures;
-  main.onWindowOpened = finishMainWindow;
+  main.onWindowOpened = [](runtime::Window& window) {
+    finishMainWindow(window);
+    app::quitWhenShown(window);
+  };
   // The photo beside the form and the viewer, with pictures made in the
   // background and kept in the user's cache.
   collection::PhotoCache photoCache;
