@@ -32,6 +32,30 @@
 
 namespace glimra::collection {
 
+// A field of such a table's declaration; a text field gets the picture that
+// shows it whole.
+inline datafile::FieldDeclaration ornamentTableField(datafile::FieldType type, std::size_t offset, const char* name,
+                                                     std::size_t size) {
+  datafile::FieldDeclaration f;
+  f.type = type;
+  f.offset = static_cast<std::uint16_t>(offset);
+  f.name = name;
+  f.size = static_cast<std::uint16_t>(size);
+  if (type == datafile::FieldType::STRING) f.picture = "@s" + std::to_string(size);
+  return f;
+}
+
+// The first key of such a table: unique, the identity (fields 0 and 1, the
+// date and time of the ornament's created stamp) and the position (field 2).
+inline datafile::KeyDeclaration ornamentTableKey(const char* name) {
+  datafile::KeyDeclaration key;
+  key.name = name;
+  key.flags = 0;
+  key.components = {datafile::KeyComponent{0, false}, datafile::KeyComponent{1, false},
+                    datafile::KeyComponent{2, false}};
+  return key;
+}
+
 template <class Format>
 class OrnamentTable {
  public:

@@ -8,18 +8,9 @@
 namespace glimra::collection {
 namespace {
 
-datafile::FieldDeclaration field(datafile::FieldType type, std::size_t offset, const char* name, std::size_t size) {
-  datafile::FieldDeclaration f;
-  f.type = type;
-  f.offset = static_cast<std::uint16_t>(offset);
-  f.name = name;
-  f.size = static_cast<std::uint16_t>(size);
-  if (type == datafile::FieldType::STRING) f.picture = "@s" + std::to_string(size);
-  return f;
-}
-
-#define PH_FIELD(type, member) \
-  field(datafile::FieldType::type, offsetof(PhotoRecord, member), "PH:" #member, sizeof(PhotoRecord::member))
+#define PH_FIELD(type, member)                                                           \
+  ornamentTableField(datafile::FieldType::type, offsetof(PhotoRecord, member), "PH:" #member, \
+                     sizeof(PhotoRecord::member))
 
 datafile::TableDeclaration buildDeclaration() {
   datafile::TableDeclaration t;
@@ -30,12 +21,7 @@ datafile::TableDeclaration buildDeclaration() {
               PH_FIELD(BYTE, ROTATION),     PH_FIELD(STRING, CAPTION),    PH_FIELD(LONG, WIDTH),
               PH_FIELD(LONG, HEIGHT),       PH_FIELD(ULONG, BYTES),       PH_FIELD(STRING, ORIGINALNAME),
               PH_FIELD(LONG, ADDEDDATE),    PH_FIELD(LONG, ADDEDTIME)};
-  datafile::KeyDeclaration key;
-  key.name = "PH:ORNAMENTKEY";
-  key.flags = 0;  // unique: one photo per position of an ornament
-  key.components = {datafile::KeyComponent{0, false}, datafile::KeyComponent{1, false},
-                    datafile::KeyComponent{2, false}};
-  t.keys = {key};
+  t.keys = {ornamentTableKey("PH:ORNAMENTKEY")};
   return t;
 }
 

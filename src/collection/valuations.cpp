@@ -10,18 +10,9 @@
 namespace glimra::collection {
 namespace {
 
-datafile::FieldDeclaration field(datafile::FieldType type, std::size_t offset, const char* name, std::size_t size) {
-  datafile::FieldDeclaration f;
-  f.type = type;
-  f.offset = static_cast<std::uint16_t>(offset);
-  f.name = name;
-  f.size = static_cast<std::uint16_t>(size);
-  if (type == datafile::FieldType::STRING) f.picture = "@s" + std::to_string(size);
-  return f;
-}
-
-#define VA_FIELD(type, member) \
-  field(datafile::FieldType::type, offsetof(ValuationRecord, member), "VA:" #member, sizeof(ValuationRecord::member))
+#define VA_FIELD(type, member)                                                           \
+  ornamentTableField(datafile::FieldType::type, offsetof(ValuationRecord, member), "VA:" #member, \
+                     sizeof(ValuationRecord::member))
 
 datafile::TableDeclaration buildDeclaration() {
   datafile::TableDeclaration t;
@@ -30,12 +21,7 @@ datafile::TableDeclaration buildDeclaration() {
   t.fields = {VA_FIELD(LONG, ORNAMENTDATE), VA_FIELD(LONG, ORNAMENTTIME), VA_FIELD(LONG, POSITION),
               VA_FIELD(LONG, DATE),         VA_FIELD(STRING, AMOUNT),     VA_FIELD(BYTE, KIND),
               VA_FIELD(STRING, SOURCE),     VA_FIELD(STRING, NOTE)};
-  datafile::KeyDeclaration key;
-  key.name = "VA:ORNAMENTKEY";
-  key.flags = 0;  // unique: one valuation per position of an ornament
-  key.components = {datafile::KeyComponent{0, false}, datafile::KeyComponent{1, false},
-                    datafile::KeyComponent{2, false}};
-  t.keys = {key};
+  t.keys = {ornamentTableKey("VA:ORNAMENTKEY")};
   return t;
 }
 
